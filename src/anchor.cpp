@@ -1,0 +1,1 @@
+// Lets a static library be declared before its subsystem adds sources.

@@ -1,0 +1,53 @@
+// The device registry: the process-wide list of connection objects, and
+// connect, disconnect, send, receive and register reads by device number.
+#ifndef LINK_UC_LINK_H
+#define LINK_UC_LINK_H
+
+#include "trace.h"
+#include "uc_telegram.h"
+
+// Carrier mask bits of UC_presence.
+enum {
+    UC_CARRIER_USB = 0x1,       // libusb, then the kernel driver
+    UC_CARRIER_VELORIX = 0x2,   // "Velorix discovery" probe
+    UC_CARRIER_ADDP = 0x4,      // ADDP probe
+    UC_CARRIER_ALL = 0x7F
+};
+
+constexpr int UC_TRANSFER_SIZE = 512;
+constexpr int UC_REQUEST_LIMIT_MS = 3000;
+constexpr int UC_OUT_OF_STEP_PAUSE_MS = 2000;
+constexpr int UC_NO_FALLBACK = -99999;
+constexpr int UC_IDENTITY_FALLBACK = -1;
+
+void UC_initTrace(TraceParams* params);
+void UC_setUsbBuffers(int size, int count);
+int UC_presence(int* count, int flags);
+int UC_init(int device);
+int UC_shutdown(int device);
+bool UC_isConnected(int device);
+int UC_initAsync(int device, int address);
+bool UC_initStatus(int device, int* result, int* step);
+void UC_abort();
+const char* UC_getName(int device);
+int UC_getTransport(int device);
+int UC_getTransferSize();
+int UC_getType(int device, int* value);
+int UC_getId(int device, int* value);
+int UC_getValue(int device, int address, int* value, int fallback);
+int UC_send(int device, int count, const void* bytes);
+int UC_recv(int device, UcTelegram* buffer);
+int UC_cancelIo(int device);
+int UC_startSync(int device);
+int UC_request(int device, int address, int* value);
+bool UC_isReply(const UcTelegram* tel);
+int UC_sendHeader(int device, int address, int opcode);
+
+// USB ring settings read by libusb device objects when a scan creates them.
+struct UsbRingConfig {
+    int bufferSize;
+    int bufferCount;
+};
+UsbRingConfig UC_usbRingConfig();
+
+#endif
