@@ -3,8 +3,12 @@
 #ifndef LINK_UC_LINK_H
 #define LINK_UC_LINK_H
 
+#include <memory>
+
 #include "trace.h"
 #include "uc_telegram.h"
+
+class UcDevice;
 
 // Carrier mask bits of UC_presence.
 enum {
@@ -19,6 +23,12 @@ constexpr int UC_REQUEST_LIMIT_MS = 3000;
 constexpr int UC_OUT_OF_STEP_PAUSE_MS = 2000;
 constexpr int UC_NO_FALLBACK = -99999;
 constexpr int UC_IDENTITY_FALLBACK = -1;
+// The completion read of UC_recv gives up after this many receive
+// time-outs (about 2000 ms with the 500 ms waits of the transports).
+constexpr int UC_COMPLETION_ATTEMPTS = 4;
+// UC_getValue repeats a GET exchange that ends out of sync at most this
+// often.
+constexpr int UC_REQUEST_ATTEMPTS = 3;
 
 void UC_initTrace(TraceParams* params);
 void UC_setUsbBuffers(int size, int count);
@@ -42,6 +52,25 @@ int UC_startSync(int device);
 int UC_request(int device, int address, int* value);
 bool UC_isReply(const UcTelegram* tel);
 int UC_sendHeader(int device, int address, int opcode);
+
+// The device object behind a device number, shared with the caller (null
+// for a bad number). A holder keeps the object alive across later scans;
+// the operations below that take a UcDevice& act on such an object
+// directly, so an open handle stays on its own controller whatever the
+// list holds by then.
+std::shared_ptr<UcDevice> UC_deviceRef(int device);
+int UC_init(UcDevice& device);
+int UC_shutdown(UcDevice& device);
+bool UC_isConnected(const UcDevice& device);
+int UC_getType(UcDevice& device, int* value);
+int UC_getId(UcDevice& device, int* value);
+int UC_getValue(UcDevice& device, int address, int* value, int fallback);
+int UC_send(UcDevice& device, int count, const void* bytes);
+int UC_recv(UcDevice& device, UcTelegram* buffer);
+int UC_cancelIo(UcDevice& device);
+int UC_startSync(UcDevice& device);
+int UC_request(UcDevice& device, int address, int* value);
+int UC_sendHeader(UcDevice& device, int address, int opcode);
 
 // USB ring settings read by libusb device objects when a scan creates them.
 struct UsbRingConfig {

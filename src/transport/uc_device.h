@@ -3,6 +3,7 @@
 #ifndef TRANSPORT_UC_DEVICE_H
 #define TRANSPORT_UC_DEVICE_H
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -29,14 +30,18 @@ public:
 
     int32_t deviceType;
     uint8_t variant;
-    volatile bool connected = false;
-    volatile bool connectRunning = false;
-    volatile int32_t linkStatus = 0;
+    // Written by one thread and read by others (receiver, background
+    // connect, status queries) without a lock, hence atomic words.
+    std::atomic<bool> connected{false};
+    std::atomic<bool> connectRunning{false};
+    std::atomic<int32_t> linkStatus{0};
     std::map<int32_t, int32_t> valueCache;
 };
 
-// The registry's list of device objects; the list owns them.
-using UcDeviceList = std::vector<std::unique_ptr<UcDevice>>;
+// The registry's list of device objects. The list owns them; an open
+// handle may share an object (UC_deviceRef) so that a later scan, which
+// empties the list, cannot destroy it while it is in use.
+using UcDeviceList = std::vector<std::shared_ptr<UcDevice>>;
 
 // Enumeration routines: each appends the objects it creates to the list.
 int scanLibUsbDevices(UcDeviceList& list);

@@ -7,14 +7,24 @@
 
 constexpr int UC_CONTROLLER_PORT = 2101;
 
+// Starts the socket layer once per process; nothing needs starting on this
+// platform, so it only records the start. Returns 0.
 int startSockets();
+// True once startSockets has run.
+bool socketsStarted();
 // Returns a connected stream socket, or -1.
 int connectToController(uint32_t addressNetworkOrder, int port);
-// Bytes read (> 0), 0 on time-out, -1 on a socket failure, -2 out of sync.
+// Reads one telegram (at most 512 bytes) into buffer. Bytes read (> 0),
+// 0 on time-out, -1 on a socket failure, -2 out of sync.
 int receiveTelegram(int socket, int waitMs, void* buffer);
-// 0 quiet, -1 socket failure, -2 not quiet within limitMs.
+// Skips bytes until the stream stays quiet for quietMs. 0 quiet, -1 socket
+// failure, -2 not quiet within limitMs.
 int syncToStream(int socket, int quietMs, int limitMs);
+// Sends all bytes; a closed peer gives -1, never a signal. 0 or -1.
 int sendAll(int socket, int length, const void* data);
+// Wakes any thread that waits on or reads from the socket (its wait or
+// read fails), without releasing the descriptor.
+void shutdownSocket(int socket);
 // Closes a socket descriptor.
 void closeSocket(int socket);
 
@@ -25,6 +35,7 @@ struct DiscoveryProbe {
     unsigned char payload[34];
     int32_t length;
 };
+// The ADDP row when addp is true, else the "Velorix discovery" row.
 const DiscoveryProbe& discoveryProbe(bool addp);
 
 #endif

@@ -1,0 +1,126 @@
+// Telegram receive with completion and out-of-step handling, the GET
+// exchange with its time limit, and the register cache in front of it.
+#include "ithreads.h"
+#include "registry.h"
+#include "telegram.h"
+#include "transport/net/tick.h"
+#include "uc_link.h"
+
+namespace {
+
+// Reads the rest of a telegram that the device delivered in part. A
+// telegram announced larger than the buffer is never completed into it.
+int completeTelegram(UcDevice& device, UcTelegram* buffer, int got) {
+    const int64_t announced = uc::wireSize(uc::length(*buffer));
+    if (got >= announced) return RC_OK;
+    if (announced > UC_TRANSFER_SIZE) {
+        traceError(false, "UC recv: Length too large (%lld), assuming out of sync",
+                   static_cast<long long>(announced));
+        return RC_OUT_OF_SYNC;
+    }
+    char* bytes = reinterpret_cast<char*>(buffer);
+    int result = RC_TIMEOUT;
+    for (int attempt = 0; attempt < UC_COMPLETION_ATTEMPTS && result == RC_TIMEOUT; ++attempt) {
+        int want = static_cast<int>(announced) - got;
+        result = device.receive(bytes + got, &want);
+    }
+    return result;
+}
+
+}  // namespace
+
+int UC_recv(UcDevice& device, UcTelegram* buffer) {
+    int got = 0;
+    int result = device.receive(buffer, &got);
+    if (result == RC_OK) result = completeTelegram(device, buffer, got);
+    if (device.deviceType == UC_DEVICE_TCP) {
+        if (result == RC_OUT_OF_SYNC) {
+            UC_startSync(device);
+            return RC_OUT_OF_SYNC;
+        }
+        if (result == RC_OK && uc::opcode(*buffer) != UC_OP_ACK && uc::address(*buffer) == REG_SYNC) {
+            // The controller reports that it lost step; give it time to
+            // recover. The telegram is dropped.
+            traceError(false, "Controller is out of sync, sleeping");
+            IThread::sleep(UC_OUT_OF_STEP_PAUSE_MS);
+            return RC_TIMEOUT;
+        }
+    }
+    return result;
+}
+
+int UC_startSync(UcDevice& device) {
+    if (device.deviceType != UC_DEVICE_TCP) return RC_OK;
+    int result = UC_sendHeader(device, REG_SYNC, UC_OP_SET);
+    if (result == RC_OK) result = device.resync();
+    return result;
+}
+
+int UC_sendHeader(UcDevice& device, int address, int opcode) {
+    UcTelegram request = {};
+    const int32_t resyncWord = 0;
+    int bytes = opcode == UC_OP_GET ? uc::buildGet(request, address, 0, 1)
+                                    : uc::build(request, opcode, address, 0, 0, &resyncWord, 1);
+    return UC_send(device, bytes, &request);
+}
+
+bool UC_isReply(const UcTelegram* tel) {
+    if (!tel) return false;
+    const int32_t opcode = uc::opcode(*tel);
+    const int32_t correlation = uc::correlation(*tel);
+    return (opcode == UC_OP_ACK && correlation == 1) ||
+           (opcode == UC_OP_TELL && (correlation & 0xFFFF) == 0);
+}
+
+int UC_request(UcDevice& device, int address, int* value) {
+    int result = UC_sendHeader(device, address, UC_OP_GET);
+    if (result != RC_OK) return result;
+    UcTelegram reply = {};  // holds no telegram yet: not a final reply
+    result = RC_TIMEOUT;
+    const int64_t start = uc::tickMs();
+    while (result == RC_TIMEOUT) {
+        if (uc::tickMs() - start >= UC_REQUEST_LIMIT_MS) break;
+        if (!UC_isConnected(device) || abortRequested) break;
+        result = UC_recv(device, &reply);
+        // Out of step, or still no final reply in hand: ask again.
+        if (result == RC_OUT_OF_SYNC || !UC_isReply(&reply)) {
+            UC_sendHeader(device, address, UC_OP_GET);
+            result = RC_TIMEOUT;
+        }
+        if (result != RC_OK && result != RC_TIMEOUT)
+            traceError(false, "recv rc %d, connected %d", result, UC_isConnected(device) ? 1 : 0);
+        // A reply for another register: keep waiting without a new request.
+        if (result == RC_OK && uc::address(reply) != address) result = RC_TIMEOUT;
+    }
+    if (!UC_isConnected(device)) result = RC_NOT_CONNECTED;
+    if (result == RC_OK && value) *value = uc::ackValue(reply);
+    return result;
+}
+
+int UC_getValue(UcDevice& device, int address, int* value, int fallback) {
+    if (address <= 0) return RC_OK;
+    int v = 0;
+    auto cached = device.valueCache.find(address);
+    if (cached != device.valueCache.end()) {
+        v = cached->second;
+    } else if (device.variant && fallback != UC_NO_FALLBACK) {
+        v = fallback;
+    } else {
+        if (!UC_isConnected(device)) return RC_NOT_CONNECTED;
+        int result = RC_OUT_OF_SYNC;
+        for (int attempt = 0; attempt < UC_REQUEST_ATTEMPTS && result == RC_OUT_OF_SYNC; ++attempt)
+            result = UC_request(device, address, &v);
+        if (result != RC_OK) return result;
+    }
+    device.valueCache[address] = v;
+    if (value) *value = v;
+    return RC_OK;
+}
+
+int UC_getType(UcDevice& device, int* value) {
+    return UC_getValue(device, REG_CONTROLLER_TYPE, value, UC_IDENTITY_FALLBACK);
+}
+
+int UC_getId(UcDevice& device, int* value) {
+    return UC_getValue(device, REG_CONTROLLER_ID, value, UC_IDENTITY_FALLBACK);
+}

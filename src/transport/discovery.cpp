@@ -1,0 +1,147 @@
+#include "discovery.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <sys/socket.h>
+
+#include <memory>
+#include <vector>
+
+#include "net/wait.h"
+#include "trace.h"
+#include "uc_device.h"
+#include "uc_tcp_device.h"
+
+namespace {
+
+constexpr int kReplyBufferSize = 256;
+
+bool isIpv4(const struct ifaddrs* entry) {
+    return entry->ifa_addr && entry->ifa_addr->sa_family == AF_INET;
+}
+
+uint32_t ipv4Of(const struct sockaddr* address) {
+    return reinterpret_cast<const struct sockaddr_in*>(address)->sin_addr.s_addr;
+}
+
+std::string dotted(uint32_t address) {
+    struct in_addr in;
+    in.s_addr = address;
+    char text[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &in, text, sizeof text);
+    return text;
+}
+
+bool resolveGroup(const DiscoveryProbe& row, struct sockaddr_in* group) {
+    *group = {};
+    group->sin_family = AF_INET;
+    group->sin_port = htons(row.port);
+    return inet_pton(AF_INET, row.group, &group->sin_addr) == 1;
+}
+
+// Reads one datagram of a readable probe socket; stores its source.
+// Returns true when a reply was stored.
+bool takeReply(int socket, uint32_t* source) {
+    char reply[kReplyBufferSize];
+    struct sockaddr_in from = {};
+    socklen_t fromLength = sizeof from;
+    ssize_t n = recvfrom(socket, reply, sizeof reply, 0, reinterpret_cast<struct sockaddr*>(&from),
+                         &fromLength);
+    if (n <= 0 || from.sin_family != AF_INET) {
+        traceOsError(false, "Searching controller: recvfrom() failed", true);
+        return false;
+    }
+    *source = from.sin_addr.s_addr;
+    return true;
+}
+
+}  // namespace
+
+int listLocalAddresses(uint32_t* addresses, int* count) {
+    struct ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) {
+        traceOsError(false, "Searching controller: getaddrinfo() failed", true);
+        return -1;
+    }
+    int ipv4Count = 0;
+    for (const struct ifaddrs* it = list; it; it = it->ifa_next) ipv4Count += isIpv4(it) ? 1 : 0;
+    const int capacity = *count;
+    int stored = 0;
+    for (const struct ifaddrs* it = list; it && stored < capacity; it = it->ifa_next) {
+        if (!isIpv4(it)) continue;  // interfaces without an IPv4 address
+        addresses[stored++] = ipv4Of(it->ifa_addr);
+        if (ipv4Count > 1) traceTrace("Searching devices on %s", dotted(ipv4Of(it->ifa_addr)).c_str());
+    }
+    *count = stored;
+    freeifaddrs(list);
+    return 0;
+}
+
+int sendProbe(uint32_t localAddress, const struct sockaddr_in& group, const DiscoveryProbe& row) {
+    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        traceOsError(false, "Searching controller: socket() failed", true);
+        return -1;
+    }
+    struct in_addr outgoing;
+    outgoing.s_addr = localAddress;
+    setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &outgoing, sizeof outgoing);
+    ssize_t sent = sendto(s, row.payload, static_cast<size_t>(row.length), MSG_NOSIGNAL,
+                          reinterpret_cast<const struct sockaddr*>(&group), sizeof group);
+    if (sent < row.length) {
+        traceOsError(false, "Searching controller: sendto() failed", true);
+        closeSocket(s);
+        return -1;
+    }
+    return s;
+}
+
+int searchControllers(bool addp, int firstWaitMs, uint32_t* addresses, int* count) {
+    const DiscoveryProbe& row = discoveryProbe(addp);
+    const int capacity = *count;
+    *count = 0;
+    uint32_t local[UC_MAX_LOCAL_ADDRESSES];
+    int localCount = UC_MAX_LOCAL_ADDRESSES;
+    if (listLocalAddresses(local, &localCount) != 0) return -1;
+    struct sockaddr_in group;
+    if (!resolveGroup(row, &group)) {
+        traceOsError(false, "Searching controller: gethostbyname() failed", true);
+        return -1;
+    }
+    struct pollfd probes[UC_MAX_LOCAL_ADDRESSES];
+    int probeCount = 0;
+    for (int i = 0; i < localCount; ++i) {
+        int s = sendProbe(local[i], group, row);
+        if (s >= 0) probes[probeCount++].fd = s;
+    }
+    // Every probe socket is watched in every wait cycle, so an interface
+    // whose controllers answer late is not dropped after a quiet cycle.
+    int found = 0;
+    int result = (probeCount > 0 && capacity > 0) ? 1 : 0;
+    for (int wait = firstWaitMs; result > 0; wait /= 2) {
+        int ready = uc::waitReadable(probes, probeCount, wait);
+        if (ready < 0) {
+            traceOsError(false, "Searching controller: select() failed", true);
+            result = -1;
+        } else if (ready == 0) {
+            result = 0;
+        }
+        for (int i = 0; i < probeCount && result > 0; ++i) {
+            if (!probes[i].revents) continue;
+            if (!takeReply(probes[i].fd, &addresses[found])) continue;
+            if (++found >= capacity) result = 0;
+        }
+    }
+    for (int i = 0; i < probeCount; ++i) closeSocket(probes[i].fd);
+    *count = found;
+    return result;
+}
+
+int discoverTcpDevices(UcDeviceList& list, bool addp) {
+    startSockets();
+    std::vector<uint32_t> addresses(UC_MAX_DISCOVERED);
+    int count = UC_MAX_DISCOVERED;
+    if (searchControllers(addp, UC_FIRST_REPLY_WAIT_MS, addresses.data(), &count) != 0) return 0;
+    for (int i = 0; i < count; ++i) list.push_back(std::make_shared<UcTcpDevice>(addresses[i], addp));
+    return 0;
+}

@@ -1,0 +1,30 @@
+// Finding network controllers: one UDP multicast probe out of every local
+// IPv4 address, and the source address of every datagram that answers.
+#ifndef TRANSPORT_DISCOVERY_H
+#define TRANSPORT_DISCOVERY_H
+
+#include <netinet/in.h>
+
+#include <cstdint>
+
+#include "net/sockets.h"
+
+constexpr int UC_MAX_LOCAL_ADDRESSES = 16;
+constexpr int UC_MAX_DISCOVERED = 1024;
+constexpr int UC_FIRST_REPLY_WAIT_MS = 500;
+
+// Probes with the ADDP row (addp true) or the "Velorix discovery" row and
+// collects reply sources (network byte order). count: capacity in, number
+// stored out. 0, or -1 when no search could be made.
+int searchControllers(bool addp, int firstWaitMs, uint32_t* addresses, int* count);
+
+// Every local IPv4 address (network byte order) in the order the
+// interface list gives them; count: capacity in, number stored out.
+// 0 or -1.
+int listLocalAddresses(uint32_t* addresses, int* count);
+
+// Sends the probe row to the group out of the interface that holds the
+// local address. Returns the UDP socket on which replies arrive, or -1.
+int sendProbe(uint32_t localAddress, const struct sockaddr_in& group, const DiscoveryProbe& row);
+
+#endif

@@ -1,0 +1,99 @@
+// Reading telegrams from the TCP stream of a controller. The stream has no
+// framing of its own: the length word of each telegram tells where the
+// next one begins, and two plausibility checks (size, opcode) detect a
+// reader that lost step.
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "sockets.h"
+#include "link/telegram.h"
+#include "tick.h"
+#include "trace.h"
+#include "wait.h"
+
+namespace {
+
+enum ReadStep { READ_OK, READ_TIMEOUT, READ_FAILED };
+
+// Waits at most waitMs for the socket, then reads up to count bytes.
+ReadStep readSome(int socket, int waitMs, char* into, int count, int* got) {
+    int ready = uc::waitReadable(socket, waitMs);
+    if (ready < 0) {
+        traceOsError(false, "Receive from controller: select() failed", true);
+        return READ_FAILED;
+    }
+    if (ready == 0) return READ_TIMEOUT;
+    ssize_t n;
+    do n = recv(socket, into, static_cast<size_t>(count), 0);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        if (n == 0) errno = 0;  // the peer closed the stream
+        traceOsError(false, "Receive from controller: recv() failed", true);
+        return READ_FAILED;
+    }
+    *got += static_cast<int>(n);
+    return READ_OK;
+}
+
+}  // namespace
+
+int receiveTelegram(int socket, int waitMs, void* buffer) {
+    char* bytes = static_cast<char*>(buffer);
+    int got = 0;
+    int64_t want = 4;
+    // Every read waits at most waitMs, the first for the telegram to begin,
+    // the others for its remaining segments, so a peer that stops in the
+    // middle of a telegram cannot hold the reader.
+    while (got < want) {
+        ReadStep step = readSome(socket, waitMs, bytes + got, static_cast<int>(want - got), &got);
+        if (step == READ_FAILED) return -1;
+        if (step == READ_TIMEOUT) {
+            if (got == 0) return 0;
+            traceError(false,
+                       "Receive from controller: telegram incomplete (%d of %lld bytes), "
+                       "assuming out of sync",
+                       got, static_cast<long long>(want));
+            return -2;
+        }
+        if (got == 4 && want == 4) {
+            want = uc::wireSize(uc::get32(bytes, 0));
+            if (want > UC_MAX_TELEGRAM) {
+                traceError(false, "Receive from controller: Length too large (%lld), assuming out of sync",
+                           static_cast<long long>(want));
+                return -2;
+            }
+        }
+    }
+    // A length word below 4 ends the read with fewer than 8 bytes; such a
+    // short telegram is passed on without an opcode test.
+    if (got >= 8) {
+        int32_t opcode = uc::get32(bytes, 4);
+        if (opcode != UC_OP_ACK && opcode != UC_OP_TELL) {
+            traceError(false, "Receive from controller: invalid opcode %d, assuming out of sync", opcode);
+            return -2;
+        }
+    }
+    return got;
+}
+
+int syncToStream(int socket, int quietMs, int limitMs) {
+    const int64_t start = uc::tickMs();
+    int skipped = 0;
+    for (;;) {
+        char byte;
+        int got = 0;
+        ReadStep step = readSome(socket, quietMs, &byte, 1, &got);
+        if (step == READ_FAILED) return -1;
+        if (step == READ_TIMEOUT) {
+            traceTrace("Sync finished, %d bytes skipped", skipped);
+            return 0;
+        }
+        ++skipped;
+        if (uc::tickMs() - start > limitMs) {
+            traceError(false, "Sync to datastream failed, %d bytes skipped", skipped);
+            return -2;
+        }
+    }
+}

@@ -1,0 +1,29 @@
+#include "wait.h"
+
+#include <cerrno>
+#include <cstdint>
+
+#include "tick.h"
+
+namespace uc {
+
+int waitReadable(struct pollfd* sockets, int count, int waitMs) {
+    for (int i = 0; i < count; ++i) {
+        sockets[i].events = POLLIN;
+        sockets[i].revents = 0;
+    }
+    const int64_t deadline = tickMs() + (waitMs > 0 ? waitMs : 0);
+    for (;;) {
+        int64_t left = deadline - tickMs();
+        if (left < 0) left = 0;
+        int n = poll(sockets, static_cast<nfds_t>(count), static_cast<int>(left));
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
+int waitReadable(int socket, int waitMs) {
+    struct pollfd one = {socket, POLLIN, 0};
+    return waitReadable(&one, 1, waitMs);
+}
+
+}  // namespace uc

@@ -1,0 +1,21 @@
+// Waiting for sockets to become readable. poll() is used rather than
+// select() so that descriptors of any value can be watched.
+#ifndef TRANSPORT_NET_WAIT_H
+#define TRANSPORT_NET_WAIT_H
+
+#include <poll.h>
+
+namespace uc {
+
+// Waits at most waitMs (0: only tests) until one of the sockets is
+// readable, closed by the peer or in error; an interrupted wait resumes
+// with the time left. Returns the number of such sockets (their revents
+// set), 0 on time-out, -1 when the wait failed (errno set).
+int waitReadable(struct pollfd* sockets, int count, int waitMs);
+
+// The same for one socket.
+int waitReadable(int socket, int waitMs);
+
+}  // namespace uc
+
+#endif

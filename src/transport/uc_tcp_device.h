@@ -1,0 +1,37 @@
+// Connection object of a network controller: raw telegrams over a TCP
+// stream to port 2101, framed only by their own length words.
+#ifndef TRANSPORT_UC_TCP_DEVICE_H
+#define TRANSPORT_UC_TCP_DEVICE_H
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "uc_device.h"
+
+class UcTcpDevice : public UcDevice {
+public:
+    // address: the controller's IPv4 address in network byte order.
+    UcTcpDevice(uint32_t address, bool foundByAddp);
+    ~UcTcpDevice() override;
+
+    int connect() override;
+    int disconnect() override;
+    int receive(void* buffer, int* length) override;
+    int send(int length, const void* data) override;
+    int resync() override;
+    const char* name() override;
+
+    uint32_t address() const { return address_; }
+    bool foundByAddp() const { return foundByAddp_; }
+
+private:
+    const uint32_t address_;
+    const bool foundByAddp_;
+    // The stream socket while connected, -1 otherwise. Read by the
+    // receiving and the sending thread while another may disconnect.
+    std::atomic<int> socket_{-1};
+    const std::string addressText_;
+};
+
+#endif
