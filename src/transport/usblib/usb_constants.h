@@ -1,0 +1,34 @@
+// Fixed values of the libusb transport and the libusb-0.1 result codes it
+// acts on.
+#ifndef TRANSPORT_USBLIB_USB_CONSTANTS_H
+#define TRANSPORT_USBLIB_USB_CONSTANTS_H
+
+#include <cerrno>
+
+namespace usblib {
+
+constexpr int kInterface = 0;
+constexpr int kBulkInEndpoint = 0x86;
+constexpr int kBulkOutEndpoint = 0x02;
+constexpr int kReadTimeoutMs = 500;
+constexpr int kWriteTimeoutMs = 10000;
+constexpr int kSlotFreeWaitMs = 100;
+constexpr int kReceiveWaitMs = 500;
+constexpr int kSmallestWholeAck = 28;
+constexpr int kLengthWordBytes = 4;
+constexpr int kLengthAndOpcodeBytes = 8;
+// Smallest ring the object accepts whatever the ring settings say.
+constexpr int kMinSlotSize = 512;
+constexpr int kMinSlotCount = 2;
+
+// libusb-0.1 on Linux (Debian libusb 0.1.12, usbfs backend) reports
+// failures as negative errno values. A claim of an interface that another
+// driver or process holds fails with -EBUSY; a bulk transfer that does not
+// complete within its time-out ends with -ETIMEDOUT. (libusb-win32 uses -5
+// and -116 for the same two conditions.)
+constexpr int kClaimInUse = -EBUSY;
+constexpr int kTransferTimeout = -ETIMEDOUT;
+
+}  // namespace usblib
+
+#endif

@@ -1,0 +1,134 @@
+// UcUsbLibDevice: the reader thread that fills the ring of transfers, and
+// receive(), which hands out the telegrams found in it.
+#include <usb.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/telegram.h"
+#include "trace.h"
+#include "transport/usb_lib_device.h"
+#include "transport/usblib/usb_constants.h"
+#include "uc_telegram.h"
+
+using namespace usblib;
+
+void UsbReaderThread::run() {
+    while (!stop) owner->readerStep();
+}
+
+int UcUsbLibDevice::readerStep() {
+    UsbLibLink& l = *link;
+    l.handleLock.lock();
+    UsbRingSlot& slot = l.slots[static_cast<size_t>(l.writeIndex)];
+    int r = connected ? RC_OK : RC_NOT_CONNECTED;
+
+    // A full ring waits for receive() to free the next slot; the reader
+    // never writes into a slot that receive() still owns.
+    l.spaceLock.lock();
+    if (r == RC_OK && slot.filled != 0) {
+        l.slotFree.wait(&l.spaceLock, kSlotFreeWaitMs);
+        if (slot.filled != 0) r = RC_TIMEOUT;
+    }
+    l.spaceLock.unlock();
+
+    if (r == RC_OK) {
+        const int n = usb_bulk_read(l.handle, kBulkInEndpoint, reinterpret_cast<char*>(slot.data.data()),
+                                    l.slotSize, kReadTimeoutMs);
+        if (n < 0) {
+            if (n == kTransferTimeout) {
+                r = RC_TIMEOUT;
+            } else {
+                r = RC_DRIVER_ERROR;
+                traceError(false, "usb_bulk_read failed: %s", usb_strerror());
+            }
+        } else if (n > 0) {
+            l.dataLock.lock();
+            l.writeIndex = (l.writeIndex + 1) % l.slotCount;
+            slot.filled = std::min(n, l.slotSize);
+            l.dataReady.wakeOne();
+            l.dataLock.unlock();
+        }
+    }
+    l.handleLock.unlock();
+
+    l.dataLock.lock();
+    l.lastReadResult = r;
+    l.dataLock.unlock();
+    if (r != RC_OK && r != RC_TIMEOUT) {
+        disconnect();
+        l.dataReady.wakeOne();  // a waiting receive() reports the failure now
+    }
+    return r;
+}
+
+// Hands out the next telegram (requested 0) or the next requested bytes
+// of one begun earlier, from a slot that holds unread bytes.
+int UcUsbLibDevice::takeTelegram(UsbRingSlot& slot, int requested, void* buffer, int* length) {
+    const int available = slot.filled - slot.readPos;
+    const unsigned char* src = slot.data.data() + slot.readPos;
+    int64_t n = requested;
+    bool framed = true;
+    if (requested == 0) {
+        // The length word must lie within the transfer to be read at all.
+        framed = available >= kLengthWordBytes;
+        if (framed) {
+            n = uc::wireSize(uc::get32(src));
+            // A short ACK is read as a whole one (reason and value).
+            if (available >= kLengthAndOpcodeBytes && uc::get32(src, 4) == UC_OP_ACK &&
+                n < kSmallestWholeAck)
+                n = kSmallestWholeAck;
+        }
+    }
+    if (!framed || n > UC_MAX_TELEGRAM || n < 0 || (requested == 0 && n < UC_HEADER_SIZE)) {
+        slot.readPos = slot.filled;  // the rest of the slot is dropped
+        return RC_OUT_OF_SYNC;
+    }
+    const int count = static_cast<int>(std::min<int64_t>(n, available));
+    std::memcpy(buffer, src, static_cast<size_t>(count));
+    *length = count;
+    slot.readPos += count;
+    return RC_OK;
+}
+
+void UcUsbLibDevice::releaseSlot(UsbRingSlot& slot) {
+    UsbLibLink& l = *link;
+    l.spaceLock.lock();
+    slot.filled = 0;
+    slot.readPos = 0;
+    l.readIndex = (l.readIndex + 1) % l.slotCount;
+    l.spaceLock.unlock();
+    l.slotFree.wakeOne();
+}
+
+int UcUsbLibDevice::receive(void* buffer, int* length) {
+    if (!buffer || !length) return RC_INVALID_PARAM;
+    UsbLibLink& l = *link;
+    UsbRingSlot& slot = l.slots[static_cast<size_t>(l.readIndex)];
+    const int requested = *length;
+
+    l.dataLock.lock();
+    int r = connected ? RC_OK : RC_NOT_CONNECTED;
+    if (r == RC_NOT_CONNECTED && l.lastReadResult != RC_OK && l.lastReadResult != RC_TIMEOUT) {
+        // The reader closed the device after a failed read: that failure
+        // is reported once, whether or not a receive was waiting then.
+        r = l.lastReadResult;
+        l.lastReadResult = 0;
+    }
+    if (r == RC_OK && slot.filled <= slot.readPos) {
+        l.dataReady.wait(&l.dataLock, kReceiveWaitMs);
+        if (slot.filled <= slot.readPos) {
+            r = l.lastReadResult != 0 ? l.lastReadResult : RC_TIMEOUT;
+            l.lastReadResult = 0;
+        }
+    }
+    l.dataLock.unlock();
+
+    if (r == RC_OK) r = takeTelegram(slot, requested, buffer, length);
+    if (r != RC_OK && r != RC_TIMEOUT && r != RC_OUT_OF_SYNC) {
+        disconnect();
+        return r;
+    }
+    if (r != RC_TIMEOUT && slot.readPos >= slot.filled) releaseSlot(slot);
+    return r;
+}

@@ -1,0 +1,48 @@
+// libusb bus scan: one UcUsbLibDevice per controller, in bus order.
+#include <usb.h>
+
+#include <memory>
+
+#include "transport/usb_lib_device.h"
+#include "uc_telegram.h"
+
+namespace {
+
+struct UsbIdRow {
+    uint16_t vendor;
+    uint16_t product;
+    uint8_t variant;
+};
+
+constexpr UsbIdRow kControllerIds[] = {
+    {0x16C0, 0x055B, 0},
+    {0x0456, 0x1234, 1},
+};
+
+// The matching row of the id table, or nullptr.
+const UsbIdRow* findRow(const usb_device_descriptor& d) {
+    for (const UsbIdRow& row : kControllerIds) {
+        if (d.idVendor == row.vendor && d.idProduct == row.product) return &row;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int scanLibUsbDevices(UcDeviceList& list) {
+    usb_init();
+    usb_set_debug(0);
+    usb_find_busses();
+    usb_find_devices();
+    int32_t matches = 0;
+    for (usb_bus* bus = usb_get_busses(); bus; bus = bus->next) {
+        for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
+            const UsbIdRow* row = findRow(dev->descriptor);
+            if (!row) continue;
+            auto device = std::make_unique<UcUsbLibDevice>(row->variant, matches++);
+            device->link->usbDevice = dev;
+            list.push_back(std::move(device));
+        }
+    }
+    return RC_OK;
+}
