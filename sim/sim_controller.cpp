@@ -4,7 +4,6 @@
 #include "sim_controller.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -118,7 +117,6 @@ struct Controller::Impl : RequestHandler {
 
     std::unique_ptr<NetworkServer> network;  // set before the threads start
     const std::shared_ptr<UsbSink> usb = std::make_shared<UsbSink>();
-    std::atomic<bool> usbAttached{false};
     std::mutex usbInputMutex;
     TelegramFramer usbFramer;
 };
@@ -135,7 +133,7 @@ Targets Controller::Impl::everyHost() const {
         for (auto& c : network->connections())
             if (c->alive()) out.push_back(c);
     }
-    if (usbAttached.load()) out.push_back(usb);
+    out.push_back(usb);
     return out;
 }
 
@@ -398,7 +396,6 @@ int Controller::connectionsOpen() const {
 
 void Controller::usbWrite(const void* bytes, size_t n) {
     Impl& m = *impl_;
-    m.usbAttached.store(true);
     std::lock_guard<std::mutex> lock(m.usbInputMutex);
     std::vector<Bytes> telegrams;
     const int drops = m.usbFramer.drops();
@@ -410,7 +407,6 @@ void Controller::usbWrite(const void* bytes, size_t n) {
 }
 
 bool Controller::usbRead(std::vector<uint8_t>& transfer, int timeoutMs, size_t maxBytes) {
-    impl_->usbAttached.store(true);
     return impl_->usb->read(transfer, timeoutMs, maxBytes);
 }
 

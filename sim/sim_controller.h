@@ -24,9 +24,9 @@
 //   backward / forward (:= 0 stops it); 1040 / 1041 := 1 one step of
 //   1353 (step width, default 100) backward / forward, done at once;
 //   1107 := 1 stops every movement; 1092 := 1 moves to the reference mark
-//   (kReferenceMark counts from where the counter was last reset), then
-//   sets 1031 and the reference-valid bit; 1103 := 1 sets the position
-//   counter to 0. Axes move at Options::speed units per second and stop at
+//   (kReferenceMark units from the axis's start position; a counter reset
+//   does not move it), then sets 1031 to the position there and the
+//   reference-valid bit; 1103 := 1 sets the position counter to 0. Axes move at Options::speed units per second and stop at
 //   +-Options::travelLimit (the end-of-travel bit is then set).
 //   Position 1045, status 1028, reference position 1031 and speed 1346
 //   (signed, 0 at rest) are ordinary registers updated by the model; GET
@@ -46,8 +46,8 @@
 // Output
 //   Replies go to the host that sent the request. TELLs (periodic,
 //   capacity result, flood, sendTell) and sendRaw go to every connected
-//   host: every open TCP connection and, once usbWrite or usbRead has been
-//   called, the USB side. Periodic TELLs (correlation 0) of 1045, 1028,
+//   host: every open TCP connection and the USB side (whose queue keeps
+//   at most kMaxUsbQueue transfers, so an unread USB side costs nothing). Periodic TELLs (correlation 0) of 1045, 1028,
 //   1031, 1346 for each axis 0..5 are sent every Options::tellIntervalMs,
 //   all 24 in one write.
 //
@@ -119,7 +119,7 @@ constexpr int32_t kStatusApproachActive = 0x400;
 constexpr int32_t kStatusReferenceValid = 0x800;
 
 constexpr int kAxisCount = 6;
-constexpr int32_t kReferenceMark = 2000;   // counts from the last counter reset
+constexpr int32_t kReferenceMark = 2000;   // physical position of the reference mark
 constexpr int32_t kIdUnlockCode = 0x5A3C;  // SET 367 value that applies 362
 constexpr int kCapacityDelayMs = 50;
 constexpr int kSyncQuietMs = 700;
@@ -142,7 +142,9 @@ struct Options {
     int32_t speed = 1000000;            // axis speed in position units per second
     int32_t travelLimit = 50000000;     // axes stop at +-travelLimit
     // Receives one line per notable event (connections, dropped input,
-    // faults fired). Nothing is logged when empty.
+    // probes, faults). Called on the simulator's threads, one call at a
+    // time; it must not call back into the Controller. Nothing is logged
+    // when empty.
     std::function<void(const std::string&)> log;
 };
 
