@@ -1,0 +1,75 @@
+// Events of the Linux platform layer.
+#include <chrono>
+
+#include "kernel_objects.h"
+#include "sim_driver_state.h"
+
+namespace plat {
+
+void EventObject::set() {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        isSignalled = true;
+    }
+    if (manualReset)
+        changed.notify_all();
+    else
+        changed.notify_one();
+}
+
+void EventObject::reset() {
+    std::lock_guard<std::mutex> guard(lock);
+    isSignalled = false;
+}
+
+void EventObject::failNextWait() {
+    std::lock_guard<std::mutex> guard(lock);
+    waitFails = true;
+}
+
+DWord EventObject::wait(DWord milliseconds) {
+    std::unique_lock<std::mutex> guard(lock);
+    if (waitFails) {
+        waitFails = false;
+        setLastError(kErrorInvalidHandle);
+        return kWaitFailed;
+    }
+    auto ready = [this] { return isSignalled; };
+    if (milliseconds == kInfinite) {
+        changed.wait(guard, ready);
+    } else if (!changed.wait_for(guard, std::chrono::milliseconds(milliseconds), ready)) {
+        return kWaitTimeout;
+    }
+    if (!manualReset) isSignalled = false;
+    return kWaitObject0;
+}
+
+Handle createEvent(bool manualReset, bool initiallySignalled) {
+    if (simdrv::consumeFault(simdrv::Fault::CreateEvent)) {
+        setLastError(kErrorNotEnoughMemory);
+        return kNullHandle;
+    }
+    return handleInsert(std::make_shared<EventObject>(manualReset, initiallySignalled));
+}
+
+bool setEvent(Handle event) {
+    auto e = lookupAs<EventObject>(event, KernelObject::Kind::Event);
+    if (!e) return false;
+    e->set();
+    return true;
+}
+
+bool resetEvent(Handle event) {
+    auto e = lookupAs<EventObject>(event, KernelObject::Kind::Event);
+    if (!e) return false;
+    e->reset();
+    return true;
+}
+
+DWord waitForSingleObject(Handle object, DWord milliseconds) {
+    auto e = lookupAs<EventObject>(object, KernelObject::Kind::Event);
+    if (!e) return kWaitFailed;
+    return e->wait(milliseconds);
+}
+
+}  // namespace plat
