@@ -1,0 +1,87 @@
+#include "addp_search.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "trace.h"
+#include "transport/net/sockets.h"
+#include "transport/net/wait.h"
+
+namespace tmk {
+namespace {
+
+constexpr int kReplyBufferSize = 256;
+
+// Host-name lookup of the probe's group text, with the probe's port.
+bool resolveGroup(const DiscoveryProbe& row, struct sockaddr_in* group) {
+    struct addrinfo hints = {};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    struct addrinfo* answer = nullptr;
+    if (getaddrinfo(row.group, nullptr, &hints, &answer) != 0 || !answer) return false;
+    std::memcpy(group, answer->ai_addr, sizeof *group);
+    group->sin_port = htons(row.port);
+    freeaddrinfo(answer);
+    return true;
+}
+
+bool sendProbe(int socket, const DiscoveryProbe& row, const struct sockaddr_in& group) {
+    ssize_t sent;
+    do sent = sendto(socket, row.payload, static_cast<size_t>(row.length), MSG_NOSIGNAL,
+                     reinterpret_cast<const struct sockaddr*>(&group), sizeof group);
+    while (sent < 0 && errno == EINTR);
+    return sent >= row.length;
+}
+
+// Collects replies until a quiet wait, a full table or a failure.
+int collectReplies(int socket, int waitMs, uint32_t* addresses, int capacity, int* found) {
+    while (*found < capacity) {
+        int ready = uc::waitReadable(socket, waitMs);
+        if (ready == 0) return 0;
+        if (ready < 0) {
+            traceOsError(false, "Searching controller: select() failed", true);
+            return -1;
+        }
+        char reply[kReplyBufferSize];
+        struct sockaddr_in from = {};
+        socklen_t fromLength = sizeof from;
+        ssize_t n = recvfrom(socket, reply, sizeof reply, 0, reinterpret_cast<struct sockaddr*>(&from),
+                             &fromLength);
+        if (n <= 0 || from.sin_family != AF_INET) {
+            if (n == 0) errno = 0;
+            traceOsError(false, "Searching controller: recvfrom() failed", true);
+            return -1;
+        }
+        addresses[(*found)++] = from.sin_addr.s_addr;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int searchAddp(int waitMs, uint32_t* addresses, int capacity, int* found) {
+    *found = 0;
+    const DiscoveryProbe& row = discoveryProbe(true);
+    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        traceOsError(false, "Searching controller: socket() failed", true);
+        return -1;
+    }
+    struct sockaddr_in group = {};
+    int result = -1;
+    if (!resolveGroup(row, &group)) {
+        traceOsError(false, "Searching controller: gethostbyname() failed", true);
+    } else if (!sendProbe(s, row, group)) {
+        traceOsError(false, "Searching controller: sendto() failed", true);
+    } else {
+        result = collectReplies(s, waitMs, addresses, capacity, found);
+    }
+    closeSocket(s);
+    return result;
+}
+
+}  // namespace tmk

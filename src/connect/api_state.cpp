@@ -1,0 +1,18 @@
+#include "api_state.h"
+
+namespace tmk {
+
+ApiState& apiState() {
+    static ApiState state;
+    return state;
+}
+
+const Carrier* chosenCarrier() {
+    switch (apiState().connectionType) {
+        case kUsb: return &usbCarrier();
+        case kEthernet: return &ethernetCarrier();
+        default: return nullptr;
+    }
+}
+
+}  // namespace tmk

@@ -1,0 +1,36 @@
+// Process-wide state of the TMK_ functions: the carrier chosen for the
+// process, the number of variant-1 devices that lead the numbering, and
+// which open handles were opened as variant-1 devices.
+#ifndef CONNECT_API_STATE_H
+#define CONNECT_API_STATE_H
+
+#include <map>
+
+#include "carrier.h"
+
+namespace tmk {
+
+// Bytes of a received telegram up to and including its address word.
+constexpr int kAddressEnd = 12;
+
+enum ConnectionType { kNoCarrier = 0, kUsb = 1, kEthernet = 2 };
+
+struct ApiState {
+    int connectionType = kNoCarrier;  // set once, never reset
+    int variantCount = 0;
+    std::map<int, bool> handleVariants;
+};
+
+ApiState& apiState();
+
+// The carrier that connectionType names; nullptr before the choice.
+const Carrier* chosenCarrier();
+
+// TMK_recv without its unused size argument: receives into a buffer of
+// kTransferSize bytes; *bytes receives how many of them the carrier
+// filled. Handles loss of framing and out-of-turn register-10 reports.
+int receiveChecked(int handle, void* buffer, int* bytes);
+
+}  // namespace tmk
+
+#endif

@@ -1,0 +1,111 @@
+#include "eth_transport.h"
+
+#include <fcntl.h>
+
+#include "addp_search.h"
+#include "carrier.h"
+#include "pause.h"
+#include "trace.h"
+#include "transport/net/sockets.h"
+#include "transport/net/tick.h"
+
+namespace tmk {
+namespace eth {
+namespace {
+
+// Controllers found by the last search, in reply order.
+struct AddressTable {
+    uint32_t addresses[kMaxControllers];
+    int count;
+};
+AddressTable table = {};
+
+// Handles are positive sockets (0 and below mean "not connected"), so a
+// stream that the system numbered 0 is moved to a higher descriptor.
+int positiveSocket(int s) {
+    if (s != 0) return s;
+    int moved = fcntl(s, F_DUPFD_CLOEXEC, 1);
+    closeSocket(s);
+    return moved;
+}
+
+}  // namespace
+
+int count(int* variant1Count, int* variant0Count) {
+    startSockets();
+    table.count = 0;
+    int found = 0;
+    if (searchAddp(kDiscoveryWaitMs, table.addresses, kMaxControllers, &found) != 0) return -1;
+    table.count = found;
+    *variant1Count = 0;
+    *variant0Count = found;
+    return 0;
+}
+
+int open(int number, bool isVariant, int* handle) {
+    if (isVariant || number < 0 || number >= table.count) {
+        *handle = 0;
+        return 2;
+    }
+    int s = connectToController(table.addresses[number], UC_CONTROLLER_PORT);
+    if (s >= 0) s = positiveSocket(s);
+    if (s <= 0) {
+        *handle = -1;
+        return 2;
+    }
+    *handle = s;
+    return 0;
+}
+
+int close(int socket) {
+    if (socket <= 0) return 2;
+    pauseMs(kClosePauseMs);
+    closeSocket(socket);
+    pauseMs(kClosePauseMs);
+    return 0;
+}
+
+int receive(int socket, void* buffer, int* bytes) {
+    *bytes = 0;
+    if (socket <= 0) return 2;
+    int n = receiveTelegram(socket, kReceiveWaitMs, buffer);
+    if (n == 0) return 1;
+    if (n > 0) {
+        *bytes = n;
+        return 0;
+    }
+    return n == -2 ? 10 : -1;
+}
+
+int send(int socket, int size, const void* data) {
+    if (socket <= 0) return 2;
+    return sendAll(socket, size, data) == 0 ? 0 : -1;
+}
+
+int cancel(int) { return 0; }
+
+int resync(int socket) {
+    if (socket <= 0) return 2;
+    const int64_t start = uc::tickMs();
+    int skipped = 0;
+    int drained = drainStream(socket, kSyncQuietMs, kSyncLimitMs, &skipped);
+    // The controller is given the whole limit to settle, however soon the
+    // line fell quiet.
+    pauseMs(kSyncLimitMs - (uc::tickMs() - start));
+    traceTrace("Sync finished, %d bytes skipped", skipped);
+    if (drained == -2) return 10;
+    return drained == 0 ? 0 : -1;
+}
+
+int tableCount() { return table.count; }
+uint32_t tableAddress(int i) { return i >= 0 && i < table.count ? table.addresses[i] : 0; }
+
+}  // namespace eth
+
+const Carrier& ethernetCarrier() {
+    static const Carrier carrier = {eth::count, eth::open, eth::close, eth::receive,
+                                    eth::send,  eth::cancel, eth::resync};
+    return carrier;
+}
+
+}  // namespace tmk

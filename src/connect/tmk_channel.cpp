@@ -1,0 +1,73 @@
+// Raw telegram channel of the TMK_ family: send, receive with the
+// out-of-step handling, cancel, resynchronisation, transfer size.
+#include "api_state.h"
+#include "link/telegram.h"
+#include "pause.h"
+#include "tormak.h"
+#include "trace.h"
+
+namespace tmk {
+namespace {
+
+constexpr int kOutOfSyncPauseMs = 2000;
+
+}  // namespace
+
+int receiveChecked(int handle, void* buffer, int* bytes) {
+    *bytes = 0;
+    const Carrier* carrier = chosenCarrier();
+    if (!carrier) return RC_ERROR;
+    int result = carrier->receive(handle, buffer, bytes);
+    if (result == RC_OUT_OF_SYNC) {
+        TMK_startSync(handle);
+        return RC_OUT_OF_SYNC;
+    }
+    // A controller that reports the resynchronisation register on its own
+    // is out of step with this host; give it time to settle.
+    if (result == RC_OK && *bytes >= kAddressEnd && uc::get32(buffer, 4) != UC_OP_ACK &&
+        uc::get32(buffer, 8) == REG_SYNC) {
+        traceError(false, "Controller is out of sync, sleeping");
+        pauseMs(kOutOfSyncPauseMs);
+        return RC_TIMEOUT;
+    }
+    return result;
+}
+
+}  // namespace tmk
+
+using namespace tmk;
+
+extern "C" {
+
+UC_EXPORT int UC_CDECL TMK_getTransferSize(int) { return chosenCarrier() ? kTransferSize : RC_ERROR; }
+
+UC_EXPORT int UC_CDECL TMK_send(int handle, int size, const void* data) {
+    const Carrier* carrier = chosenCarrier();
+    if (!carrier || size < 0 || (!data && size > 0)) return RC_ERROR;
+    return carrier->send(handle, size, data);
+}
+
+UC_EXPORT int UC_CDECL TMK_recv(int handle, int, void* buffer) {
+    if (!buffer) return RC_ERROR;
+    int bytes = 0;
+    return receiveChecked(handle, buffer, &bytes);
+}
+
+UC_EXPORT int UC_CDECL TMK_cancelIo(int handle) {
+    const Carrier* carrier = chosenCarrier();
+    return carrier ? carrier->cancel(handle) : RC_ERROR;
+}
+
+UC_EXPORT int UC_CDECL TMK_startSync(int handle) {
+    switch (apiState().connectionType) {
+        case kUsb: return RC_OK;
+        case kEthernet: break;
+        default: return RC_ERROR;
+    }
+    UcTelegram request;
+    const int size = uc::buildSet(request, REG_SYNC, 0, 0, 0);
+    int result = ethernetCarrier().send(handle, size, &request);
+    return result != RC_OK ? result : ethernetCarrier().resync(handle);
+}
+
+}  // extern "C"
