@@ -20,6 +20,10 @@ int receiveTelegram(int socket, int waitMs, void* buffer);
 // Skips bytes until the stream stays quiet for quietMs. 0 quiet, -1 socket
 // failure, -2 not quiet within limitMs.
 int syncToStream(int socket, int quietMs, int limitMs);
+// The drain behind syncToStream, without its closing lines (socket
+// failures are still reported): *skipped receives the bytes dropped.
+// 0 quiet, -1 socket failure, -2 not quiet within limitMs.
+int drainStream(int socket, int quietMs, int limitMs, int* skipped);
 // Sends all bytes; a closed peer gives -1, never a signal. 0 or -1.
 int sendAll(int socket, int length, const void* data);
 // Wakes any thread that waits on or reads from the socket (its wait or

@@ -78,22 +78,24 @@ int receiveTelegram(int socket, int waitMs, void* buffer) {
     return got;
 }
 
-int syncToStream(int socket, int quietMs, int limitMs) {
+int drainStream(int socket, int quietMs, int limitMs, int* skipped) {
     const int64_t start = uc::tickMs();
-    int skipped = 0;
+    *skipped = 0;
     for (;;) {
         char byte;
         int got = 0;
         ReadStep step = readSome(socket, quietMs, &byte, 1, &got);
         if (step == READ_FAILED) return -1;
-        if (step == READ_TIMEOUT) {
-            traceTrace("Sync finished, %d bytes skipped", skipped);
-            return 0;
-        }
-        ++skipped;
-        if (uc::tickMs() - start > limitMs) {
-            traceError(false, "Sync to datastream failed, %d bytes skipped", skipped);
-            return -2;
-        }
+        if (step == READ_TIMEOUT) return 0;
+        ++*skipped;
+        if (uc::tickMs() - start > limitMs) return -2;
     }
+}
+
+int syncToStream(int socket, int quietMs, int limitMs) {
+    int skipped = 0;
+    int result = drainStream(socket, quietMs, limitMs, &skipped);
+    if (result == 0) traceTrace("Sync finished, %d bytes skipped", skipped);
+    if (result == -2) traceError(false, "Sync to datastream failed, %d bytes skipped", skipped);
+    return result;
 }
