@@ -29,7 +29,7 @@ NetworkServer::NetworkServer(in_addr address, ProbeResponder::Config probes,
 NetworkServer::~NetworkServer() { stop(); }
 
 bool NetworkServer::openListener() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (listenFd_ < 0) return false;
     int on = 1;
     sockaddr_in sa = socketAddress(address_, kControllerPort);
@@ -81,8 +81,17 @@ std::vector<std::shared_ptr<TcpSink>> NetworkServer::connections() const {
 }
 
 void NetworkServer::hangUpAll() {
+    // Connections still waiting in the listen queue are open for their
+    // host too: take and close them as well. Accepting happens under the
+    // same lock, so no connection slips past.
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& c : connections_) c->sink->hangUp();
+    for (;;) {
+        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) break;
+        ++accepted_;
+        ::close(fd);
+    }
 }
 
 void NetworkServer::run() {
@@ -130,18 +139,19 @@ void NetworkServer::run() {
 
 void NetworkServer::acceptOne() {
     sockaddr_in peer{};
-    socklen_t length = sizeof peer;
-    int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
-    if (fd < 0) return;
-    int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    timeval limit{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    auto c = std::make_unique<Connection>();
-    c->sink = std::make_shared<TcpSink>(fd, describe(peer));
     std::shared_ptr<TcpSink> oldest;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        socklen_t length = sizeof peer;
+        int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+        if (fd < 0) return;
+        int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        timeval limit{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        auto c = std::make_unique<Connection>();
+        c->sink = std::make_shared<TcpSink>(fd, describe(peer));
+        ++accepted_;
         size_t open = 0;
         for (const auto& other : connections_) {
             if (!other->sink->alive()) continue;
@@ -156,7 +166,6 @@ void NetworkServer::acceptOne() {
         oldest->hangUp();
         handler_.log("connection " + oldest->peer() + " replaced by a newer one");
     }
-    ++accepted_;
     handler_.log("connection from " + describe(peer));
 }
 
