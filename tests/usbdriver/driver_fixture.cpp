@@ -1,0 +1,95 @@
+#include "driver_fixture.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+#include "link/telegram.h"
+#include "trace.h"
+#include "usb_driver_protocol.h"
+
+namespace drvtest {
+
+namespace {
+
+Bytes bytesOf(const UcTelegram& t, int n) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(&t);
+    return Bytes(p, p + n);
+}
+
+}  // namespace
+
+Bytes tell(int32_t address, int32_t value) {
+    UcTelegram t;
+    return bytesOf(t, uc::buildTell(t, address, 0, 0, value));
+}
+
+Bytes ack(int32_t address, int32_t value) {
+    UcTelegram t;
+    return bytesOf(t, uc::buildAck(t, address, 0, 1, 0, value));
+}
+
+Bytes get(int32_t address) {
+    UcTelegram t;
+    return bytesOf(t, uc::buildGet(t, address, 0, 1));
+}
+
+Bytes raw(int32_t lengthWord, int32_t opcode, size_t total) {
+    Bytes b(total < 8 ? 8 : total, 0);
+    uc::put32(b.data(), 0, lengthWord);
+    uc::put32(b.data(), 4, opcode);
+    b.resize(total);
+    return b;
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+Bytes slice(const Bytes& bytes, size_t from, size_t n) {
+    return Bytes(bytes.begin() + static_cast<long>(from), bytes.begin() + static_cast<long>(from + n));
+}
+
+std::string instanceId(int n) {
+    return "USB\\VID_16C0&PID_055B\\T" + std::to_string(getpid()) + "&" + std::to_string(n);
+}
+
+Received take(UcDevice& device, int requested) {
+    uint8_t buffer[UC_MAX_TELEGRAM];
+    std::memset(buffer, 0, sizeof buffer);
+    int length = requested;
+    Received r;
+    r.result = device.receive(buffer, &length);
+    if (r.result == RC_OK) r.bytes.assign(buffer, buffer + length);
+    return r;
+}
+
+void DriverTest::SetUp() {
+    simdrv::removeAllDevices();
+    simdrv::clearFaults();
+    traceInit(nullptr, "", 0);
+    handlesAtStart_ = simdrv::openHandleCount();
+}
+
+void DriverTest::TearDown() {
+    device.reset();  // disconnects when open
+    simdrv::removeAllDevices();
+    simdrv::clearFaults();
+    EXPECT_EQ(simdrv::openHandleCount(), handlesAtStart_) << "handles left open";
+}
+
+simdrv::DeviceId DriverTest::plug(uint8_t variant, simdrv::SimUsbPeer peer) {
+    const plat::Guid& guid = variant == 1 ? plat::kGuidVariant1 : plat::kGuidVariant0;
+    return simdrv::addDevice(guid, instanceId(++plugged_), std::move(peer));
+}
+
+void DriverTest::connectOne(simdrv::SimUsbPeer peer) {
+    sim = plug(1, std::move(peer));
+    device.reset(new UcUsbDriverDevice(1, 0));
+    ASSERT_EQ(device->connect(), RC_OK);
+    ASSERT_TRUE(device->connected);
+}
+
+}  // namespace drvtest
