@@ -1,0 +1,166 @@
+// The TMK_ functions over Ethernet, inside a private network namespace:
+// carrier choice without USB devices, the single-socket ADDP search, open
+// and close, and the resynchronisation that always lasts its whole limit.
+// The carrier is chosen once per process: every test first makes sure
+// that Ethernet is the chosen carrier (the first call chooses it).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "connect/addp_search.h"
+#include "connect/eth_transport.h"
+#include "link/telegram.h"
+#include "net_peers.h"
+#include "net_setup.h"
+#include "sim_controller.h"
+#include "test_support.h"
+#include "tormak.h"
+#include "trace.h"
+#include "transport/net/sockets.h"
+#include "usb_bench.h"
+
+using test_support::captureStderr;
+using test_support::elapsedMs;
+
+namespace {
+
+const std::vector<uint8_t> kAddpProbe = {'D', 'I', 'G', 'I', 0, 1, 0, 6, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+class TmkEthernetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TMK_initTrace(nullptr);
+        REQUIRE_PRIVATE_NETWORK();
+        ASSERT_TRUE(bench::routeMulticastOverLoopback());
+        plat::simdrv::removeAllDevices();
+    }
+
+    // Chooses Ethernet for the process unless an earlier test did.
+    void ensureEthernetChosen() {
+        if (TMK_getTransferSize(0) == 512) return;
+        auto controller = startController();
+        int count = -1;
+        ASSERT_EQ(TMK_presence(&count, false), RC_OK);
+    }
+
+    // A controller simulator answering ADDP and TCP on 127.0.0.2.
+    std::unique_ptr<sim::Controller> startController() {
+        sim::Options options;
+        options.address = "127.0.0.2";
+        options.controllerType = 0x5777;
+        options.answerVelorix = false;
+        auto controller = std::make_unique<sim::Controller>(options);
+        EXPECT_TRUE(controller->start());
+        return controller;
+    }
+};
+
+TEST_F(TmkEthernetTest, ChosenWithoutUsbAndKeptWhenUsbAppears) {
+    auto controller = startController();
+    int count = -1;
+    ASSERT_EQ(TMK_presence(&count, true), RC_OK);
+    EXPECT_EQ(count, 1) << "no variant devices on Ethernet";
+    EXPECT_EQ(TMK_getTransferSize(0), 512);
+    bench::BareDevice lateUsb(plat::kGuidVariant0);
+    ASSERT_EQ(TMK_presence(&count, false), RC_OK);
+    EXPECT_EQ(count, 1) << "a USB device plugged in later is not counted";
+
+    int handle = -9;
+    ASSERT_EQ(TMK_init(0, &handle), RC_OK);
+    EXPECT_GT(handle, 0) << "the handle is the socket";
+    int type = 0;
+    EXPECT_EQ(TMK_getType(handle, &type), RC_OK);
+    EXPECT_EQ(type, 0x5777);
+    EXPECT_EQ(TMK_cancelIo(handle), RC_OK) << "nothing to cancel on a socket";
+    int other = -9;
+    EXPECT_EQ(TMK_init(1, &other), RC_NOT_CONNECTED) << "beyond the discovered list";
+    EXPECT_EQ(other, 0);
+    int result = -9;
+    long long ms = elapsedMs([&] { result = TMK_shutdown(handle); });
+    EXPECT_EQ(result, RC_OK);
+    EXPECT_GE(ms, 190) << "100 ms before and after the close";
+    EXPECT_EQ(TMK_shutdown(0), RC_NOT_CONNECTED);
+    EXPECT_EQ(TMK_getType(handle, &type), RC_ERROR);
+}
+
+TEST_F(TmkEthernetTest, SearchKeepsReplyOrderAndEndsOneWaitAfterTheLast) {
+    peers::ProbeResponder responder("224.0.5.128", 2362, {"127.0.0.3", "127.0.0.2"});
+    ASSERT_TRUE(responder.ready());
+    uint32_t addresses[tmk::kMaxControllers] = {};
+    int found = -1, result = -9;
+    long long ms = elapsedMs([&] { result = tmk::searchAddp(tmk::kDiscoveryWaitMs, addresses, tmk::kMaxControllers, &found); });
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(found, 2);
+    EXPECT_EQ(addresses[0], peers::ipv4("127.0.0.3"));
+    EXPECT_EQ(addresses[1], peers::ipv4("127.0.0.2"));
+    EXPECT_GE(ms, 950) << "the wait is not shortened after replies";
+    EXPECT_LT(ms, 1600);
+    auto probes = responder.probes();
+    ASSERT_EQ(probes.size(), 1u) << "one probe from one socket";
+    EXPECT_EQ(probes[0].payload, kAddpProbe);
+
+    // The capacity ends the search at once.
+    ms = elapsedMs([&] { result = tmk::searchAddp(tmk::kDiscoveryWaitMs, addresses, 1, &found); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(found, 1);
+    EXPECT_LT(ms, 900);
+}
+
+// Sits through one whole 2000 ms resynchronisation.
+TEST_F(TmkEthernetTest, StartSyncOnAQuietLineLastsTheWholeLimit) {
+    ensureEthernetChosen();
+    peers::TcpPeer peer("127.0.0.5");
+    ASSERT_TRUE(peer.listening());
+    const int socket = connectToController(peers::ipv4("127.0.0.5"), UC_CONTROLLER_PORT);
+    ASSERT_GT(socket, 0);
+    ASSERT_TRUE(peer.accept());
+    int result = -9;
+    long long ms = 0;
+    std::string err = captureStderr([&] { ms = elapsedMs([&] { result = TMK_startSync(socket); }); });
+    EXPECT_EQ(result, RC_OK);
+    EXPECT_GE(ms, 1950);
+    EXPECT_LT(ms, 2600);
+    EXPECT_NE(err.find("TRACE    0: Sync finished, 0 bytes skipped.\n"), std::string::npos) << err;
+    EXPECT_EQ(peer.read(24), peers::telegram(20, UC_OP_SET, REG_SYNC, 0, 0, {0}))
+        << "the SET of register 10 with a zero data word";
+    EXPECT_TRUE(peer.quiet(100));
+    closeSocket(socket);
+}
+
+// Sits through one resynchronisation that runs into its limit.
+TEST_F(TmkEthernetTest, LostFramingInRecvResynchronisesAtOnce) {
+    ensureEthernetChosen();
+    peers::TcpPeer peer("127.0.0.6");
+    ASSERT_TRUE(peer.listening());
+    const int socket = connectToController(peers::ipv4("127.0.0.6"), UC_CONTROLLER_PORT);
+    ASSERT_GT(socket, 0);
+    ASSERT_TRUE(peer.accept());
+    std::atomic<bool> stop{false};
+    std::thread chatter([&] {
+        // A GET from the controller's side is not a valid reply, and the
+        // bytes that follow keep the line busy past the limit.
+        peer.send(peers::telegram(16, UC_OP_GET, 1045, 0, 0));
+        const std::vector<uint8_t> noise(8, 0x5A);
+        while (!stop && peer.send(noise)) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    });
+    UcTelegram buffer;
+    int result = -9;
+    long long ms = 0;
+    std::string err = captureStderr([&] { ms = elapsedMs([&] { result = TMK_recv(socket, 512, &buffer); }); });
+    stop = true;
+    chatter.join();
+    EXPECT_EQ(result, RC_OUT_OF_SYNC);
+    EXPECT_GE(ms, 1950);
+    EXPECT_LT(ms, 3000);
+    EXPECT_NE(err.find("ERROR: Receive from controller: invalid opcode 1, assuming out of sync.\n"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("Sync finished, "), std::string::npos) << err;
+    EXPECT_EQ(err.find("Sync to datastream failed"), std::string::npos) << err;
+    EXPECT_EQ(peer.read(24), peers::telegram(20, UC_OP_SET, REG_SYNC, 0, 0, {0}));
+    closeSocket(socket);
+}
+
+}  // namespace
