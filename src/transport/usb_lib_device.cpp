@@ -78,6 +78,7 @@ int UcUsbLibDevice::connect() {
         l.dataLock.lock();
         connected = true;
         l.lastReadResult = 0;
+        l.cancelPending = false;
         l.dataLock.unlock();
         l.sendLock.unlock();
         l.reader.stop = false;
@@ -145,4 +146,9 @@ int UcUsbLibDevice::send(int length, const void* data) {
     return RC_OK;
 }
 
-void UcUsbLibDevice::cancelReceive() { link->dataReady.wakeOne(); }
+void UcUsbLibDevice::cancelReceive() {
+    link->dataLock.lock();
+    link->cancelPending = true;
+    link->dataLock.unlock();
+    link->dataReady.wakeOne();
+}

@@ -47,6 +47,9 @@ struct UsbLibLink {
     int32_t writeIndex = 0;      // changed by the reader only
     int32_t readIndex = 0;       // changed by receive() only
     int32_t lastReadResult = 0;  // under dataLock
+    // cancelReceive() was called and no receive has ended on it yet; kept
+    // like the latched wake of dataReady (under dataLock).
+    bool cancelPending = false;
     int32_t slotSize;
     int32_t slotCount;
     UsbReaderThread reader;
@@ -82,6 +85,7 @@ public:
 private:
     bool isConnected();
     void setConnected(bool value);
+    void waitForData(const UsbRingSlot& slot);
     int takeTelegram(UsbRingSlot& slot, int requested, void* buffer, int* length);
     void releaseSlot(UsbRingSlot& slot);
 };

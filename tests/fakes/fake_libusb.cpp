@@ -30,6 +30,7 @@ struct Device {
     bool gone = false;
     int claimResult = 0;
     int releaseResult = 0;
+    int readWaitCapMs = 0;
     int pendingReads = 0;
     Stats stats;
 };
@@ -148,6 +149,11 @@ void setPeer(Device* d, const Peer& peer) {
     d->peer = peer;
 }
 
+void setReadWaitCap(Device* d, int ms) {
+    std::lock_guard<std::mutex> guard(lock);
+    d->readWaitCapMs = ms;
+}
+
 void unplug(Device* d) {
     std::lock_guard<std::mutex> guard(lock);
     d->gone = true;
@@ -259,11 +265,13 @@ int usb_bulk_read(usb_dev_handle* h, int, char* bytes, int size, int timeout) {
         result = fail(-ENODEV, "error submitting URB");
     } else if (d->peer.read && d->reads.empty()) {
         const fake_libusb::Peer peer = d->peer;
+        const int wait = d->readWaitCapMs > 0 ? std::min(timeout, d->readWaitCapMs) : timeout;
         guard.unlock();
-        result = readFromPeer(peer, bytes, size, timeout);
+        result = readFromPeer(peer, bytes, size, wait);
         guard.lock();
     } else {
-        const bool ready = changed.wait_for(guard, std::chrono::milliseconds(timeout),
+        const int wait = d->readWaitCapMs > 0 ? std::min(timeout, d->readWaitCapMs) : timeout;
+        const bool ready = changed.wait_for(guard, std::chrono::milliseconds(wait),
                                             [d] { return d->gone || !d->reads.empty(); });
         if (d->gone) {
             result = fail(-ENODEV, "error reaping URB");

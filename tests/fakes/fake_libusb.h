@@ -62,6 +62,10 @@ void setOpenFails(Device* d, bool fails);
 void setClaimResult(Device* d, int result);    // e.g. -EBUSY: held elsewhere
 void setReleaseResult(Device* d, int result);
 void setPeer(Device* d, const Peer& peer);
+// A read with nothing queued times out after at most this many ms (its own
+// time limit when larger); lets tests close devices without waiting out
+// a pending 500 ms read. 0: no cap.
+void setReadWaitCap(Device* d, int ms);
 
 // The controller goes away: a pending read and every later transfer fail
 // with -ENODEV.

@@ -3,6 +3,7 @@
 #include <usb.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "link/telegram.h"
@@ -101,6 +102,27 @@ void UcUsbLibDevice::releaseSlot(UsbRingSlot& slot) {
     l.slotFree.wakeOne();
 }
 
+// Waits, with dataLock held by the caller, until the slot holds unread
+// bytes, the reader failed, cancelReceive() was called (now or before this
+// wait) or the receive wait is over. dataReady also carries wakes of
+// slots that an earlier call took without waiting; such a stale wake does
+// not end the wait early.
+void UcUsbLibDevice::waitForData(const UsbRingSlot& slot) {
+    UsbLibLink& l = *link;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kReceiveWaitMs);
+    auto settled = [&] {
+        return slot.filled > slot.readPos || l.cancelPending ||
+               (l.lastReadResult != RC_OK && l.lastReadResult != RC_TIMEOUT);
+    };
+    while (!settled()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        l.dataReady.wait(&l.dataLock, static_cast<int>(left));
+    }
+}
+
 int UcUsbLibDevice::receive(void* buffer, int* length) {
     if (!buffer || !length) return RC_INVALID_PARAM;
     UsbLibLink& l = *link;
@@ -116,10 +138,11 @@ int UcUsbLibDevice::receive(void* buffer, int* length) {
         l.lastReadResult = 0;
     }
     if (r == RC_OK && slot.filled <= slot.readPos) {
-        l.dataReady.wait(&l.dataLock, kReceiveWaitMs);
+        waitForData(slot);
         if (slot.filled <= slot.readPos) {
             r = l.lastReadResult != 0 ? l.lastReadResult : RC_TIMEOUT;
             l.lastReadResult = 0;
+            l.cancelPending = false;
         }
     }
     l.dataLock.unlock();

@@ -1,0 +1,72 @@
+#include "usb_fixture.h"
+
+#include "link/telegram.h"
+#include "link/uc_link.h"
+
+namespace usbtest {
+
+namespace {
+
+Bytes bytesOf(const UcTelegram& t, int n) {
+    const auto* p = reinterpret_cast<const uint8_t*>(&t);
+    return Bytes(p, p + n);
+}
+
+}  // namespace
+
+Bytes tell(int32_t address, int32_t value) {
+    UcTelegram t{};
+    return bytesOf(t, uc::buildTell(t, address, 0, 0, value));
+}
+
+Bytes ack(int32_t address, int32_t value) {
+    UcTelegram t{};
+    return bytesOf(t, uc::buildAck(t, address, 0, 1, 0, value));
+}
+
+Bytes raw(int32_t lengthWord, int32_t opcode, size_t total) {
+    Bytes b(std::max<size_t>(total, 8), 0);
+    uc::put32(b.data(), 0, lengthWord);
+    uc::put32(b.data(), 4, opcode);
+    b.resize(total);
+    return b;
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+void UsbLibTest::SetUp() {
+    UC_initTrace(nullptr);
+    fake_libusb::reset();
+    UC_setUsbBuffers(1024, slotCount_);
+    fake = fake_libusb::addDevice(fake_libusb::addBus(), 0x16C0, 0x055B);
+    fake_libusb::setReadWaitCap(fake, 50);
+    UcDeviceList list;
+    ASSERT_EQ(scanLibUsbDevices(list), RC_OK);
+    ASSERT_EQ(list.size(), 1u);
+    device = std::static_pointer_cast<UcUsbLibDevice>(list.front());
+}
+
+void UsbLibTest::TearDown() {
+    device.reset();  // stops the reader before the fake's devices go
+    fake_libusb::reset();
+    UC_setUsbBuffers(65536, 16);
+}
+
+Received UsbLibTest::take(int requested) {
+    unsigned char buffer[UC_MAX_TELEGRAM];
+    int length = requested;
+    Received r{device->receive(buffer, &length), {}};
+    if (r.result == RC_OK) r.bytes.assign(buffer, buffer + length);
+    return r;
+}
+
+}  // namespace usbtest
+
+// Stand-in for the kernel-driver scan where these programs do not link
+// one: the registry's USB scan then lists libusb devices only. A real
+// definition, when linked, takes precedence over this weak one.
+__attribute__((weak)) int scanDriverDevices(UcDeviceList&) { return RC_OK; }
