@@ -1,0 +1,69 @@
+// Per-axis values that the receive thread stores from ACK and TELL
+// telegrams, and the wait conditions through which it hands a reply to a
+// getter that waits for it.
+#ifndef POSITIONER_AXIS_CACHE_H
+#define POSITIONER_AXIS_CACHE_H
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "ithreads.h"
+
+namespace pos {
+
+// Cached values; each is filled by one register (dispatcher table).
+enum class Field {
+    Amplitude,               // 1024
+    Frequency,               // 1025
+    Status,                  // 1028
+    ReferencePosition,       // 1031
+    Position,                // 1045
+    DcLevel,                 // 1300
+    RotationCount,           // 1302
+    ReferenceRotationCount,  // 1303
+    Speed,                   // 1346
+    StepWidth,               // 1353
+    DcInEnable,              // 1377
+    AcInEnable,              // 1378
+    IntEnable,               // 1379
+    BandwidthLimitEnable,    // 1384
+    CapMeasure,              // 1385
+    None
+};
+constexpr int kFieldCount = static_cast<int>(Field::None);
+
+// Wait conditions of one axis entry, in creation (and destruction) order.
+enum class Wait {
+    FrequencyReady,
+    AmplitudeReady,
+    DcInEnableReady,
+    AcInEnableReady,
+    IntEnableReady,
+    BandwidthLimitReady,
+    CapMeasureReady,
+    DcLevelReady,
+    None
+};
+constexpr int kWaitCount = static_cast<int>(Wait::None);
+
+constexpr int kAxisCount = 6;        // axes 0..5
+constexpr int kAxisEntries = 7;      // entry 6 exists but is never addressed
+constexpr int kReplyWaitMs = 10000;  // querying getters
+
+// Values are single words written by the receive thread (and by the
+// amplitude/frequency setters) and read by callers without a lock.
+struct AxisEntry {
+    std::atomic<int32_t> values[kFieldCount] = {};
+    // Created by PositionerConnect before the receive thread starts,
+    // destroyed by PositionerClose after it has ended.
+    std::unique_ptr<IWaitCondition> waits[kWaitCount];
+
+    int32_t get(Field f) const { return values[static_cast<int>(f)].load(std::memory_order_relaxed); }
+    void set(Field f, int32_t v) { values[static_cast<int>(f)].store(v, std::memory_order_relaxed); }
+    IWaitCondition* wait(Wait w) const { return waits[static_cast<int>(w)].get(); }
+};
+
+}  // namespace pos
+
+#endif

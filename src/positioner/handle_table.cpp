@@ -1,0 +1,71 @@
+#include "handle_table.h"
+
+#include <mutex>
+
+#include "link/telegram.h"
+#include "link/uc_link.h"
+#include "receive_thread.h"
+
+namespace pos {
+
+namespace {
+constexpr int32_t kSetCorrelation = 0;
+constexpr int32_t kGetCorrelation = 1;
+
+HandleEntry handles[kHandleCount];
+// Serialises the device holds of concurrent connects and closes on
+// different handle numbers.
+std::mutex deviceClaims;
+}  // namespace
+
+HandleEntry* handleEntry(int handle) {
+    if (handle < 0 || handle >= kHandleCount) return nullptr;
+    return &handles[handle];
+}
+
+HandleEntry* connectedEntry(int handle) {
+    HandleEntry* h = handleEntry(handle);
+    return h && h->connected.load() ? h : nullptr;
+}
+
+int allocateHandle() {
+    for (int n = kFirstHandle; n < kHandleCount; ++n) {
+        int expected = 0;
+        if (handles[n].inUse.compare_exchange_strong(expected, 1)) return n;
+    }
+    return -1;
+}
+
+void releaseHandle(int handle) {
+    if (HandleEntry* h = handleEntry(handle)) h->inUse.store(0);
+}
+
+bool claimDevice(HandleEntry& h, std::shared_ptr<UcDevice> device) {
+    std::lock_guard<std::mutex> guard(deviceClaims);
+    for (const HandleEntry& other : handles) {
+        if (&other != &h && other.device == device) return false;
+    }
+    h.device = std::move(device);
+    return true;
+}
+
+void releaseDevice(HandleEntry& h) {
+    std::shared_ptr<UcDevice> dropped;
+    {
+        std::lock_guard<std::mutex> guard(deviceClaims);
+        dropped.swap(h.device);
+    }
+    // The object may be destroyed here, outside the lock.
+}
+
+int sendSet(HandleEntry& h, int32_t address, int32_t index, int32_t value) {
+    int bytes = uc::buildSet(h.requestBuffer, address, index, kSetCorrelation, value);
+    return UC_send(*h.device, bytes, &h.requestBuffer);
+}
+
+int sendGet(HandleEntry& h, int32_t address, int32_t index) {
+    int bytes = uc::buildGet(h.requestBuffer, address, index, kGetCorrelation);
+    return UC_send(*h.device, bytes, &h.requestBuffer);
+}
+
+}  // namespace pos

@@ -1,0 +1,142 @@
+#include "lifecycle.h"
+
+#include <vector>
+
+#include "handle_table.h"
+#include "link/uc_link.h"
+#include "receive_thread.h"
+#include "trace.h"
+
+namespace pos {
+
+namespace {
+
+constexpr int kPositionerTypeMask = 0xF000;
+constexpr int kPositionerType = 0x5000;
+constexpr int32_t kRegStartReports = 325;
+constexpr int32_t kRegNewId = 362;
+constexpr int32_t kRegIdUnlock = 367;
+constexpr int32_t kIdUnlockCode = 0x5A3C;
+constexpr int kClosePollMs = 1;
+
+// The array that PositionerCheck hands out; kept and reused so that
+// repeated scans do not leak.
+std::vector<DetectedDevice> detected(1);
+
+DetectedDevice probeDevice(int device) {
+    DetectedDevice d{};
+    d.unavailable = true;
+    if (UC_init(device) != RC_OK) return d;  // not opened: nothing to close
+    int32_t type = 0, id = 0;
+    if (UC_getType(device, &type) == RC_OK && (type & kPositionerTypeMask) == kPositionerType &&
+        UC_getId(device, &id) == RC_OK) {
+        d.hardwareId = id;
+        d.unavailable = false;
+    }
+    UC_shutdown(device);
+    return d;
+}
+
+// Opens the device for the handle: 0 with the device held and open, or the
+// failure (nothing held, nothing left open).
+int openDevice(HandleEntry& h, int device) {
+    std::shared_ptr<UcDevice> object = UC_deviceRef(device);
+    if (!object) return RC_NO_DEVICE;
+    if (!claimDevice(h, object)) return RC_DEVICE_LOCKED;
+    int rc = UC_init(*object);
+    if (rc == RC_OK) {
+        int32_t type = 0;
+        rc = UC_getType(*object, &type);
+        if (rc != RC_OK) UC_shutdown(*object);
+    }
+    if (rc != RC_OK) releaseDevice(h);
+    return rc;
+}
+
+void createWaits(HandleEntry& h) {
+    for (AxisEntry& axis : h.axes) {
+        for (auto& w : axis.waits) w.reset(new IWaitCondition);
+    }
+}
+
+void destroyWaits(HandleEntry& h) {
+    for (AxisEntry& axis : h.axes) {
+        for (auto& w : axis.waits) w.reset();
+    }
+}
+
+void zeroReportedValues(HandleEntry& h) {
+    for (AxisEntry& axis : h.axes) {
+        axis.set(Field::Status, 0);
+        axis.set(Field::ReferencePosition, 0);
+        axis.set(Field::Position, 0);
+    }
+}
+
+}  // namespace
+
+int32_t checkDevices(DetectedDevice** devices) {
+    traceInit(nullptr, "Positioner", TraceMessages);
+    UC_initTrace(traceGetParamset());
+
+    int count = 0;
+    if (UC_presence(&count, UC_CARRIER_ALL) != RC_OK || count < 0) count = 0;
+
+    detected.assign(static_cast<size_t>(count > 0 ? count : 1), DetectedDevice{});
+    for (int i = 0; i < count; ++i) detected[static_cast<size_t>(i)] = probeDevice(i);
+    if (devices) *devices = detected.data();
+    return count;
+}
+
+int32_t connectHandle(int32_t device, int32_t* handleOut) {
+    if (!handleOut) return RC_INVALID_PARAM;
+    const int handle = allocateHandle();
+    if (handle < 0) return RC_ERROR;
+    HandleEntry& h = *handleEntry(handle);
+
+    const int rc = openDevice(h, device);
+    h.deviceNumber = device;
+    *handleOut = rc == RC_OK ? handle : -1;
+    if (rc != RC_OK) {
+        h.connected.store(false);
+        releaseHandle(handle);
+        return rc;
+    }
+
+    createWaits(h);
+    h.receiveBuffer.reset(new UcTelegram{});
+    zeroReportedValues(h);
+    h.running.store(true);
+    // Connected before the thread starts, so that a receive failure right
+    // away is not overwritten.
+    h.connected.store(true);
+    h.receiveThread.reset(new ReceiveThread(handle));
+    h.receiveThread->start();
+
+    sendSet(h, kRegStartReports, 0, 1);
+    return RC_OK;
+}
+
+int32_t closeHandle(int32_t handle) {
+    HandleEntry* h = handleEntry(handle);
+    if (!h || !h->inUse.load()) return RC_ERROR;
+
+    h->running.store(false);
+    while (h->receiveThread && !h->receiveThread->finished()) IThread::sleep(kClosePollMs);
+    const int rc = UC_shutdown(*h->device);
+    h->receiveThread.reset();
+    destroyWaits(*h);
+    h->receiveBuffer.reset();
+    releaseDevice(*h);
+    releaseHandle(handle);
+    return rc;
+}
+
+int32_t setHardwareId(int32_t handle, int32_t id) {
+    HandleEntry* h = connectedEntry(handle);
+    if (!h) return RC_NOT_CONNECTED;
+    sendSet(*h, kRegNewId, 0, id);
+    return sendSet(*h, kRegIdUnlock, 0, kIdUnlockCode);
+}
+
+}  // namespace pos
