@@ -180,6 +180,8 @@ RequestHandler::Disposition Controller::Impl::onTelegram(const std::shared_ptr<S
     if (faults.lateMs > 0) {
         scheduled.emplace(Clock::now() + std::chrono::milliseconds(faults.lateMs),
                           Scheduled{from, -1, std::move(out.reply)});
+        lock.unlock();
+        if (out.syncRequested) from->quietFor(kSyncQuietMs);
         return Disposition::Keep;
     }
     Shaping s = takeShaping();
