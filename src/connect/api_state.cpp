@@ -15,4 +15,6 @@ const Carrier* chosenCarrier() {
     }
 }
 
+bool isOpenHandle(int handle) { return apiState().handleVariants.count(handle) != 0; }
+
 }  // namespace tmk

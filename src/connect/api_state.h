@@ -26,6 +26,11 @@ ApiState& apiState();
 // The carrier that connectionType names; nullptr before the choice.
 const Carrier* chosenCarrier();
 
+// True for a handle that TMK_init opened and TMK_shutdown has not closed.
+// An Ethernet handle is a descriptor of the process: one that tormak did
+// not open, or has closed already, must never reach the socket calls.
+bool isOpenHandle(int handle);
+
 // TMK_recv without its unused size argument: receives into a buffer of
 // kTransferSize bytes; *bytes receives how many of them the carrier
 // filled. Handles loss of framing and out-of-turn register-10 reports.

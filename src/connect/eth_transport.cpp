@@ -6,6 +6,7 @@
 #include "carrier.h"
 #include "pause.h"
 #include "trace.h"
+#include "uc_telegram.h"
 #include "transport/net/sockets.h"
 #include "transport/net/tick.h"
 
@@ -35,57 +36,57 @@ int count(int* variant1Count, int* variant0Count) {
     startSockets();
     table.count = 0;
     int found = 0;
-    if (searchAddp(kDiscoveryWaitMs, table.addresses, kMaxControllers, &found) != 0) return -1;
+    if (searchAddp(kDiscoveryWaitMs, table.addresses, kMaxControllers, &found) != 0) return RC_ERROR;
     table.count = found;
     *variant1Count = 0;
     *variant0Count = found;
-    return 0;
+    return RC_OK;
 }
 
 int open(int number, bool isVariant, int* handle) {
     if (isVariant || number < 0 || number >= table.count) {
         *handle = 0;
-        return 2;
+        return RC_NOT_CONNECTED;
     }
     int s = connectToController(table.addresses[number], UC_CONTROLLER_PORT);
     if (s >= 0) s = positiveSocket(s);
     if (s <= 0) {
         *handle = -1;
-        return 2;
+        return RC_NOT_CONNECTED;
     }
     *handle = s;
-    return 0;
+    return RC_OK;
 }
 
 int close(int socket) {
-    if (socket <= 0) return 2;
+    if (socket <= 0) return RC_NOT_CONNECTED;
     pauseMs(kClosePauseMs);
     closeSocket(socket);
     pauseMs(kClosePauseMs);
-    return 0;
+    return RC_OK;
 }
 
 int receive(int socket, void* buffer, int* bytes) {
     *bytes = 0;
-    if (socket <= 0) return 2;
+    if (socket <= 0) return RC_NOT_CONNECTED;
     int n = receiveTelegram(socket, kReceiveWaitMs, buffer);
-    if (n == 0) return 1;
+    if (n == 0) return RC_TIMEOUT;
     if (n > 0) {
         *bytes = n;
-        return 0;
+        return RC_OK;
     }
-    return n == -2 ? 10 : -1;
+    return n == -2 ? RC_OUT_OF_SYNC : RC_ERROR;
 }
 
 int send(int socket, int size, const void* data) {
-    if (socket <= 0) return 2;
-    return sendAll(socket, size, data) == 0 ? 0 : -1;
+    if (socket <= 0) return RC_NOT_CONNECTED;
+    return sendAll(socket, size, data) == 0 ? RC_OK : RC_ERROR;
 }
 
-int cancel(int) { return 0; }
+int cancel(int) { return RC_OK; }
 
 int resync(int socket) {
-    if (socket <= 0) return 2;
+    if (socket <= 0) return RC_NOT_CONNECTED;
     const int64_t start = uc::tickMs();
     int skipped = 0;
     int drained = drainStream(socket, kSyncQuietMs, kSyncLimitMs, &skipped);
@@ -93,8 +94,8 @@ int resync(int socket) {
     // line fell quiet.
     pauseMs(kSyncLimitMs - (uc::tickMs() - start));
     traceTrace("Sync finished, %d bytes skipped", skipped);
-    if (drained == -2) return 10;
-    return drained == 0 ? 0 : -1;
+    if (drained == -2) return RC_OUT_OF_SYNC;
+    return drained == 0 ? RC_OK : RC_ERROR;
 }
 
 int tableCount() { return table.count; }

@@ -44,18 +44,21 @@ UC_EXPORT int UC_CDECL TMK_getTransferSize(int) { return chosenCarrier() ? kTran
 UC_EXPORT int UC_CDECL TMK_send(int handle, int size, const void* data) {
     const Carrier* carrier = chosenCarrier();
     if (!carrier || size < 0 || (!data && size > 0)) return RC_ERROR;
+    if (!isOpenHandle(handle)) return RC_NOT_CONNECTED;
     return carrier->send(handle, size, data);
 }
 
 UC_EXPORT int UC_CDECL TMK_recv(int handle, int, void* buffer) {
-    if (!buffer) return RC_ERROR;
+    if (!chosenCarrier() || !buffer) return RC_ERROR;
+    if (!isOpenHandle(handle)) return RC_NOT_CONNECTED;
     int bytes = 0;
     return receiveChecked(handle, buffer, &bytes);
 }
 
 UC_EXPORT int UC_CDECL TMK_cancelIo(int handle) {
     const Carrier* carrier = chosenCarrier();
-    return carrier ? carrier->cancel(handle) : RC_ERROR;
+    if (!carrier) return RC_ERROR;
+    return isOpenHandle(handle) ? carrier->cancel(handle) : RC_NOT_CONNECTED;
 }
 
 UC_EXPORT int UC_CDECL TMK_startSync(int handle) {
@@ -64,6 +67,7 @@ UC_EXPORT int UC_CDECL TMK_startSync(int handle) {
         case kEthernet: break;
         default: return RC_ERROR;
     }
+    if (!isOpenHandle(handle)) return RC_NOT_CONNECTED;
     UcTelegram request;
     const int size = uc::buildSet(request, REG_SYNC, 0, 0, 0);
     int result = ethernetCarrier().send(handle, size, &request);

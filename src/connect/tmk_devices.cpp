@@ -65,9 +65,11 @@ UC_EXPORT int UC_CDECL TMK_init(int deviceNo, int* handle) {
 }
 
 UC_EXPORT int UC_CDECL TMK_shutdown(int handle) {
-    apiState().handleVariants.erase(handle);
     const Carrier* carrier = chosenCarrier();
-    return carrier ? carrier->close(handle) : RC_ERROR;
+    if (!carrier) return RC_ERROR;
+    if (!isOpenHandle(handle)) return RC_NOT_CONNECTED;
+    apiState().handleVariants.erase(handle);
+    return carrier->close(handle);
 }
 
 }  // extern "C"

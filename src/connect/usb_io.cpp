@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "uc_telegram.h"
 #include "usb_slot.h"
 
 namespace tmk {
@@ -21,7 +22,7 @@ int takeBlock(Slot& slot, void* buffer, int* bytes) {
     std::memset(out + n, 0, static_cast<size_t>(kBlockSize - n));
     ++slot.blockPos;
     *bytes = n;
-    return 0;
+    return RC_OK;
 }
 
 // Issues the bulk read. 0 in flight, 2 the driver refuses the command
@@ -36,26 +37,26 @@ int issueRead(Slot& slot) {
                                sizeof side.request, side.buffer, kReadBufferSize, nullptr,
                                &side.overlapped)) {
         const plat::DWord error = plat::getLastError();
-        if (error == plat::kErrorBadCommand) return 2;
-        if (error != plat::kErrorIoPending) return -1;
+        if (error == plat::kErrorBadCommand) return RC_NOT_CONNECTED;
+        if (error != plat::kErrorIoPending) return RC_ERROR;
     }
     slot.readPending = true;
-    return 0;
+    return RC_OK;
 }
 
 // Takes the result of a read whose event was signalled.
 int completeRead(Slot& slot, void* buffer, int* bytes) {
     plat::DWord count = 0;
     if (!plat::getOverlappedResult(slot.driverHandle, &slot.read->overlapped, &count, false)) {
-        if (plat::getLastError() == plat::kErrorIoIncomplete) return 1;  // still in flight
+        if (plat::getLastError() == plat::kErrorIoIncomplete) return RC_TIMEOUT;  // still in flight
         slot.readPending = false;
-        return -1;
+        return RC_ERROR;
     }
     slot.readPending = false;
     slot.blockBytes = static_cast<int>(std::min<plat::DWord>(count, kReadBufferSize));
     slot.blockCount = (slot.blockBytes + kBlockSize - 1) / kBlockSize;
     slot.blockPos = 0;
-    if (slot.blockCount == 0) return 1;
+    if (slot.blockCount == 0) return RC_TIMEOUT;
     return takeBlock(slot, buffer, bytes);
 }
 
@@ -78,11 +79,11 @@ int awaitWrite(Slot& slot) {
     plat::DWord count = 0;
     if (plat::getOverlappedResult(slot.driverHandle, &side.overlapped, &count, false)) {
         slot.writePending = false;
-        return 0;
+        return RC_OK;
     }
-    if (plat::getLastError() == plat::kErrorIoIncomplete) return waited == plat::kWaitFailed ? -1 : 1;
+    if (plat::getLastError() == plat::kErrorIoIncomplete) return waited == plat::kWaitFailed ? RC_ERROR : RC_TIMEOUT;
     slot.writePending = false;
-    return -1;
+    return RC_ERROR;
 }
 
 }  // namespace
@@ -90,35 +91,35 @@ int awaitWrite(Slot& slot) {
 int receive(int handle, void* buffer, int* bytes) {
     *bytes = 0;
     Slot* slot = takenSlot(handle);
-    if (!slot) return 2;
-    if (!connected(*slot) || !slot->read) return -1;
+    if (!slot) return RC_NOT_CONNECTED;
+    if (!connected(*slot) || !slot->read) return RC_ERROR;
     if (slot->blockPos < slot->blockCount) return takeBlock(*slot, buffer, bytes);
     if (!slot->readPending) {
         int issued = issueRead(*slot);
-        if (issued != 0) return issued;
+        if (issued != RC_OK) return issued;
     }
     switch (plat::waitForSingleObject(slot->read->event, kReceiveWaitMs)) {
         case plat::kWaitObject0: return completeRead(*slot, buffer, bytes);
-        case plat::kWaitTimeout: return 1;  // the read stays pending for the next call
+        case plat::kWaitTimeout: return RC_TIMEOUT;  // the read stays pending for the next call
         default:
             // A read that the driver still holds stays pending: its record
             // and buffer must not be reused for a new request.
             if (requestSettled(slot->driverHandle, &slot->read->overlapped, slot->read->event, 0))
                 slot->readPending = false;
-            return -1;
+            return RC_ERROR;
     }
 }
 
 int send(int handle, int size, const void* data) {
     Slot* slot = takenSlot(handle);
-    if (!slot || !connected(*slot) || !slot->write) return 2;
+    if (!slot || !connected(*slot) || !slot->write) return RC_NOT_CONNECTED;
     // An earlier write that ran out of time still owns the write record.
     if (slot->writePending) {
         int earlier = awaitWrite(*slot);
-        if (earlier == 1) return 1;
+        if (earlier == RC_TIMEOUT) return RC_TIMEOUT;
     }
     WriteSide& side = *slot->write;
-    if (!reserveWriteData(side, size)) return 8;
+    if (!reserveWriteData(side, size)) return RC_SYSTEM_ERROR;
     if (size > 0) std::memcpy(side.data, data, static_cast<size_t>(size));
     plat::prepareSingleTransfer(side.request, plat::kEndpointOut);
     side.overlapped = plat::Overlapped{};
@@ -128,10 +129,10 @@ int send(int handle, int size, const void* data) {
                                sizeof side.request, side.data, static_cast<plat::DWord>(size),
                                nullptr, &side.overlapped)) {
         const plat::DWord error = plat::getLastError();
-        if (error == plat::kErrorBadCommand) return 2;
+        if (error == plat::kErrorBadCommand) return RC_NOT_CONNECTED;
         if (error != plat::kErrorIoPending) {
             cancel(handle);
-            return -1;
+            return RC_ERROR;
         }
     }
     slot->writePending = true;
@@ -140,22 +141,22 @@ int send(int handle, int size, const void* data) {
 
 int cancel(int handle) {
     Slot* slot = takenSlot(handle);
-    if (!slot) return 2;
+    if (!slot) return RC_NOT_CONNECTED;
     if (connected(*slot)) abortAndReset(slot->driverHandle);
     dropConnection(*slot);
-    return 0;
+    return RC_OK;
 }
 
 int close(int handle) {
     Slot* slot = takenSlot(handle);
-    if (!slot) return 2;
+    if (!slot) return RC_NOT_CONNECTED;
     // Requests still in flight are ended before their records are freed.
     if (connected(*slot) && (slot->readPending || slot->writePending)) abortAndReset(slot->driverHandle);
     releaseSlot(*slot);
-    return 0;
+    return RC_OK;
 }
 
-int resync(int) { return 0; }
+int resync(int) { return RC_OK; }
 
 }  // namespace usb
 }  // namespace tmk

@@ -18,6 +18,8 @@ using test_support::captureStderr;
 using test_support::elapsedMs;
 namespace simdrv = plat::simdrv;
 
+extern "C" int tmkTransferSizeFromC(void);
+
 namespace {
 
 constexpr int32_t kType = 0x5123;
@@ -46,6 +48,7 @@ protected:
 TEST_F(TmkUsbTest, EverythingFailsBeforeTheCarrierIsChosen) {
     simdrv::removeAllDevices();
     EXPECT_EQ(TMK_getTransferSize(0), -1);
+    EXPECT_EQ(tmkTransferSizeFromC(), -1);
     int handle = 55, value = 55;
     char buffer[512] = {};
     EXPECT_EQ(TMK_init(0, &handle), RC_ERROR);
@@ -65,6 +68,7 @@ TEST_F(TmkUsbTest, VariantDevicesLeadTheNumberingOnlyWhenAskedFor) {
     EXPECT_EQ(TMK_getTransferSize(-3), -1);
     EXPECT_EQ(presence(false), 1);
     EXPECT_EQ(TMK_getTransferSize(-3), 512) << "USB chosen; the handle is not examined";
+    EXPECT_EQ(tmkTransferSizeFromC(), 512);
     int handle = init(0);
     int type = 0, id = 0;
     EXPECT_EQ(TMK_getType(handle, &type), RC_OK);

@@ -1,8 +1,9 @@
 // The TMK_ functions over Ethernet, inside a private network namespace:
 // carrier choice without USB devices, the single-socket ADDP search, open
 // and close, and the resynchronisation that always lasts its whole limit.
-// The carrier is chosen once per process: every test first makes sure
-// that Ethernet is the chosen carrier (the first call chooses it).
+// The carrier is chosen once per process: no test plugs a USB device in
+// before its first TMK_presence, so whichever test runs first chooses
+// Ethernet.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,7 +19,6 @@
 #include "test_support.h"
 #include "tormak.h"
 #include "trace.h"
-#include "transport/net/sockets.h"
 #include "usb_bench.h"
 
 using test_support::captureStderr;
@@ -35,14 +35,6 @@ protected:
         REQUIRE_PRIVATE_NETWORK();
         ASSERT_TRUE(bench::routeMulticastOverLoopback());
         plat::simdrv::removeAllDevices();
-    }
-
-    // Chooses Ethernet for the process unless an earlier test did.
-    void ensureEthernetChosen() {
-        if (TMK_getTransferSize(0) == 512) return;
-        auto controller = startController();
-        int count = -1;
-        ASSERT_EQ(TMK_presence(&count, false), RC_OK);
     }
 
     // A controller simulator answering ADDP and TCP on 127.0.0.2.
@@ -83,6 +75,13 @@ TEST_F(TmkEthernetTest, ChosenWithoutUsbAndKeptWhenUsbAppears) {
     EXPECT_GE(ms, 190) << "100 ms before and after the close";
     EXPECT_EQ(TMK_shutdown(0), RC_NOT_CONNECTED);
     EXPECT_EQ(TMK_getType(handle, &type), RC_ERROR);
+    // A closed handle is a descriptor number the process may reuse: it is
+    // never closed or written again.
+    EXPECT_EQ(TMK_shutdown(handle), RC_NOT_CONNECTED);
+    char bytes[512] = {};
+    EXPECT_EQ(TMK_send(handle, 24, bytes), RC_NOT_CONNECTED);
+    EXPECT_EQ(TMK_recv(handle, 512, bytes), RC_NOT_CONNECTED);
+    EXPECT_EQ(TMK_startSync(handle), RC_NOT_CONNECTED);
 }
 
 TEST_F(TmkEthernetTest, SearchKeepsReplyOrderAndEndsOneWaitAfterTheLast) {
@@ -108,17 +107,38 @@ TEST_F(TmkEthernetTest, SearchKeepsReplyOrderAndEndsOneWaitAfterTheLast) {
     EXPECT_LT(ms, 900);
 }
 
-// Sits through one whole 2000 ms resynchronisation.
-TEST_F(TmkEthernetTest, StartSyncOnAQuietLineLastsTheWholeLimit) {
-    ensureEthernetChosen();
-    peers::TcpPeer peer("127.0.0.5");
-    ASSERT_TRUE(peer.listening());
-    const int socket = connectToController(peers::ipv4("127.0.0.5"), UC_CONTROLLER_PORT);
-    ASSERT_GT(socket, 0);
-    ASSERT_TRUE(peer.accept());
+// A line peer found by discovery: probe replies and the TCP end both on
+// 127.0.0.5, opened through TMK_init.
+class TmkLineTest : public TmkEthernetTest {
+protected:
+    void SetUp() override {
+        TmkEthernetTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_TRUE(responder.ready());
+        ASSERT_TRUE(peer.listening());
+        int count = -1;
+        ASSERT_EQ(TMK_presence(&count, false), RC_OK);
+        ASSERT_EQ(count, 1);
+        ASSERT_EQ(TMK_init(0, &handle), RC_OK);
+        ASSERT_TRUE(peer.accept());
+    }
+    void TearDown() override {
+        if (handle > 0) {
+            EXPECT_EQ(TMK_shutdown(handle), RC_OK);
+        }
+    }
+
+    peers::ProbeResponder responder{"224.0.5.128", 2362, {"127.0.0.5"}};
+    peers::TcpPeer peer{"127.0.0.5"};
+    int handle = -1;
+};
+
+// Sits through two whole 2000 ms resynchronisations: one on a quiet line,
+// one that runs into its limit.
+TEST_F(TmkLineTest, ResynchronisationAlwaysLastsItsWholeLimit) {
     int result = -9;
     long long ms = 0;
-    std::string err = captureStderr([&] { ms = elapsedMs([&] { result = TMK_startSync(socket); }); });
+    std::string err = captureStderr([&] { ms = elapsedMs([&] { result = TMK_startSync(handle); }); });
     EXPECT_EQ(result, RC_OK);
     EXPECT_GE(ms, 1950);
     EXPECT_LT(ms, 2600);
@@ -126,17 +146,7 @@ TEST_F(TmkEthernetTest, StartSyncOnAQuietLineLastsTheWholeLimit) {
     EXPECT_EQ(peer.read(24), peers::telegram(20, UC_OP_SET, REG_SYNC, 0, 0, {0}))
         << "the SET of register 10 with a zero data word";
     EXPECT_TRUE(peer.quiet(100));
-    closeSocket(socket);
-}
 
-// Sits through one resynchronisation that runs into its limit.
-TEST_F(TmkEthernetTest, LostFramingInRecvResynchronisesAtOnce) {
-    ensureEthernetChosen();
-    peers::TcpPeer peer("127.0.0.6");
-    ASSERT_TRUE(peer.listening());
-    const int socket = connectToController(peers::ipv4("127.0.0.6"), UC_CONTROLLER_PORT);
-    ASSERT_GT(socket, 0);
-    ASSERT_TRUE(peer.accept());
     std::atomic<bool> stop{false};
     std::thread chatter([&] {
         // A GET from the controller's side is not a valid reply, and the
@@ -146,12 +156,10 @@ TEST_F(TmkEthernetTest, LostFramingInRecvResynchronisesAtOnce) {
         while (!stop && peer.send(noise)) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     });
     UcTelegram buffer;
-    int result = -9;
-    long long ms = 0;
-    std::string err = captureStderr([&] { ms = elapsedMs([&] { result = TMK_recv(socket, 512, &buffer); }); });
+    err = captureStderr([&] { ms = elapsedMs([&] { result = TMK_recv(handle, 512, &buffer); }); });
     stop = true;
     chatter.join();
-    EXPECT_EQ(result, RC_OUT_OF_SYNC);
+    EXPECT_EQ(result, RC_OUT_OF_SYNC) << "reported after the resynchronisation";
     EXPECT_GE(ms, 1950);
     EXPECT_LT(ms, 3000);
     EXPECT_NE(err.find("ERROR: Receive from controller: invalid opcode 1, assuming out of sync.\n"),
@@ -160,7 +168,6 @@ TEST_F(TmkEthernetTest, LostFramingInRecvResynchronisesAtOnce) {
     EXPECT_NE(err.find("Sync finished, "), std::string::npos) << err;
     EXPECT_EQ(err.find("Sync to datastream failed"), std::string::npos) << err;
     EXPECT_EQ(peer.read(24), peers::telegram(20, UC_OP_SET, REG_SYNC, 0, 0, {0}));
-    closeSocket(socket);
 }
 
 }  // namespace
