@@ -44,9 +44,10 @@ Handle createInstanceLock(const char* name) {
         setLastError(kErrorNotEnoughMemory);
         return kNullHandle;
     }
+    // Read-only suffices for flock and works on a file another user made.
     // Close-on-exec: a started program must not keep the device locked
     // after its parent has released it or ended.
-    int fd = ::open(lockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    int fd = ::open(lockPath(name).c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
         setLastError(kErrorInvalidHandle);
         return kNullHandle;
