@@ -1,5 +1,8 @@
 // The background connect sequence: open the device, read its type, its id
 // and one more register, publishing each step in the device's linkStatus.
+#include <condition_variable>
+#include <mutex>
+
 #include "ithreads.h"
 #include "registry.h"
 #include "uc_link.h"
@@ -26,7 +29,10 @@ public:
         // start() still touches this object after the thread began; wait
         // for it to return before the object deletes itself (and with it
         // its reference to the device).
-        launched_.wait(-1);
+        {
+            std::unique_lock<std::mutex> guard(launchLock_);
+            launchedChanged_.wait(guard, [this] { return launched_; });
+        }
         delete this;
     }
 
@@ -41,7 +47,11 @@ public:
             delete thread;
             return false;
         }
-        thread->launched_.wakeOne();
+        // Notified under the lock, so the thread cannot delete the object
+        // (and its lock) before this call is done with them.
+        std::lock_guard<std::mutex> guard(thread->launchLock_);
+        thread->launched_ = true;
+        thread->launchedChanged_.notify_one();
         return true;
     }
 
@@ -53,7 +63,9 @@ private:
 
     std::shared_ptr<UcDevice> device_;  // kept alive even if a scan drops it
     const int address_;
-    IWaitCondition launched_;
+    std::mutex launchLock_;
+    std::condition_variable launchedChanged_;
+    bool launched_ = false;
 };
 
 }  // namespace

@@ -23,6 +23,20 @@ std::string dottedText(uint32_t address) {
 
 }  // namespace
 
+// Marks one call that uses the socket. Entered before the connected test,
+// so a disconnect either sees the call and waits for it, or the call sees
+// the disconnect and leaves the socket alone.
+class UcTcpDevice::SocketUse {
+public:
+    explicit SocketUse(UcTcpDevice& device) : device_(device) { ++device_.socketUsers_; }
+    ~SocketUse() { --device_.socketUsers_; }
+    // The socket, or -1 when the device is not connected.
+    int socket() const { return device_.connected ? device_.socket_.load() : -1; }
+
+private:
+    UcTcpDevice& device_;
+};
+
 UcTcpDevice::UcTcpDevice(uint32_t address, bool foundByAddp)
     : UcDevice(UC_DEVICE_TCP, 0), address_(address), foundByAddp_(foundByAddp),
       addressText_(dottedText(address)) {}
@@ -42,9 +56,10 @@ int UcTcpDevice::disconnect() {
     if (!connected) return RC_OK;
     connected = false;
     int s = socket_.exchange(-1);
-    // Wake a receiver that waits on the socket, and let it leave its wait
-    // before the descriptor is released.
+    // Wake a receiver (or sender) inside the socket, and let every such call
+    // leave before the descriptor is released and its number reused.
     shutdownSocket(s);
+    while (socketUsers_ > 0) IThread::sleep(1);
     IThread::sleep(kClosePauseMs);
     closeSocket(s);
     IThread::sleep(kClosePauseMs);
@@ -52,8 +67,10 @@ int UcTcpDevice::disconnect() {
 }
 
 int UcTcpDevice::receive(void* buffer, int* length) {
-    if (!connected) return RC_NOT_CONNECTED;
-    int n = receiveTelegram(socket_, kReceiveWaitMs, buffer);
+    SocketUse use(*this);
+    const int s = use.socket();
+    if (s < 0) return RC_NOT_CONNECTED;
+    int n = receiveTelegram(s, kReceiveWaitMs, buffer);
     if (n == 0) return RC_TIMEOUT;
     if (n > 0) {
         if (length) *length = n;
@@ -63,13 +80,17 @@ int UcTcpDevice::receive(void* buffer, int* length) {
 }
 
 int UcTcpDevice::send(int length, const void* data) {
-    if (!connected) return RC_NOT_CONNECTED;
-    return sendAll(socket_, length, data) == 0 ? RC_OK : RC_ERROR;
+    SocketUse use(*this);
+    const int s = use.socket();
+    if (s < 0) return RC_NOT_CONNECTED;
+    return sendAll(s, length, data) == 0 ? RC_OK : RC_ERROR;
 }
 
 int UcTcpDevice::resync() {
-    if (!connected) return RC_NOT_CONNECTED;
-    switch (syncToStream(socket_, kSyncQuietMs, kSyncLimitMs)) {
+    SocketUse use(*this);
+    const int s = use.socket();
+    if (s < 0) return RC_NOT_CONNECTED;
+    switch (syncToStream(s, kSyncQuietMs, kSyncLimitMs)) {
         case 0: return RC_OK;
         case -2: return RC_OUT_OF_SYNC;
         default: return RC_ERROR;

@@ -26,11 +26,16 @@ public:
     bool foundByAddp() const { return foundByAddp_; }
 
 private:
+    class SocketUse;
+
     const uint32_t address_;
     const bool foundByAddp_;
     // The stream socket while connected, -1 otherwise. Read by the
     // receiving and the sending thread while another may disconnect.
     std::atomic<int> socket_{-1};
+    // Calls of receive, send and resync inside the socket; disconnect
+    // releases the descriptor only when none is left.
+    std::atomic<int> socketUsers_{0};
     const std::string addressText_;
 };
 
