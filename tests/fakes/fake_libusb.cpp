@@ -193,7 +193,7 @@ int readFromPeer(const fake_libusb::Peer& peer, char* bytes, int size, int timeo
     if (!peer.read(transfer, timeout, static_cast<size_t>(size)))
         return fail(-ETIMEDOUT, "error reaping URB");
     const int n = static_cast<int>(std::min(transfer.size(), static_cast<size_t>(size)));
-    std::memcpy(bytes, transfer.data(), static_cast<size_t>(n));
+    if (n > 0) std::memcpy(bytes, transfer.data(), static_cast<size_t>(n));
     return n;
 }
 
@@ -284,7 +284,7 @@ int usb_bulk_read(usb_dev_handle* h, int, char* bytes, int size, int timeout) {
                 result = fail(item.result, "error reaping URB");
             } else {
                 result = static_cast<int>(std::min(item.data.size(), static_cast<size_t>(size)));
-                std::memcpy(bytes, item.data.data(), static_cast<size_t>(result));
+                if (result > 0) std::memcpy(bytes, item.data.data(), static_cast<size_t>(result));
             }
         }
     }

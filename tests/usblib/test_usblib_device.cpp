@@ -187,15 +187,17 @@ TEST_F(UsbDevice, WriteFailuresAndShortWrites) {
 // A send that races with the reader closing the device after a failed read
 // must never use the closed handle (ASan and TSan watch this one).
 TEST_F(UsbDevice, SendsWhileTheReaderClosesTheDevice) {
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < 20; ++round) {
         ASSERT_EQ(device->connect(), RC_OK);
-        std::atomic<bool> done{false};
+        std::atomic<bool> done{false}, sending{false};
         std::thread sender([&] {
             const Bytes t = tell(1, round);
             while (!done) {
                 if (device->send(static_cast<int>(t.size()), t.data()) == RC_NOT_CONNECTED) break;
+                sending = true;
             }
         });
+        while (!sending) std::this_thread::yield();
         captureStderr([&] {
             fake_libusb::pushReadResult(fake, -EIO);
             EXPECT_EQ(take().result, RC_DRIVER_ERROR);

@@ -2,7 +2,10 @@
 #include <usb.h>
 
 #include <memory>
+#include <new>
 
+#include "link/uc_link.h"
+#include "trace.h"
 #include "transport/usb_lib_device.h"
 #include "uc_telegram.h"
 
@@ -39,7 +42,17 @@ int scanLibUsbDevices(UcDeviceList& list) {
         for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
             const UsbIdRow* row = findRow(dev->descriptor);
             if (!row) continue;
-            auto device = std::make_unique<UcUsbLibDevice>(row->variant, matches++);
+            std::unique_ptr<UcUsbLibDevice> device;
+            try {
+                device = std::make_unique<UcUsbLibDevice>(row->variant, matches);
+            } catch (const std::bad_alloc&) {
+                // The ring settings asked for more memory than there is.
+                const UsbRingConfig ring = UC_usbRingConfig();
+                traceError(false, "USB ring of %d buffers of %d bytes cannot be allocated",
+                           ring.bufferCount, ring.bufferSize);
+                return RC_OK;
+            }
+            ++matches;
             device->link->usbDevice = dev;
             list.push_back(std::move(device));
         }
