@@ -214,8 +214,10 @@ TEST_F(UsbSlotTest, StalledWriteTimesOutAndIsWaitedForBeforeTheNext) {
     EXPECT_GE(ms, usb::kWriteWaitMs - 50);
     EXPECT_LT(ms, usb::kWriteWaitMs + 2000);
     std::fill(first.begin(), first.end(), 0xEE);  // the caller's buffer is free again
+    int requestsWhileStalled = -1;
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        requestsWhileStalled = simdrv::writeRequests(device.id());
         simdrv::stallWrites(device.id(), false);
     });
     const std::vector<uint8_t> second = bench::telegramBytes(UC_OP_SET, 1025, 0, 0, {222});
@@ -223,6 +225,7 @@ TEST_F(UsbSlotTest, StalledWriteTimesOutAndIsWaitedForBeforeTheNext) {
     release.join();
     EXPECT_EQ(result, RC_OK);
     EXPECT_GE(ms, 250) << "waited for the earlier write first";
+    EXPECT_EQ(requestsWhileStalled, 1) << "no request on the record still in flight";
     std::vector<uint8_t> both = firstCopy;
     both.insert(both.end(), second.begin(), second.end());
     EXPECT_EQ(simdrv::written(device.id()), both);
