@@ -62,7 +62,8 @@ _Static_assert(sizeof(bool) == 1, "bool must be one byte");
  * number and returns the number of elements (0 when the scan failed; the
  * address is stored then too). The array belongs to the library: do not
  * free it; it stays valid until the next PositionerCheck, which reuses it.
- * Also resets tracing to standard error with the prefix "Positioner".
+ * Also resets tracing to standard error with the prefix "Positioner",
+ * unless a handle is open (tracing is then left as it is).
  * Handles that are open keep working on the controller they were opened
  * for; device numbers refer to the newest scan. */
 UC_EXPORT int32_t UC_STDCALL PositionerCheck(DetectedDevice** devices);

@@ -40,6 +40,13 @@ void releaseHandle(int handle) {
     if (HandleEntry* h = handleEntry(handle)) h->inUse.store(0);
 }
 
+bool anyHandleAllocated() {
+    for (const HandleEntry& h : handles) {
+        if (h.inUse.load()) return true;
+    }
+    return false;
+}
+
 bool claimDevice(HandleEntry& h, std::shared_ptr<UcDevice> device) {
     std::lock_guard<std::mutex> guard(deviceClaims);
     for (const HandleEntry& other : handles) {

@@ -42,6 +42,8 @@ HandleEntry* connectedEntry(int handle);
 // Takes the lowest free number of 1..99; -1 when none is free.
 int allocateHandle();
 void releaseHandle(int handle);
+// True while any handle number is allocated.
+bool anyHandleAllocated();
 
 // Makes the handle hold the device object. Refuses (false) when another
 // handle holds that object already: two receive threads on one connection

@@ -76,8 +76,13 @@ void zeroReportedValues(HandleEntry& h) {
 }  // namespace
 
 int32_t checkDevices(DetectedDevice** devices) {
-    traceInit(nullptr, "Positioner", TraceMessages);
-    UC_initTrace(traceGetParamset());
+    // Receive threads of open handles write trace lines; resetting the
+    // record under them would race. Their tracing was set up by the scan
+    // that found their device, so it is left as it is.
+    if (!anyHandleAllocated()) {
+        traceInit(nullptr, "Positioner", TraceMessages);
+        UC_initTrace(traceGetParamset());
+    }
 
     int count = 0;
     if (UC_presence(&count, UC_CARRIER_ALL) != RC_OK || count < 0) count = 0;

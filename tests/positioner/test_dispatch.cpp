@@ -19,14 +19,17 @@ namespace {
 
 class DispatchTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        traceInit(nullptr, "", 0);
-        device = std::make_shared<postest::TestDevice>();
-        ASSERT_EQ(PositionerConnect(postest::appendDevice(device), &handle), RC_OK);
-    }
+    void SetUp() override { open(0); }
     void TearDown() override {
         if (handle > 0) PositionerClose(handle);
         postest::clearDevices();
+    }
+    // Tracing is set up while no receive thread runs, then a handle opened.
+    void open(int traceFlags) {
+        if (handle > 0) PositionerClose(handle);
+        traceInit(nullptr, "", traceFlags);
+        device = std::make_shared<postest::TestDevice>();
+        ASSERT_EQ(PositionerConnect(postest::appendDevice(device), &handle), RC_OK);
     }
     // Delivers the telegrams and waits until the loop has taken them.
     void deliverAndSettle(const std::vector<std::vector<uint8_t>>& telegrams) {
@@ -125,7 +128,6 @@ TEST_F(DispatchTest, FailedQuerySendReturnsAtOnceButCapMeasureStillWaits) {
 }
 
 TEST_F(DispatchTest, UnexpectedOpcodeGivesOneErrorLineAndNoChange) {
-    traceInit(nullptr, "", 0);
     const std::string err = captureStderr([&] {
         deliverAndSettle({postest::rawBytes(20, UC_OP_STAT, 1045, 0, {99})});
     });
@@ -136,24 +138,22 @@ TEST_F(DispatchTest, UnexpectedOpcodeGivesOneErrorLineAndNoChange) {
 }
 
 TEST_F(DispatchTest, ImpossibleLengthsAreTracedAsTheLargestTelegram) {
-    traceInit(nullptr, "", 0x1FC);
+    open(0x1FC);
     const std::string err = captureStderr([&] {
         deliverAndSettle({postest::rawBytes(8, UC_OP_ACK, 0x77, 0, {0, 1}),
                           postest::rawBytes(-5, UC_OP_ACK, 0x78, 0, {0, 1}),
                           postest::rawBytes(24, UC_OP_ACK, 0x79, 0, {0, 1})});
     });
-    traceInit(nullptr, "", 0);
     EXPECT_NE(err.find("UC recv: ACK  Len=508 Addr=77 "), std::string::npos) << err;
     EXPECT_NE(err.find("UC recv: ACK  Len=508 Addr=78 "), std::string::npos) << err;
     EXPECT_NE(err.find("UC recv: ACK  Len=24 Addr=79 "), std::string::npos) << err;
 }
 
 TEST_F(DispatchTest, LengthAboveTheBufferNeverReachesTheLoop) {
-    traceInit(nullptr, "", 0x1FC);
+    open(0x1FC);
     const std::string err = captureStderr([&] {
         deliverAndSettle({postest::rawBytes(600, UC_OP_TELL, 1045, 0, {31}), tellBytes(1045, 0, 32)});
     });
-    traceInit(nullptr, "", 0);
     EXPECT_EQ(err.find("Len=600"), std::string::npos) << err;
     int32_t v = 0;
     EXPECT_EQ(PositionerGetPosition(handle, 0, &v), RC_OK);
@@ -162,7 +162,6 @@ TEST_F(DispatchTest, LengthAboveTheBufferNeverReachesTheLoop) {
 
 TEST_F(DispatchTest, ReceiveFailureDisconnectsTheHandleUntilClosed) {
     device->disconnectResult = RC_SYSTEM_ERROR;
-    traceInit(nullptr, "", 0);
     const std::string err = captureStderr([&] {
         device->deliver(RC_NOT_CONNECTED);
         ASSERT_TRUE(postest::eventually([&] {

@@ -88,8 +88,14 @@ TEST_F(LifecycleSimTest, ConnectStartsReportsAndReceivesThem) {
 TEST_F(LifecycleSimTest, ScanWhileAHandleIsOpenLeavesItOnItsController) {
     postest::SimSession s(simAt("127.0.0.2", 0x5000, 1000));
     ASSERT_TRUE(s.ok());
-    // A scan rebuilds the device list; the handle keeps its connection.
+    // A scan rebuilds the device list; the handle keeps its connection, and
+    // the trace set-up its receive thread writes with stays as it was.
+    // A set-up would now read this include list.
+    test_support::TempDir dir;
+    test_support::writeFile(dir.file("tracewhitelist.txt"), "1 1\n");
+    ASSERT_TRUE(traceGetParamset()->listExcludes);
     std::vector<DetectedDevice> found = postest::checkDevices();
+    EXPECT_TRUE(traceGetParamset()->listExcludes) << "tracing was set up again under the receive thread";
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].hardwareId, 1000);
     EXPECT_TRUE(s.sentBy([&] { EXPECT_EQ(PositionerStopMoving(s.handle(), 2), RC_OK); }) ==
