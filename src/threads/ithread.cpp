@@ -72,8 +72,8 @@ void IThread::start() {
         std::fprintf(stderr, "CreateThread: %s\n", std::strerror(rc));
         return;
     }
-    std::lock_guard<std::mutex> guard(record_->lock);
-    record_->id = id;
+    // Nothing of this object is touched once the thread runs: run() may
+    // already have deleted it. The thread records its own id.
 }
 
 void IThread::wait() {

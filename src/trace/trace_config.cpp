@@ -112,6 +112,9 @@ void traceInit(TraceParams* params) { currentRecord.store(params, std::memory_or
 
 void traceInit(const char* logFile, const char* prefix, int flags) {
     TraceParams& r = defaultRecord;
+    // Held across the reset so that threads writing lines meanwhile see
+    // either the old or the new set-up, never a half-written one.
+    r.mutex.lock();
     closeUnlessStandardError(r.file);  // an earlier log file is not leaked
     r.file = stderr;
     r.prefix[0] = '\0';
@@ -129,6 +132,7 @@ void traceInit(const char* logFile, const char* prefix, int flags) {
     traceSetFile(logFile);
     traceSetFlags(flags);
     traceInitLists();
+    r.mutex.unlock();
 }
 
 TraceParams* traceGetParamset() { return &defaultRecord; }
@@ -136,35 +140,43 @@ TraceParams* traceGetParamset() { return &defaultRecord; }
 void traceSetFile(const char* logFile) {
     TraceParams* p = trace_detail::current();
     if (!p) return;
-    if (!logFile || !logFile[0]) {
-        closeUnlessStandardError(p->file);
-        p->file = stderr;
-        return;
+    FILE* opened = stderr;
+    if (logFile && logFile[0]) {
+        opened = std::fopen(logFile, "w");
+        if (!opened) {
+            traceError(false, "Failed to open Logfile %s", logFile);
+            return;
+        }
     }
-    FILE* opened = std::fopen(logFile, "w");
-    if (!opened) {
-        traceError(false, "Failed to open Logfile %s", logFile);
-        return;
-    }
+    p->mutex.lock();
     closeUnlessStandardError(p->file);
     p->file = opened;
+    p->mutex.unlock();
 }
 
 void traceSetFlags(int flags) {
     TraceParams* p = trace_detail::current();
-    if (p) p->flags = flags;
+    if (!p) return;
+    p->mutex.lock();
+    p->flags = flags;
+    p->mutex.unlock();
 }
 
 void traceInitTraceList(bool include) {
     TraceParams* p = trace_detail::current();
     if (!p) return;
+    p->mutex.lock();
     p->addressList.clear();
     p->listExcludes = !include;
+    p->mutex.unlock();
 }
 
 void traceAddTraceList(int first, int last) {
     TraceParams* p = trace_detail::current();
-    if (p) p->addressList.add(first, last);
+    if (!p) return;
+    p->mutex.lock();
+    p->addressList.add(first, last);
+    p->mutex.unlock();
 }
 
 void traceInitLists() {

@@ -65,10 +65,14 @@ using trace_detail::current;
 
 void traceTrace(const char* format, ...) {
     TraceParams* p = current();
-    if (!p || !(p->flags & TraceMessages) || !format) return;
+    if (!p || !format) return;
+    p->mutex.lock();
+    if (!(p->flags & TraceMessages)) {
+        p->mutex.unlock();
+        return;
+    }
     va_list args;
     va_start(args, format);
-    p->mutex.lock();
     int number = p->counter++;
     std::fprintf(p->file, "%sTRACE %4d: ", p->prefix, number);
     std::vfprintf(p->file, format, args);
@@ -122,16 +126,21 @@ void traceTelegram(const char* label, const UcTelegram* tel, int categories) {
     const bool isTell = !inRange && uc::opcode(*tel) == UC_OP_TELL;
     TraceParams* p = current();
     if (!p) return;
-    if ((p->flags & TraceCategoryMask & categories) == 0) return;
-    if (inRange && !(p->flags & TraceRangeF00)) return;
-    if (isTell && !(p->flags & TraceTell)) return;
-    if (p->addressList.contains(address) == p->listExcludes) return;
+    // The filters read the record under its lock: a set-up call on another
+    // thread (a scan while handles trace) must not change it underneath.
+    p->mutex.lock();
+    const int flags = p->flags;
+    const bool shown = (flags & TraceCategoryMask & categories) != 0 &&
+                       !(inRange && !(flags & TraceRangeF00)) && !(isTell && !(flags & TraceTell)) &&
+                       p->addressList.contains(address) != p->listExcludes;
+    p->mutex.unlock();
+    if (!shown) return;
 
     char text[10000];
     size_t used = static_cast<size_t>(
         trace_detail::formatTelegramHeader(text, sizeof text, label, *tel));
     int words = uc::dataWordCount(uc::length(*tel));
-    if (words > 4 && !(p->flags & TraceAllData)) words = 4;
+    if (words > 4 && !(flags & TraceAllData)) words = 4;
     for (int i = 0; i < words; ++i) {
         char scratch[128];
         int n = std::snprintf(scratch, sizeof scratch, " %x",

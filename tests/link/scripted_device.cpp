@@ -9,6 +9,7 @@
 #include "net_peers.h"
 
 int ScriptedDevice::connect() {
+    if (connectDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(connectDelayMs.load()));
     ++connects;
     if (connectResult == 0) connected = true;
     return connectResult;

@@ -44,6 +44,8 @@ public:
     int gets(int32_t address) const;        // GET telegrams sent for address
 
     int connectResult = 0;
+    // connect() takes this long, so that a test can act while it runs.
+    std::atomic<int> connectDelayMs{0};
     int idleMs = 20;  // receive wait when the script is empty
     std::atomic<int> connects{0}, disconnects{0}, resyncs{0};
     bool* destroyed = nullptr;

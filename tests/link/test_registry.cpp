@@ -279,6 +279,7 @@ TEST_F(RegistryTest, BackgroundConnectRunsItsFourSteps) {
     device->answer(REG_CONTROLLER_TYPE, 0x5000);
     device->answer(REG_CONTROLLER_ID, 1234);
     device->answer(500, 50);
+    device->connectDelayMs = 200;  // the second call surely finds the sequence running
     EXPECT_EQ(UC_initAsync(0, 500), RC_OK);
     EXPECT_EQ(UC_initAsync(0, 500), RC_OK);
     int result = -9, step = -9;
