@@ -13,8 +13,8 @@ TEST(QueryTimeout, LateReplyTimesOutThenAnswersTheNextGetterAtOnce) {
     postest::SimSession s;
     ASSERT_TRUE(s.ok());
     s.sim().setRegister(1025, 1, 777);
-    // Replies come 10400 ms after their request.
-    s.sim().setFault(sim::Controller::Fault::Late, true, 10400);
+    // Replies come 10800 ms after their request.
+    s.sim().setFault(sim::Controller::Fault::Late, true, 10800);
 
     int32_t frequency = -5, result = -99;
     const long long waited =
@@ -22,11 +22,11 @@ TEST(QueryTimeout, LateReplyTimesOutThenAnswersTheNextGetterAtOnce) {
     EXPECT_EQ(result, RC_TIMEOUT);
     EXPECT_EQ(frequency, -5) << "the output is left alone";
     EXPECT_GE(waited, 9950);
-    EXPECT_LT(waited, 10350);
+    EXPECT_LT(waited, 10700);
 
     // The late reply is stored and its wake kept: the next getter returns
     // it before its own (late) reply could come.
-    IThread::sleep(600);
+    IThread::sleep(1000);
     const long long second =
         test_support::elapsedMs([&] { result = PositionerGetFrequency(s.handle(), 1, &frequency); });
     EXPECT_EQ(result, RC_OK);
