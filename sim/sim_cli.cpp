@@ -27,16 +27,16 @@ bool parseInt(const std::string& text, long min, long max, long* value) {
     return true;
 }
 
-bool parseFault(const std::string& spec, std::pair<Controller::Fault, int>& out, std::string& error) {
-    size_t eq = spec.find('=');
-    const FaultInfo* info = faultByName(spec.substr(0, eq));
+bool parseFault(const std::string& faultText, std::pair<Controller::Fault, int>& out, std::string& error) {
+    size_t eq = faultText.find('=');
+    const FaultInfo* info = faultByName(faultText.substr(0, eq));
     if (!info) {
-        error = "unknown fault '" + spec.substr(0, eq) + "'";
+        error = "unknown fault '" + faultText.substr(0, eq) + "'";
         return false;
     }
     long parameter = 0;
-    if (eq != std::string::npos && !parseInt(spec.substr(eq + 1), INT_MIN, INT_MAX, &parameter)) {
-        error = "bad fault parameter in '" + spec + "'";
+    if (eq != std::string::npos && !parseInt(faultText.substr(eq + 1), INT_MIN, INT_MAX, &parameter)) {
+        error = "bad fault parameter in '" + faultText + "'";
         return false;
     }
     out = {info->fault, static_cast<int>(parameter)};
