@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -12,6 +13,26 @@
 #include "test_support.h"
 
 using test_support::elapsedMs;
+
+namespace {
+
+// Checks that another thread cannot take mutex (held by the caller) until
+// releaseLast() has given up the caller's last level of ownership.
+void expectHeldUntil(IMutex& mutex, const std::function<void()>& releaseLast) {
+    std::atomic<bool> otherLocked{false};
+    std::thread other([&] {
+        mutex.lock();
+        otherLocked = true;
+        mutex.unlock();
+    });
+    IThread::sleep(80);
+    EXPECT_FALSE(otherLocked.load()) << "the caller still owns the mutex";
+    releaseLast();
+    other.join();
+    EXPECT_TRUE(otherLocked.load());
+}
+
+}  // namespace
 
 TEST(WaitCondition, WakeIsLatchedAndCountsOnce) {
     IWaitCondition event;
@@ -62,17 +83,7 @@ TEST(WaitCondition, MutexWaitTimesOutAndRelocks) {
     mutex.lock();
     EXPECT_FALSE(event.wait(&mutex, 100));
     // The caller owns the mutex again: another thread cannot take it yet.
-    std::atomic<bool> otherLocked{false};
-    std::thread other([&] {
-        mutex.lock();
-        otherLocked = true;
-        mutex.unlock();
-    });
-    IThread::sleep(80);
-    EXPECT_FALSE(otherLocked.load());
-    mutex.unlock();
-    other.join();
-    EXPECT_TRUE(otherLocked.load());
+    expectHeldUntil(mutex, [&] { mutex.unlock(); });
 }
 
 TEST(WaitCondition, MutexWaitReleasesTheMutexWhileWaiting) {
@@ -108,17 +119,7 @@ TEST(Mutex, IsRecursive) {
     mutex.lock();
     mutex.lock();
     mutex.unlock();
-    std::atomic<bool> otherLocked{false};
-    std::thread other([&] {
-        mutex.lock();
-        otherLocked = true;
-        mutex.unlock();
-    });
-    IThread::sleep(80);
-    EXPECT_FALSE(otherLocked.load()) << "one level of ownership is still held";
-    mutex.unlock();
-    other.join();
-    EXPECT_TRUE(otherLocked.load());
+    expectHeldUntil(mutex, [&] { mutex.unlock(); });  // one level is still held
 }
 
 TEST(Mutex, AssignedCopySharesTheLock) {
@@ -126,17 +127,7 @@ TEST(Mutex, AssignedCopySharesTheLock) {
     IMutex b;
     b = a;
     a.lock();
-    std::atomic<bool> otherLocked{false};
-    std::thread other([&] {
-        b.lock();
-        otherLocked = true;
-        b.unlock();
-    });
-    IThread::sleep(80);
-    EXPECT_FALSE(otherLocked.load());
-    a.unlock();
-    other.join();
-    EXPECT_TRUE(otherLocked.load());
+    expectHeldUntil(b, [&] { a.unlock(); });  // b is the same lock as a
 }
 
 namespace {
