@@ -11,9 +11,12 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "positioner.h"
 #include "scripted_device.h"
 #include "sim_controller.h"
+#include "test_support.h"
 
 namespace postest {
 
@@ -56,6 +59,27 @@ private:
     std::unique_ptr<sim::Controller> sim_;
     int handle_ = -1;
 };
+
+// A test suite sharing one SimSession, opened once per suite when the test
+// runs in a private network namespace; tests skip outside one.
+template <class Base = ::testing::Test>
+class SharedSimSessionTest : public Base {
+protected:
+    static void SetUpTestSuite() {
+        if (test_support::inPrivateNetworkNamespace()) session = new SimSession();
+    }
+    static void TearDownTestSuite() {
+        delete session;
+        session = nullptr;
+    }
+    void SetUp() override {
+        REQUIRE_PRIVATE_NETWORK();
+        ASSERT_TRUE(session && session->ok()) << "the simulated controller could not be opened";
+    }
+    static SimSession* session;
+};
+template <class Base>
+SimSession* SharedSimSessionTest<Base>::session = nullptr;
 
 // The marker of sentBy: PositionerMoveAbsoluteSync with this value.
 constexpr int32_t kMarkerValue = 0x7E57;

@@ -11,22 +11,8 @@ using postest::Tel;
 
 namespace {
 
-postest::SimSession* session = nullptr;
-
-class LoadTest : public ::testing::Test {
+class LoadTest : public postest::SharedSimSessionTest<> {
 protected:
-    static void SetUpTestSuite() {
-        if (test_support::inPrivateNetworkNamespace()) session = new postest::SimSession();
-    }
-    static void TearDownTestSuite() {
-        delete session;
-        session = nullptr;
-    }
-    void SetUp() override {
-        REQUIRE_PRIVATE_NETWORK();
-        ASSERT_TRUE(session && session->ok());
-    }
-
     // Loads content from a file on axis; returns what the controller got.
     std::vector<Tel> load(const std::string& content, int32_t axis = 2, int32_t expectResult = RC_OK) {
         const std::string path = dir.file("axis.cfg");

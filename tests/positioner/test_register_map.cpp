@@ -14,8 +14,6 @@ using postest::Tel;
 
 namespace {
 
-postest::SimSession* session = nullptr;
-
 // Calls a function whose bool argument should arrive as an arbitrary byte.
 using AxisBoolFn = int32_t(UC_STDCALL*)(int32_t, int32_t, bool);
 using BoolFn = int32_t(UC_STDCALL*)(int32_t, bool);
@@ -216,20 +214,7 @@ const Case kCases[] = {
 };
 // clang-format on
 
-class RegisterMapTest : public ::testing::TestWithParam<Case> {
-protected:
-    static void SetUpTestSuite() {
-        if (test_support::inPrivateNetworkNamespace()) session = new postest::SimSession();
-    }
-    static void TearDownTestSuite() {
-        delete session;
-        session = nullptr;
-    }
-    void SetUp() override {
-        REQUIRE_PRIVATE_NETWORK();
-        ASSERT_TRUE(session && session->ok()) << "the simulated controller could not be opened";
-    }
-};
+class RegisterMapTest : public postest::SharedSimSessionTest<::testing::TestWithParam<Case>> {};
 
 TEST_P(RegisterMapTest, SendsTheMappedTelegramsOrNothing) {
     const Case& c = GetParam();

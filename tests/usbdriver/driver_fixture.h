@@ -12,21 +12,20 @@
 #include <vector>
 
 #include "sim_usb_driver.h"
+#include "telegram_bytes.h"
 #include "transport/usb_driver_device.h"
 
 namespace drvtest {
 
-using Bytes = std::vector<uint8_t>;
 namespace simdrv = plat::simdrv;
 
-Bytes tell(int32_t address, int32_t value);
-Bytes ack(int32_t address, int32_t value);
-Bytes get(int32_t address);
-// A telegram header with the given length word and opcode, padded with
-// zero bytes to total bytes.
-Bytes raw(int32_t lengthWord, int32_t opcode, size_t total);
-Bytes join(std::initializer_list<Bytes> parts);
-Bytes slice(const Bytes& bytes, size_t from, size_t n);
+using test_support::Bytes;
+using test_support::tell;
+using test_support::ack;
+using test_support::get;
+using test_support::raw;
+using test_support::join;
+using test_support::slice;
 
 // Instance id unique to this test process (lock files are shared by all
 // processes of the machine), e.g. "USB\VID_16C0&PID_055B\T1234&3".

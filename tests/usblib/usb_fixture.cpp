@@ -5,39 +5,6 @@
 
 namespace usbtest {
 
-namespace {
-
-Bytes bytesOf(const UcTelegram& t, int n) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&t);
-    return Bytes(p, p + n);
-}
-
-}  // namespace
-
-Bytes tell(int32_t address, int32_t value) {
-    UcTelegram t{};
-    return bytesOf(t, uc::buildTell(t, address, 0, 0, value));
-}
-
-Bytes ack(int32_t address, int32_t value) {
-    UcTelegram t{};
-    return bytesOf(t, uc::buildAck(t, address, 0, 1, 0, value));
-}
-
-Bytes raw(int32_t lengthWord, int32_t opcode, size_t total) {
-    Bytes b(std::max<size_t>(total, 8), 0);
-    uc::put32(b.data(), 0, lengthWord);
-    uc::put32(b.data(), 4, opcode);
-    b.resize(total);
-    return b;
-}
-
-Bytes join(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
 void UsbLibTest::SetUp() {
     UC_initTrace(nullptr);
     fake_libusb::reset();

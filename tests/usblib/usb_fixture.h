@@ -8,19 +8,17 @@
 #include <memory>
 
 #include "fake_libusb.h"
+#include "telegram_bytes.h"
 #include "transport/usb_lib_device.h"
 #include "uc_telegram.h"
 
 namespace usbtest {
 
-using fake_libusb::Bytes;
-
-Bytes tell(int32_t address, int32_t value);
-Bytes ack(int32_t address, int32_t value);
-// A telegram header with the given length word and opcode, padded with
-// zero bytes to total bytes.
-Bytes raw(int32_t lengthWord, int32_t opcode, size_t total);
-Bytes join(std::initializer_list<Bytes> parts);
+using test_support::Bytes;
+using test_support::tell;
+using test_support::ack;
+using test_support::raw;
+using test_support::join;
 
 struct Received {
     int result;
