@@ -1,0 +1,133 @@
+// Fault soak: up to 99 handles on as many simulated controllers while the
+// controllers misbehave at random. No call may take longer than the waits
+// it rests on or give a code it cannot give, a lost handle stays lost until
+// it is closed, every handle ends closed, and once the line is quiet each
+// axis reports the last position its controller sent.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fault_injector.h"
+#include "handle_worker.h"
+#include "positioner.h"
+#include "positioner_test_util.h"
+#include "sim_controller.h"
+#include "soak_plan.h"
+#include "test_support.h"
+#include "uc_telegram.h"
+
+namespace {
+
+constexpr int32_t kFirstId = 5000;
+constexpr int kTellIntervalMs = 200;
+constexpr int kScanAttempts = 3;
+constexpr int kQuietAfterFaultsMs = 4500;  // resync and out-of-step pauses end
+
+std::unique_ptr<sim::Controller> controllerAt(int i) {
+    sim::Options o;
+    o.address = "127.0.0." + std::to_string(2 + i);
+    o.hardwareId = kFirstId + i;
+    o.answerVelorix = false;  // one device number per controller
+    o.tellIntervalMs = kTellIntervalMs;
+    return std::make_unique<sim::Controller>(o);
+}
+
+template <class Fn>
+void onEveryWorker(std::vector<std::unique_ptr<soak::HandleWorker>>& workers, Fn fn) {
+    std::vector<std::thread> threads;
+    for (auto& w : workers) threads.emplace_back([&w, &fn] { fn(*w); });
+    for (std::thread& t : threads) t.join();
+}
+
+TEST(FaultSoak, HandlesSurviveRandomFaultsAndEndClosedWithTheLastPositions) {
+    REQUIRE_PRIVATE_NETWORK();
+    const soak::Plan plan = soak::planFromEnvironment();
+    RecordProperty("seed", std::to_string(plan.seed));
+    std::printf("soak: %d controllers, %d s, seed %u (UC_SOAK_SEED repeats it)\n", plan.controllers, plan.seconds,
+                plan.seed);
+
+    std::vector<std::unique_ptr<sim::Controller>> controllers;
+    for (int i = 0; i < plan.controllers; ++i) {
+        controllers.push_back(controllerAt(i));
+        ASSERT_TRUE(controllers.back()->start()) << "controller " << i;
+    }
+    // A discovery ends at the first quiet wait; with this many controllers
+    // busy on two cores a late reply can miss it, so the scan is repeated
+    // (no handle is open yet).
+    std::vector<DetectedDevice> found;
+    for (int attempt = 0; attempt < kScanAttempts && found.size() < controllers.size(); ++attempt) {
+        found = postest::checkDevices();
+        std::printf("soak: scan %d found %zu controllers\n", attempt + 1, found.size());
+    }
+    ASSERT_EQ(found.size(), static_cast<size_t>(plan.controllers));
+
+    soak::Findings findings;
+    const soak::CallBounds bounds = soak::callBounds();
+    std::vector<std::unique_ptr<soak::HandleWorker>> workers;
+    for (size_t d = 0; d < found.size(); ++d) {
+        ASSERT_FALSE(found[d].unavailable) << "device " << d;
+        const int i = found[d].hardwareId - kFirstId;
+        ASSERT_TRUE(i >= 0 && i < plan.controllers) << "unknown id " << found[d].hardwareId;
+        workers.push_back(std::make_unique<soak::HandleWorker>(static_cast<int32_t>(d), *controllers[i],
+                                                               plan.seed + 7919 * (i + 1), bounds, findings));
+        ASSERT_TRUE(workers.back()->open()) << findings.summary();
+    }
+    if (plan.controllers == 99) {
+        int32_t extra = 12345;
+        EXPECT_EQ(PositionerConnect(0, &extra), RC_ERROR) << "a hundredth handle";
+        EXPECT_EQ(extra, 12345) << "nothing is written when no handle is free";
+    }
+
+    std::vector<sim::Controller*> targets;
+    for (auto& c : controllers) targets.push_back(c.get());
+    soak::FaultInjector injector(targets, plan.seed);
+    std::atomic<bool> stop{false};
+    const std::string traceOutput = test_support::captureStderr([&] {
+        injector.start();
+        std::vector<std::thread> threads;
+        for (auto& w : workers) threads.emplace_back([&w, &stop] { w->run(stop); });
+        std::this_thread::sleep_for(std::chrono::seconds(plan.seconds));
+        stop = true;
+        for (std::thread& t : threads) t.join();
+        injector.stop();
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(kQuietAfterFaultsMs));
+        onEveryWorker(workers, [](soak::HandleWorker& w) { w.checkLastPositions(); });
+        onEveryWorker(workers, [](soak::HandleWorker& w) { w.close(); });
+    });
+
+    soak::WorkerStats total;
+    for (auto& w : workers) {
+        total.calls += w->stats().calls;
+        total.timeouts += w->stats().timeouts;
+        total.disconnects += w->stats().disconnects;
+        total.reconnects += w->stats().reconnects;
+    }
+    std::string faults;
+    int injected = 0;
+    for (const auto& [name, n] : injector.counts()) {
+        faults += " " + name + "=" + std::to_string(n);
+        injected += n;
+    }
+    std::printf("soak: %lld calls, %d getter time-outs, %d lost handles, %d reconnects; faults:%s; %zu bytes of trace\n",
+                total.calls, total.timeouts, total.disconnects, total.reconnects, faults.c_str(),
+                traceOutput.size());
+    EXPECT_EQ(findings.count(), 0) << findings.summary();
+    EXPECT_GT(injected, plan.seconds) << "the faults were injected";
+    EXPECT_GT(total.calls, 100LL * plan.controllers) << "the handles were driven";
+
+    // Every handle number is free again: the lowest one comes back first.
+    for (int32_t h = 0; h <= 99; ++h) EXPECT_EQ(PositionerClose(h), RC_ERROR) << "handle " << h << " still open";
+    int32_t h = -1;
+    ASSERT_EQ(PositionerConnect(0, &h), RC_OK);
+    EXPECT_EQ(h, 1);
+    EXPECT_EQ(PositionerClose(h), RC_OK);
+}
+
+}  // namespace
