@@ -1,5 +1,7 @@
 // Telegram receive with completion and out-of-step handling, the GET
 // exchange with its time limit, and the register cache in front of it.
+#include <algorithm>
+
 #include "ithreads.h"
 #include "registry.h"
 #include "telegram.h"
@@ -8,23 +10,34 @@
 
 namespace {
 
-// Reads the rest of a telegram that the device delivered in part. A
-// telegram announced larger than the buffer is never completed into it.
+// Reads the rest of a telegram that the device delivered in part, as many
+// reads as the pieces need: a telegram is passed on only when whole, never
+// padded with what an earlier telegram left in the buffer. The length word
+// itself may come in pieces. Each read adds at least one byte to a telegram
+// of at most 512, and reads that bring nothing are limited in number, so
+// the caller is held for at most that many receive waits plus the pieces.
+// A telegram announced larger than the buffer is never completed into it.
 int completeTelegram(UcDevice& device, UcTelegram* buffer, int got) {
-    const int64_t announced = uc::wireSize(uc::length(*buffer));
-    if (got >= announced) return RC_OK;
-    if (announced > UC_TRANSFER_SIZE) {
-        traceError(false, "UC recv: Length too large (%lld), assuming out of sync",
-                   static_cast<long long>(announced));
-        return RC_OUT_OF_SYNC;
-    }
     char* bytes = reinterpret_cast<char*>(buffer);
-    int result = RC_TIMEOUT;
-    for (int attempt = 0; attempt < UC_COMPLETION_ATTEMPTS && result == RC_TIMEOUT; ++attempt) {
-        int want = static_cast<int>(announced) - got;
-        result = device.receive(bytes + got, &want);
+    int idleReads = 0;
+    for (;;) {
+        const int64_t announced = got < 4 ? 4 : uc::wireSize(uc::length(*buffer));
+        if (got >= 4 && got >= announced) return RC_OK;
+        if (announced > UC_TRANSFER_SIZE) {
+            traceError(false, "UC recv: Length too large (%lld), assuming out of sync",
+                       static_cast<long long>(announced));
+            return RC_OUT_OF_SYNC;
+        }
+        const int missing = static_cast<int>(announced) - got;
+        int want = missing;
+        const int result = device.receive(bytes + got, &want);
+        if (result != RC_OK && result != RC_TIMEOUT) return result;
+        if (result == RC_TIMEOUT || want <= 0) {
+            if (++idleReads >= UC_COMPLETION_ATTEMPTS) return RC_TIMEOUT;
+            continue;
+        }
+        got += std::min(want, missing);
     }
-    return result;
 }
 
 }  // namespace

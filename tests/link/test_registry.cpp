@@ -244,6 +244,30 @@ TEST_F(RegistryTest, CompletionReadIsBoundedInTimeAndSize) {
     EXPECT_EQ(device->sent().size(), 0u);
 }
 
+// A telegram that comes in more pieces than one completion read takes is
+// read on until whole; nothing of the telegram before it shows through.
+TEST_F(RegistryTest, CompletionReadsEveryPieceAndNeverPassesAPartialTelegram) {
+    auto device = add();
+    const std::vector<uint8_t> first = peers::ack(1024, 1, 30000);
+    device->deliver(0, first);
+    UcTelegram t = {};
+    ASSERT_EQ(UC_recv(0, &t), RC_OK);
+
+    const std::vector<uint8_t> ack = peers::ack(1024, 1, 1234);
+    const size_t cuts[] = {0, 2, 4, 11, 12, 20, ack.size()};  // the length word split too
+    for (size_t i = 0; i + 1 < sizeof cuts / sizeof cuts[0]; ++i)
+        device->deliver(0, std::vector<uint8_t>(ack.begin() + cuts[i], ack.begin() + cuts[i + 1]));
+    ASSERT_EQ(UC_recv(0, &t), RC_OK);
+    EXPECT_EQ(0, std::memcmp(&t, ack.data(), ack.size()));
+    EXPECT_EQ(device->askedLengths(), (std::vector<int>{0, 0, 2, 24, 17, 16, 8}));
+
+    // Pieces that stop short end in a time-out, not in a telegram made up
+    // from the earlier one.
+    device->deliver(0, std::vector<uint8_t>(first.begin(), first.begin() + 12));
+    device->deliver(0, std::vector<uint8_t>(first.begin() + 12, first.begin() + 20));
+    EXPECT_EQ(UC_recv(0, &t), RC_TIMEOUT);
+}
+
 TEST_F(RegistryTest, TcpOutOfSyncResynchronisesAndOutOfStepPauses) {
     auto device = add(UC_DEVICE_TCP);
     device->deliver(RC_OUT_OF_SYNC);

@@ -61,13 +61,13 @@ const FaultPlan& pick(uint32_t& s) {
 
 }  // namespace
 
-FaultInjector::FaultInjector(std::vector<sim::Controller*> controllers, uint32_t seed)
-    : controllers_(std::move(controllers)), seed_(seed ? seed : 1) {}
+FaultInjector::FaultInjector(std::vector<FaultTarget> targets, uint32_t seed)
+    : targets_(std::move(targets)), seed_(seed ? seed : 1) {}
 
 FaultInjector::~FaultInjector() { stop(); }
 
 void FaultInjector::start() {
-    if (thread_.joinable() || controllers_.empty()) return;
+    if (thread_.joinable() || targets_.empty()) return;
     stop_ = false;
     thread_ = std::thread([this] { run(); });
 }
@@ -77,8 +77,8 @@ void FaultInjector::stop() {
     if (!thread_.joinable()) return;
     thread_.join();
     pending_.clear();
-    for (sim::Controller* c : controllers_)
-        for (const FaultPlan& p : kPlans) c->setFault(p.fault, false);
+    for (const FaultTarget& t : targets_)
+        for (const FaultPlan& p : kPlans) t.controller->setFault(p.fault, false);
 }
 
 std::map<std::string, int> FaultInjector::counts() const {
@@ -97,15 +97,20 @@ void FaultInjector::run() {
 }
 
 void FaultInjector::injectOne(uint32_t& rng, long long now) {
-    const size_t target = static_cast<size_t>(between(rng, 0, static_cast<int>(controllers_.size()) - 1));
+    const size_t target = static_cast<size_t>(between(rng, 0, static_cast<int>(targets_.size()) - 1));
     const FaultPlan& plan = pick(rng);
+    const FaultTarget& t = targets_[target];
+    if (t.usb && (plan.fault == Fault::CloseConnection || plan.fault == Fault::SplitSegments)) return;
+    const int parameter = between(rng, plan.minParameter, plan.maxParameter);
     const sim::FaultInfo& info = sim::faultInfo(plan.fault);
+    for (const PendingOff& p : pending_) {
+        if (p.controller != target) continue;
+        if (p.fault == plan.fault || t.usb) return;  // already on; USB takes one fault at a time
+    }
     if (info.isSwitch) {
-        for (const PendingOff& p : pending_)
-            if (p.controller == target && p.fault == plan.fault) return;  // already on
         pending_.push_back({target, plan.fault, now + between(rng, plan.minOnMs, plan.maxOnMs)});
     }
-    controllers_[target]->setFault(plan.fault, true, between(rng, plan.minParameter, plan.maxParameter));
+    t.controller->setFault(plan.fault, true, parameter);
     std::lock_guard<std::mutex> lock(countsLock_);
     ++counts_[info.name];
 }
@@ -113,7 +118,7 @@ void FaultInjector::injectOne(uint32_t& rng, long long now) {
 void FaultInjector::turnOffExpired(long long now) {
     for (size_t i = 0; i < pending_.size();) {
         if (pending_[i].offAtMs <= now) {
-            controllers_[pending_[i].controller]->setFault(pending_[i].fault, false);
+            targets_[pending_[i].controller].controller->setFault(pending_[i].fault, false);
             pending_[i] = pending_.back();
             pending_.pop_back();
         } else {

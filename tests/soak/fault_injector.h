@@ -15,9 +15,20 @@
 
 namespace soak {
 
+// A controller to disturb, and whether a USB carrier serves it. The USB
+// transports take a telegram's size from the start of what they hold and
+// have no stream resynchronisation: a USB controller is never split inside
+// its telegrams (a handle reopened in the middle of one would stay
+// unframed), gets one fault at a time (bytes lost inside a telegram would
+// do the same) and has no connection to close.
+struct FaultTarget {
+    sim::Controller* controller;
+    bool usb;
+};
+
 class FaultInjector {
 public:
-    FaultInjector(std::vector<sim::Controller*> controllers, uint32_t seed);
+    FaultInjector(std::vector<FaultTarget> targets, uint32_t seed);
     ~FaultInjector();
     FaultInjector(const FaultInjector&) = delete;
     FaultInjector& operator=(const FaultInjector&) = delete;
@@ -39,7 +50,7 @@ private:
     void injectOne(uint32_t& rng, long long nowMs);
     void turnOffExpired(long long nowMs);
 
-    std::vector<sim::Controller*> controllers_;
+    std::vector<FaultTarget> targets_;
     uint32_t seed_;
     std::atomic<bool> stop_{false};
     std::thread thread_;

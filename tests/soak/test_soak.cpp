@@ -18,25 +18,17 @@
 #include "positioner.h"
 #include "positioner_test_util.h"
 #include "sim_controller.h"
+#include "soak_controllers.h"
 #include "soak_plan.h"
 #include "test_support.h"
 #include "uc_telegram.h"
 
 namespace {
 
-constexpr int32_t kFirstId = 5000;
 constexpr int kTellIntervalMs = 200;
+constexpr int kUsbEach = 2;  // controllers behind libusb and behind the kernel driver
 constexpr int kScanAttempts = 3;
 constexpr int kQuietAfterFaultsMs = 4500;  // resync and out-of-step pauses end
-
-std::unique_ptr<sim::Controller> controllerAt(int i) {
-    sim::Options o;
-    o.address = "127.0.0." + std::to_string(2 + i);
-    o.hardwareId = kFirstId + i;
-    o.answerVelorix = false;  // one device number per controller
-    o.tellIntervalMs = kTellIntervalMs;
-    return std::make_unique<sim::Controller>(o);
-}
 
 template <class Fn>
 void onEveryWorker(std::vector<std::unique_ptr<soak::HandleWorker>>& workers, Fn fn) {
@@ -49,14 +41,11 @@ TEST(FaultSoak, HandlesSurviveRandomFaultsAndEndClosedWithTheLastPositions) {
     REQUIRE_PRIVATE_NETWORK();
     const soak::Plan plan = soak::planFromEnvironment();
     RecordProperty("seed", std::to_string(plan.seed));
-    std::printf("soak: %d controllers, %d s, seed %u (UC_SOAK_SEED repeats it)\n", plan.controllers, plan.seconds,
-                plan.seed);
 
-    std::vector<std::unique_ptr<sim::Controller>> controllers;
-    for (int i = 0; i < plan.controllers; ++i) {
-        controllers.push_back(controllerAt(i));
-        ASSERT_TRUE(controllers.back()->start()) << "controller " << i;
-    }
+    soak::SoakControllers controllers(plan.controllers, kUsbEach, kTellIntervalMs);
+    ASSERT_TRUE(controllers.start());
+    std::printf("soak: %d controllers (%d on USB), %d s, seed %u (UC_SOAK_SEED repeats it)\n", plan.controllers,
+                controllers.usbCount(), plan.seconds, plan.seed);
     // A discovery ends at the first quiet wait; with this many controllers
     // busy on two cores a late reply can miss it, so the scan is repeated
     // (no handle is open yet).
@@ -72,10 +61,11 @@ TEST(FaultSoak, HandlesSurviveRandomFaultsAndEndClosedWithTheLastPositions) {
     std::vector<std::unique_ptr<soak::HandleWorker>> workers;
     for (size_t d = 0; d < found.size(); ++d) {
         ASSERT_FALSE(found[d].unavailable) << "device " << d;
-        const int i = found[d].hardwareId - kFirstId;
-        ASSERT_TRUE(i >= 0 && i < plan.controllers) << "unknown id " << found[d].hardwareId;
-        workers.push_back(std::make_unique<soak::HandleWorker>(static_cast<int32_t>(d), *controllers[i],
-                                                               plan.seed + 7919 * (i + 1), bounds, findings));
+        sim::Controller* c = controllers.byId(found[d].hardwareId);
+        ASSERT_TRUE(c) << "unknown id " << found[d].hardwareId;
+        workers.push_back(std::make_unique<soak::HandleWorker>(static_cast<int32_t>(d), *c,
+                                                               plan.seed + 7919 * static_cast<uint32_t>(d + 1),
+                                                               bounds, findings));
         ASSERT_TRUE(workers.back()->open()) << findings.summary();
     }
     if (plan.controllers == 99) {
@@ -84,9 +74,7 @@ TEST(FaultSoak, HandlesSurviveRandomFaultsAndEndClosedWithTheLastPositions) {
         EXPECT_EQ(extra, 12345) << "nothing is written when no handle is free";
     }
 
-    std::vector<sim::Controller*> targets;
-    for (auto& c : controllers) targets.push_back(c.get());
-    soak::FaultInjector injector(targets, plan.seed);
+    soak::FaultInjector injector(controllers.all(), plan.seed);
     std::atomic<bool> stop{false};
     const std::string traceOutput = test_support::captureStderr([&] {
         injector.start();
