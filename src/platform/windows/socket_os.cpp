@@ -47,9 +47,13 @@ int pollSockets(struct pollfd* sockets, int count, int waitMs) {
 
 bool localIpv4Addresses(std::vector<uint32_t>& addresses) {
     // An empty host name asks for every address registered for the local
-    // computer.
+    // computer. The socket type is given so that each address is listed
+    // once (some implementations list it once per socket type otherwise).
+    struct addrinfo hints = {};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
     struct addrinfo* answer = nullptr;
-    if (::getaddrinfo("", nullptr, nullptr, &answer) != 0) return false;
+    if (::getaddrinfo("", nullptr, &hints, &answer) != 0) return false;
     for (const struct addrinfo* it = answer; it; it = it->ai_next) {
         if (it->ai_family != AF_INET || !it->ai_addr) continue;
         addresses.push_back(reinterpret_cast<const struct sockaddr_in*>(it->ai_addr)->sin_addr.s_addr);
