@@ -7,11 +7,21 @@
 
 #include "uc_export.h"
 
+// IThread belongs to dravex alone. On Windows a class marked for export is
+// exported (with its type information, and that of every class derived
+// from it) by each object file that sees it, so inside the libraries only
+// the sources that define IThread's members see the mark.
+#if defined(_WIN32) && defined(UC_BUILDING_LIBRARY) && !defined(UC_DEFINING_ITHREAD)
+#define UC_ITHREAD_EXPORT
+#else
+#define UC_ITHREAD_EXPORT UC_EXPORT
+#endif
+
 struct ThreadRecord;
 struct MutexRecord;
 struct EventRecord;
 
-class UC_EXPORT IThread {
+class UC_ITHREAD_EXPORT IThread {
 public:
     IThread();
     IThread(const IThread& other);

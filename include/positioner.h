@@ -66,7 +66,7 @@ _Static_assert(sizeof(bool) == 1, "bool must be one byte");
  * unless a handle is open (tracing is then left as it is).
  * Handles that are open keep working on the controller they were opened
  * for; device numbers refer to the newest scan. */
-UC_EXPORT int32_t UC_STDCALL PositionerCheck(DetectedDevice** devices);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerCheck(DetectedDevice** devices);
 
 /* Opens device number `device` of the last scan and writes the new handle
  * (the lowest free of 1..99) to *handle. Starts the handle's receive thread
@@ -74,17 +74,17 @@ UC_EXPORT int32_t UC_STDCALL PositionerCheck(DetectedDevice** devices);
  * (nothing written); 9 for a device number outside the last scan;
  * RC_DEVICE_LOCKED (7) when another handle already holds that device;
  * otherwise the open's result. On failure *handle receives -1. */
-UC_EXPORT int32_t UC_STDCALL PositionerConnect(int32_t device, int32_t* handle);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerConnect(int32_t device, int32_t* handle);
 
 /* Stops the receive thread (waits up to one receive time-out of the
  * carrier), closes the device and frees the handle number. Returns the
  * device's close result, -1 for a handle that is not allocated. Also
  * frees a handle whose connection was lost. */
-UC_EXPORT int32_t UC_STDCALL PositionerClose(int32_t handle);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerClose(int32_t handle);
 
 /* SET 362[0] := id, then (whatever its result) SET 367[0] := 0x5A3C, which
  * makes the controller store the id. Returns the second send's result. */
-UC_EXPORT int32_t UC_STDCALL PositionerSetHardwareId(int32_t handle, int32_t id);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerSetHardwareId(int32_t handle, int32_t id);
 
 /* Sends the parameters of an axis configuration file as SETs to axis a.
  * The file holds pairs of a keyword and a signed decimal 32-bit value,
@@ -94,157 +94,157 @@ UC_EXPORT int32_t UC_STDCALL PositionerSetHardwareId(int32_t handle, int32_t id)
  * end is dropped. Failed sends are ignored. Results: 0 once the file is
  * read; 6 for axis outside 0..5, a null name or a file that cannot be
  * opened. */
-UC_EXPORT int32_t UC_STDCALL PositionerLoad(int32_t handle, int32_t axis, const char* fileName);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerLoad(int32_t handle, int32_t axis, const char* fileName);
 
 /* ---- Setters of one axis (index = axis) --------------------------------- */
 
 /* SET 1095[a] := the byte of enable. */
-UC_EXPORT int32_t UC_STDCALL PositionerSetOutput(int32_t handle, int32_t axis, bool enable);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerSetOutput(int32_t handle, int32_t axis, bool enable);
 /* SET 1103[a] := 1 (position counter to 0). */
-UC_EXPORT int32_t UC_STDCALL PositionerResetPosition(int32_t handle, int32_t axis);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerResetPosition(int32_t handle, int32_t axis);
 /* SET 1032[a] := position (target without starting a move). */
-UC_EXPORT int32_t UC_STDCALL PositionerUpdateAbsolute(int32_t handle, int32_t axis, int32_t position);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerUpdateAbsolute(int32_t handle, int32_t axis, int32_t position);
 /* SET 1092[a] := 1 (move to the reference mark). */
-UC_EXPORT int32_t UC_STDCALL PositionerMoveReference(int32_t handle, int32_t axis);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerMoveReference(int32_t handle, int32_t axis);
 /* SET 1104[a] := 1 if enable is non-zero, else 0. */
-UC_EXPORT int32_t UC_STDCALL PositionerStopDetection(int32_t handle, int32_t axis, bool enable);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerStopDetection(int32_t handle, int32_t axis, bool enable);
 /* SET 1305[a] := 1 if enable is non-zero, else 0. */
-UC_EXPORT int32_t UC_STDCALL PositionerSingleCircleMode(int32_t handle, int32_t axis, bool enable);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerSingleCircleMode(int32_t handle, int32_t axis, bool enable);
 /* SET 1354[a] := mode, mode 0..2. */
-UC_EXPORT int32_t UC_STDCALL PositionerAmplitudeControl(int32_t handle, int32_t axis, int32_t mode);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerAmplitudeControl(int32_t handle, int32_t axis, int32_t mode);
 /* SET 1107[a] := 1 (stop every movement of the axis). */
-UC_EXPORT int32_t UC_STDCALL PositionerStopMoving(int32_t handle, int32_t axis);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerStopMoving(int32_t handle, int32_t axis);
 /* SET 1037[a] := 0 (ends an absolute approach). */
-UC_EXPORT int32_t UC_STDCALL PositionerStopApproach(int32_t handle, int32_t axis);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerStopApproach(int32_t handle, int32_t axis);
 /* SET 1024[a] := amplitude, 0..140000; on success also the value that
  * PositionerGetAmplitude reports until the controller answers anew. */
-UC_EXPORT int32_t UC_STDCALL PositionerAmplitude(int32_t handle, int32_t axis, int32_t amplitude);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerAmplitude(int32_t handle, int32_t axis, int32_t amplitude);
 /* SET 1025[a] := frequency, 0..20000; cached like PositionerAmplitude. */
-UC_EXPORT int32_t UC_STDCALL PositionerFrequency(int32_t handle, int32_t axis, int32_t frequency);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerFrequency(int32_t handle, int32_t axis, int32_t frequency);
 /* SET 1300[a] := level. */
-UC_EXPORT int32_t UC_STDCALL PositionerDCLevel(int32_t handle, int32_t axis, int32_t level);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerDCLevel(int32_t handle, int32_t axis, int32_t level);
 /* SET 1377[a] := the byte of enable. */
-UC_EXPORT int32_t UC_STDCALL PositionerDcInEnable(int32_t handle, int32_t axis, bool enable);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerDcInEnable(int32_t handle, int32_t axis, bool enable);
 /* SET 1378[a] := the byte of enable. */
-UC_EXPORT int32_t UC_STDCALL PositionerAcInEnable(int32_t handle, int32_t axis, bool enable);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerAcInEnable(int32_t handle, int32_t axis, bool enable);
 /* SET 1379[a] := the byte of enable. */
-UC_EXPORT int32_t UC_STDCALL PositionerIntEnable(int32_t handle, int32_t axis, bool enable);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerIntEnable(int32_t handle, int32_t axis, bool enable);
 /* SET 1380[a] := input, 0..6. */
-UC_EXPORT int32_t UC_STDCALL PositionerExternalStepFwdInput(int32_t handle, int32_t axis, int32_t input);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerExternalStepFwdInput(int32_t handle, int32_t axis, int32_t input);
 /* SET 1381[a] := edge, 0..1. */
-UC_EXPORT int32_t UC_STDCALL PositionerExternalStepInputEdge(int32_t handle, int32_t axis, int32_t edge);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerExternalStepInputEdge(int32_t handle, int32_t axis, int32_t edge);
 /* SET 1382[a] := input, 0..6. */
-UC_EXPORT int32_t UC_STDCALL PositionerExternalStepBkwInput(int32_t handle, int32_t axis, int32_t input);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerExternalStepBkwInput(int32_t handle, int32_t axis, int32_t input);
 /* SET 1384[a] := the byte of enable. */
-UC_EXPORT int32_t UC_STDCALL PositionerBandwidthLimitEnable(int32_t handle, int32_t axis, bool enable);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerBandwidthLimitEnable(int32_t handle, int32_t axis, bool enable);
 /* SET 1386[a] := the byte of sticky. */
-UC_EXPORT int32_t UC_STDCALL PositionerSetStopDetectionSticky(int32_t handle, int32_t axis, bool sticky);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerSetStopDetectionSticky(int32_t handle, int32_t axis, bool sticky);
 /* SET 1387[a] := 1. */
-UC_EXPORT int32_t UC_STDCALL PositionerClearStopDetection(int32_t handle, int32_t axis);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerClearStopDetection(int32_t handle, int32_t axis);
 /* SET 1105[a] := the byte of enable. */
-UC_EXPORT int32_t UC_STDCALL PositionerSetTargetGround(int32_t handle, int32_t axis, bool enable);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerSetTargetGround(int32_t handle, int32_t axis, bool enable);
 /* SET 1395[a] := steps, 1..65535. */
-UC_EXPORT int32_t UC_STDCALL PositionerStepCount(int32_t handle, int32_t axis, int32_t steps);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerStepCount(int32_t handle, int32_t axis, int32_t steps);
 
 /* ---- Setters with another index ----------------------------------------- */
 
 /* SET 1318[0] := amplitude, 0..2048. */
-UC_EXPORT int32_t UC_STDCALL PositionerStaticAmplitude(int32_t handle, int32_t amplitude);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerStaticAmplitude(int32_t handle, int32_t amplitude);
 /* SET 1109[0] := value. */
-UC_EXPORT int32_t UC_STDCALL PositionerMoveAbsoluteSync(int32_t handle, int32_t value);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerMoveAbsoluteSync(int32_t handle, int32_t value);
 /* SET 1330[trigger] := polarity; trigger 0..5, polarity 0..1. */
-UC_EXPORT int32_t UC_STDCALL PositionerTriggerPolarity(int32_t handle, int32_t trigger, int32_t polarity);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTriggerPolarity(int32_t handle, int32_t trigger, int32_t polarity);
 /* SET 1331[trigger] := axis; trigger 0..5, axis 0..5. */
-UC_EXPORT int32_t UC_STDCALL PositionerTriggerAxis(int32_t handle, int32_t trigger, int32_t axis);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTriggerAxis(int32_t handle, int32_t trigger, int32_t axis);
 /* SET 1332[trigger] := epsilon; trigger 0..5. */
-UC_EXPORT int32_t UC_STDCALL PositionerTriggerEpsilon(int32_t handle, int32_t trigger, int32_t epsilon);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTriggerEpsilon(int32_t handle, int32_t trigger, int32_t epsilon);
 /* SET 1413[0] := mode, 0..2. */
-UC_EXPORT int32_t UC_STDCALL PositionerTriggerModeIn(int32_t handle, int32_t mode);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTriggerModeIn(int32_t handle, int32_t mode);
 /* SET 1414[0] := mode, 0..3. */
-UC_EXPORT int32_t UC_STDCALL PositionerTriggerModeOut(int32_t handle, int32_t mode);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTriggerModeOut(int32_t handle, int32_t mode);
 /* SET 1390[quadrature] := axis; quadrature 0..2, axis 0..5. */
-UC_EXPORT int32_t UC_STDCALL PositionerQuadratureAxis(int32_t handle, int32_t quadrature, int32_t axis);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerQuadratureAxis(int32_t handle, int32_t quadrature, int32_t axis);
 /* SET 1391[quadrature] := period; quadrature 0..2. */
-UC_EXPORT int32_t UC_STDCALL PositionerQuadratureInputPeriod(int32_t handle, int32_t quadrature, int32_t period);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerQuadratureInputPeriod(int32_t handle, int32_t quadrature, int32_t period);
 /* SET 1392[quadrature] := period; quadrature 0..2. */
-UC_EXPORT int32_t UC_STDCALL PositionerQuadratureOutputPeriod(int32_t handle, int32_t quadrature, int32_t period);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerQuadratureOutputPeriod(int32_t handle, int32_t quadrature, int32_t period);
 /* SET 1366[0] := 1 if the byte of on is exactly 1, else 0. */
-UC_EXPORT int32_t UC_STDCALL PositionerSensorPowerGroupA(int32_t handle, bool on);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerSensorPowerGroupA(int32_t handle, bool on);
 /* SET 1367[0] := 1 if the byte of on is exactly 1, else 0. */
-UC_EXPORT int32_t UC_STDCALL PositionerSensorPowerGroupB(int32_t handle, bool on);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerSensorPowerGroupB(int32_t handle, bool on);
 /* SET 1416[0] := 1 if the byte of enable is exactly 1, else 0. */
-UC_EXPORT int32_t UC_STDCALL PositionerDutyCycleEnable(int32_t handle, bool enable);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerDutyCycleEnable(int32_t handle, bool enable);
 /* SET 1417[0] := period, 0..65535. */
-UC_EXPORT int32_t UC_STDCALL PositionerDutyCyclePeriod(int32_t handle, int32_t period);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerDutyCyclePeriod(int32_t handle, int32_t period);
 /* SET 1418[0] := time, 0..65535. */
-UC_EXPORT int32_t UC_STDCALL PositionerDutyCycleOffTime(int32_t handle, int32_t time);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerDutyCycleOffTime(int32_t handle, int32_t time);
 
 /* ---- Setters that send several telegrams -------------------------------- */
 
 /* SET 1032[a] := position; if that failed, return its result; else
  * SET 1304[a] := rotationCount, then SET 1037[a] := 1 (start the approach).
  * Returns the result of the last SET sent. */
-UC_EXPORT int32_t UC_STDCALL PositionerMoveAbsolute(int32_t handle, int32_t axis, int32_t position,
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerMoveAbsolute(int32_t handle, int32_t axis, int32_t position,
                                                     int32_t rotationCount);
 /* SET 1032[a] := position; if that succeeded, SET 1304[a] := rotationCount.
  * Returns the result of the last SET sent. */
-UC_EXPORT int32_t UC_STDCALL PositionerSetTargetPos(int32_t handle, int32_t axis, int32_t position,
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerSetTargetPos(int32_t handle, int32_t axis, int32_t position,
                                                     int32_t rotationCount);
 /* SET 1032[a] := distance; if that failed, return its result; else
  * SET 1304[a] := rotationCount, then SET 1048[a] := 1 (start the move).
  * Returns the result of the last SET sent. */
-UC_EXPORT int32_t UC_STDCALL PositionerMoveRelative(int32_t handle, int32_t axis, int32_t distance,
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerMoveRelative(int32_t handle, int32_t axis, int32_t distance,
                                                     int32_t rotationCount);
 /* Direction 0: SET 1040[a] := 1 (one step backward); 1: SET 1041[a] := 1
  * (forward); any other direction: 6, nothing sent. */
-UC_EXPORT int32_t UC_STDCALL PositionerMoveSingleStep(int32_t handle, int32_t axis, int32_t direction);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerMoveSingleStep(int32_t handle, int32_t axis, int32_t direction);
 /* Direction 0: SET 1038[a] := 1 (backward); 1: SET 1039[a] := 1
  * (forward); any other direction: 6, nothing sent. Runs until
  * PositionerStopMoving. */
-UC_EXPORT int32_t UC_STDCALL PositionerMoveContinuous(int32_t handle, int32_t axis, int32_t direction);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerMoveContinuous(int32_t handle, int32_t axis, int32_t direction);
 /* Trigger 0..5 (index = trigger): SET 1328 := lower; if that succeeded,
  * SET 1329 := upper. Returns the result of the last SET sent. */
-UC_EXPORT int32_t UC_STDCALL PositionerTrigger(int32_t handle, int32_t trigger, int32_t lower, int32_t upper);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTrigger(int32_t handle, int32_t trigger, int32_t lower, int32_t upper);
 
 /* ---- Cached getters (no telegram; values 0 until the controller reports) */
 
 /* Status word (register 1028) packed: result bit 0 = status bit 0, bit 1 =
  * bit 1, bit 2 = bit 8, bit 3 = bit 10; all other bits 0. */
-UC_EXPORT int32_t UC_STDCALL PositionerGetStatus(int32_t handle, int32_t axis, int32_t* status);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetStatus(int32_t handle, int32_t axis, int32_t* status);
 /* Position (register 1045). */
-UC_EXPORT int32_t UC_STDCALL PositionerGetPosition(int32_t handle, int32_t axis, int32_t* position);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetPosition(int32_t handle, int32_t axis, int32_t* position);
 /* Rotation count (register 1302). */
-UC_EXPORT int32_t UC_STDCALL PositionerGetRotCount(int32_t handle, int32_t axis, int32_t* count);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetRotCount(int32_t handle, int32_t axis, int32_t* count);
 /* Reference position (register 1031); valid = status word bit 11. */
-UC_EXPORT int32_t UC_STDCALL PositionerGetReference(int32_t handle, int32_t axis, int32_t* position,
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetReference(int32_t handle, int32_t axis, int32_t* position,
                                                     bool* valid);
 /* Reference rotation count (register 1303). */
-UC_EXPORT int32_t UC_STDCALL PositionerGetReferenceRotCount(int32_t handle, int32_t axis, int32_t* count);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetReferenceRotCount(int32_t handle, int32_t axis, int32_t* count);
 /* Speed (register 1346). */
-UC_EXPORT int32_t UC_STDCALL PositionerGetSpeed(int32_t handle, int32_t axis, int32_t* speed);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetSpeed(int32_t handle, int32_t axis, int32_t* speed);
 /* Step width (register 1353). */
-UC_EXPORT int32_t UC_STDCALL PositionerGetStepwidth(int32_t handle, int32_t axis, int32_t* width);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetStepwidth(int32_t handle, int32_t axis, int32_t* width);
 
 /* ---- Querying getters (GET, wait up to 10000 ms) ------------------------ */
 
 /* GET 1024[a]. */
-UC_EXPORT int32_t UC_STDCALL PositionerGetAmplitude(int32_t handle, int32_t axis, int32_t* amplitude);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetAmplitude(int32_t handle, int32_t axis, int32_t* amplitude);
 /* GET 1025[a]. */
-UC_EXPORT int32_t UC_STDCALL PositionerGetFrequency(int32_t handle, int32_t axis, int32_t* frequency);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetFrequency(int32_t handle, int32_t axis, int32_t* frequency);
 /* GET 1300[a]; a DC level the controller reports by itself also answers. */
-UC_EXPORT int32_t UC_STDCALL PositionerGetDcLevel(int32_t handle, int32_t axis, int32_t* level);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetDcLevel(int32_t handle, int32_t axis, int32_t* level);
 /* GET 1377[a]; true when the register holds exactly 1. */
-UC_EXPORT int32_t UC_STDCALL PositionerGetDcInEnable(int32_t handle, int32_t axis, bool* enabled);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetDcInEnable(int32_t handle, int32_t axis, bool* enabled);
 /* GET 1378[a]; true when the register holds exactly 1. */
-UC_EXPORT int32_t UC_STDCALL PositionerGetAcInEnable(int32_t handle, int32_t axis, bool* enabled);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetAcInEnable(int32_t handle, int32_t axis, bool* enabled);
 /* GET 1379[a]; true when the register holds exactly 1. */
-UC_EXPORT int32_t UC_STDCALL PositionerGetIntEnable(int32_t handle, int32_t axis, bool* enabled);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetIntEnable(int32_t handle, int32_t axis, bool* enabled);
 /* GET 1384[a]; true when the register holds exactly 1. */
-UC_EXPORT int32_t UC_STDCALL PositionerGetBandwidthLimitEnable(int32_t handle, int32_t axis, bool* enabled);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetBandwidthLimitEnable(int32_t handle, int32_t axis, bool* enabled);
 /* Starts a capacity measurement (SET 1310[a] := 1, its send result is not
  * examined) and waits up to 10000 ms for the result the controller reports
  * in register 1385. */
-UC_EXPORT int32_t UC_STDCALL PositionerCapMeasure(int32_t handle, int32_t axis, int32_t* capacity);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerCapMeasure(int32_t handle, int32_t axis, int32_t* capacity);
 
 #ifdef __cplusplus
 }

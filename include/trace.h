@@ -10,6 +10,14 @@
 #include "uc_export.h"
 #include "uc_telegram.h"
 
+// The formats are those of the C99 printf family (on Windows the mingw-w64
+// implementation the libraries are built with, not the system's).
+#if defined(__MINGW32__)
+#define UC_PRINTF_LIKE(formatArg, firstArg) __attribute__((format(gnu_printf, formatArg, firstArg)))
+#else
+#define UC_PRINTF_LIKE(formatArg, firstArg) __attribute__((format(printf, formatArg, firstArg)))
+#endif
+
 enum TraceFlags {
     TraceAllData    = 0x001,
     TraceFlush      = 0x002,
@@ -54,12 +62,9 @@ UC_EXPORT void traceSetFlags(int flags);
 UC_EXPORT void traceInitLists();
 UC_EXPORT void traceInitTraceList(bool include);
 UC_EXPORT void traceAddTraceList(int first, int last);
-UC_EXPORT void traceTrace(const char* format, ...)
-    __attribute__((format(printf, 1, 2)));
-UC_EXPORT bool traceError(bool condition, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
-UC_EXPORT bool traceFatal(bool condition, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+UC_EXPORT void traceTrace(const char* format, ...) UC_PRINTF_LIKE(1, 2);
+UC_EXPORT bool traceError(bool condition, const char* format, ...) UC_PRINTF_LIKE(2, 3);
+UC_EXPORT bool traceFatal(bool condition, const char* format, ...) UC_PRINTF_LIKE(2, 3);
 UC_EXPORT bool traceOsError(bool condition, const char* msg, bool socketError);
 UC_EXPORT bool traceTelError(bool condition, const char* label, const UcTelegram* tel);
 UC_EXPORT void traceTelegram(const char* label, const UcTelegram* tel, int categories);

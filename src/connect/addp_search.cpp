@@ -1,12 +1,8 @@
 #include "addp_search.h"
 
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
-#include <cerrno>
 #include <cstring>
 
+#include "platform/socket_os.h"
 #include "trace.h"
 #include "transport/net/sockets.h"
 #include "transport/net/wait.h"
@@ -30,10 +26,11 @@ bool resolveGroup(const DiscoveryProbe& row, struct sockaddr_in* group) {
 }
 
 bool sendProbe(int socket, const DiscoveryProbe& row, const struct sockaddr_in& group) {
-    ssize_t sent;
-    do sent = sendto(socket, row.payload, static_cast<size_t>(row.length), MSG_NOSIGNAL,
-                     reinterpret_cast<const struct sockaddr*>(&group), sizeof group);
-    while (sent < 0 && errno == EINTR);
+    int sent;
+    do sent = static_cast<int>(sendto(socket, reinterpret_cast<const char*>(row.payload), row.length,
+                                      plat::kSendFlags,
+                                      reinterpret_cast<const struct sockaddr*>(&group), sizeof group));
+    while (sent < 0 && plat::socketCallInterrupted());
     return sent >= row.length;
 }
 
@@ -49,10 +46,10 @@ int collectReplies(int socket, int waitMs, uint32_t* addresses, int capacity, in
         char reply[kReplyBufferSize];
         struct sockaddr_in from = {};
         socklen_t fromLength = sizeof from;
-        ssize_t n = recvfrom(socket, reply, sizeof reply, 0, reinterpret_cast<struct sockaddr*>(&from),
-                             &fromLength);
+        int n = static_cast<int>(recvfrom(socket, reply, sizeof reply, 0,
+                                          reinterpret_cast<struct sockaddr*>(&from), &fromLength));
         if (n <= 0 || from.sin_family != AF_INET) {
-            if (n == 0) errno = 0;
+            if (n == 0) plat::clearSocketError();
             traceOsError(false, "Searching controller: recvfrom() failed", true);
             return -1;
         }
@@ -66,7 +63,7 @@ int collectReplies(int socket, int waitMs, uint32_t* addresses, int capacity, in
 int searchAddp(int waitMs, uint32_t* addresses, int capacity, int* found) {
     *found = 0;
     const DiscoveryProbe& row = discoveryProbe(true);
-    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int s = plat::openSocket(SOCK_DGRAM);
     if (s < 0) {
         traceOsError(false, "Searching controller: socket() failed", true);
         return -1;

@@ -1,10 +1,9 @@
 #include "eth_transport.h"
 
-#include <fcntl.h>
-
 #include "addp_search.h"
 #include "carrier.h"
 #include "pause.h"
+#include "platform/socket_os.h"
 #include "trace.h"
 #include "uc_telegram.h"
 #include "transport/net/sockets.h"
@@ -20,15 +19,6 @@ struct AddressTable {
     int count;
 };
 AddressTable table = {};
-
-// Handles are positive sockets (0 and below mean "not connected"), so a
-// stream that the system numbered 0 is moved to a higher descriptor.
-int positiveSocket(int s) {
-    if (s != 0) return s;
-    int moved = fcntl(s, F_DUPFD_CLOEXEC, 1);
-    closeSocket(s);
-    return moved;
-}
 
 }  // namespace
 
@@ -49,7 +39,9 @@ int open(int number, bool isVariant, int* handle) {
         return RC_NOT_CONNECTED;
     }
     int s = connectToController(table.addresses[number], UC_CONTROLLER_PORT);
-    if (s >= 0) s = positiveSocket(s);
+    // Handles are positive sockets (0 and below mean "not connected"), so
+    // a stream that the system numbered 0 is moved to a higher descriptor.
+    if (s >= 0) s = plat::socketAboveZero(s);
     if (s <= 0) {
         *handle = -1;
         return RC_NOT_CONNECTED;

@@ -1,8 +1,5 @@
 // The background connect sequence: open the device, read its type, its id
 // and one more register, publishing each step in the device's linkStatus.
-#include <condition_variable>
-#include <mutex>
-
 #include "ithreads.h"
 #include "registry.h"
 #include "uc_link.h"
@@ -29,10 +26,9 @@ public:
         // start() still touches this object after the thread began; wait
         // for it to return before the object deletes itself (and with it
         // its reference to the device).
-        {
-            std::unique_lock<std::mutex> guard(launchLock_);
-            launchedChanged_.wait(guard, [this] { return launched_; });
-        }
+        launchLock_.lock();
+        while (!launched_) launchedChanged_.wait(&launchLock_, -1);
+        launchLock_.unlock();
         delete this;
     }
 
@@ -49,9 +45,10 @@ public:
         }
         // Notified under the lock, so the thread cannot delete the object
         // (and its lock) before this call is done with them.
-        std::lock_guard<std::mutex> guard(thread->launchLock_);
+        thread->launchLock_.lock();
         thread->launched_ = true;
-        thread->launchedChanged_.notify_one();
+        thread->launchedChanged_.wakeOne();
+        thread->launchLock_.unlock();
         return true;
     }
 
@@ -63,9 +60,9 @@ private:
 
     std::shared_ptr<UcDevice> device_;  // kept alive even if a scan drops it
     const int address_;
-    std::mutex launchLock_;
-    std::condition_variable launchedChanged_;
-    bool launched_ = false;
+    IMutex launchLock_;
+    IWaitCondition launchedChanged_;
+    bool launched_ = false;  // under launchLock_
 };
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "handle_table.h"
 
-#include <mutex>
-
+#include "ithreads.h"
 #include "link/telegram.h"
 #include "link/uc_link.h"
 #include "receive_thread.h"
@@ -15,7 +14,16 @@ constexpr int32_t kGetCorrelation = 1;
 HandleEntry handles[kHandleCount];
 // Serialises the device holds of concurrent connects and closes on
 // different handle numbers.
-std::mutex deviceClaims;
+IMutex deviceClaims;
+
+// Holds deviceClaims for one scope.
+class ClaimsLock {
+public:
+    ClaimsLock() { deviceClaims.lock(); }
+    ~ClaimsLock() { deviceClaims.unlock(); }
+    ClaimsLock(const ClaimsLock&) = delete;
+    ClaimsLock& operator=(const ClaimsLock&) = delete;
+};
 }  // namespace
 
 HandleEntry* handleEntry(int handle) {
@@ -48,7 +56,7 @@ bool anyHandleAllocated() {
 }
 
 bool claimDevice(HandleEntry& h, std::shared_ptr<UcDevice> device) {
-    std::lock_guard<std::mutex> guard(deviceClaims);
+    ClaimsLock guard;
     for (const HandleEntry& other : handles) {
         if (&other != &h && other.device == device) return false;
     }
@@ -59,7 +67,7 @@ bool claimDevice(HandleEntry& h, std::shared_ptr<UcDevice> device) {
 void releaseDevice(HandleEntry& h) {
     std::shared_ptr<UcDevice> dropped;
     {
-        std::lock_guard<std::mutex> guard(deviceClaims);
+        ClaimsLock guard;
         dropped.swap(h.device);
     }
     // The object may be destroyed here, outside the lock.

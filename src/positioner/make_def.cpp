@@ -1,5 +1,8 @@
 // Writes the module-definition file of dravex for Windows builds: every
-// Positioner function under its plain and its decorated stdcall name.
+// Positioner function under its plain and its decorated stdcall name,
+// both bound to the compiler's symbol of the stdcall function (the linker
+// reads "Name@bytes" in a module-definition file as the symbol
+// "_Name@bytes").
 #include <cstdio>
 
 #include "export_list.h"
@@ -12,7 +15,8 @@ int main(int argc, char** argv) {
     }
     std::fprintf(out, "LIBRARY dravex\nEXPORTS\n");
     for (const pos::ExportName& e : pos::kExportNames) {
-        std::fprintf(out, "    %s\n    _%s@%d = %s\n", e.name, e.name, e.argBytes, e.name);
+        std::fprintf(out, "    %s = %s@%d\n    _%s@%d = %s@%d\n", e.name, e.name, e.argBytes, e.name,
+                     e.argBytes, e.name, e.argBytes);
     }
     return out == stdout || std::fclose(out) == 0 ? 0 : 1;
 }

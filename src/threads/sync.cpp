@@ -1,20 +1,10 @@
+// IMutex and IWaitCondition: construction, copies and the wait that
+// releases a mutex. The operating-system calls are in the platform layer
+// (platform/<os>/sync_os.cpp).
 #include "ithreads.h"
-
-#include <chrono>
-
 #include "records.h"
 
 // ---- IMutex -------------------------------------------------------------
-
-MutexRecord::MutexRecord() {
-    pthread_mutexattr_t attr;
-    pthread_mutexattr_init(&attr);
-    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-    pthread_mutex_init(&mutex, &attr);
-    pthread_mutexattr_destroy(&attr);
-}
-
-MutexRecord::~MutexRecord() { pthread_mutex_destroy(&mutex); }
 
 IMutex::IMutex() : record_(new MutexRecord) {}
 IMutex::IMutex(const IMutex& other) : record_(recordShare(other.record_)) {}
@@ -28,9 +18,6 @@ IMutex& IMutex::operator=(const IMutex& other) {
     }
     return *this;
 }
-
-void IMutex::lock() { pthread_mutex_lock(&record_->mutex); }
-void IMutex::unlock() { pthread_mutex_unlock(&record_->mutex); }
 
 // ---- IWaitCondition -----------------------------------------------------
 
@@ -48,31 +35,11 @@ IWaitCondition& IWaitCondition::operator=(const IWaitCondition& other) {
     return *this;
 }
 
-bool IWaitCondition::wait(int ms) {
-    std::unique_lock<std::mutex> guard(record_->lock);
-    auto isSignalled = [this] { return record_->signalled; };
-    if (ms < 0) {
-        record_->changed.wait(guard, isSignalled);
-    } else if (!record_->changed.wait_for(guard, std::chrono::milliseconds(ms), isSignalled)) {
-        return false;
-    }
-    record_->signalled = false;
-    return true;
-}
-
+// The event keeps a wake that arrives between the unlock and the wait, so
+// none is lost in that window.
 bool IWaitCondition::wait(IMutex* mutex, int ms) {
     if (mutex) mutex->unlock();
     bool woken = wait(ms);
     if (mutex) mutex->lock();
     return woken;
 }
-
-bool IWaitCondition::wakeOne() {
-    {
-        std::lock_guard<std::mutex> guard(record_->lock);
-        record_->signalled = true;
-    }
-    record_->changed.notify_one();
-    return true;
-}
-

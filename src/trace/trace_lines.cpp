@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "../link/telegram.h"
+#include "platform/socket_os.h"
 #include "trace_internal.h"
 
 namespace trace_detail {
@@ -102,12 +103,11 @@ bool traceFatal(bool condition, const char* format, ...) {
 
 bool traceOsError(bool condition, const char* msg, bool socketError) {
     if (condition) return false;
-    int error = errno;  // the socket error number on this platform
     char text[1024];
     if (socketError) {
-        std::snprintf(text, sizeof text, "%s - WSA_Error #%d", msg ? msg : "", error);
+        std::snprintf(text, sizeof text, "%s - WSA_Error #%d", msg ? msg : "", plat::lastSocketError());
     } else {
-        std::snprintf(text, sizeof text, "%s - %s", msg ? msg : "", std::strerror(error));
+        std::snprintf(text, sizeof text, "%s - %s", msg ? msg : "", std::strerror(errno));
     }
     return traceError(false, "%s", text);
 }

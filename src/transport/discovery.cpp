@@ -1,13 +1,10 @@
 #include "discovery.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <sys/socket.h>
-
 #include <memory>
 #include <vector>
 
 #include "net/wait.h"
+#include "platform/socket_os.h"
 #include "trace.h"
 #include "uc_device.h"
 #include "uc_tcp_device.h"
@@ -15,22 +12,6 @@
 namespace {
 
 constexpr int kReplyBufferSize = 256;
-
-bool isIpv4(const struct ifaddrs* entry) {
-    return entry->ifa_addr && entry->ifa_addr->sa_family == AF_INET;
-}
-
-uint32_t ipv4Of(const struct sockaddr* address) {
-    return reinterpret_cast<const struct sockaddr_in*>(address)->sin_addr.s_addr;
-}
-
-std::string dotted(uint32_t address) {
-    struct in_addr in;
-    in.s_addr = address;
-    char text[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &in, text, sizeof text);
-    return text;
-}
 
 bool resolveGroup(const DiscoveryProbe& row, struct sockaddr_in* group) {
     *group = {};
@@ -45,8 +26,8 @@ bool takeReply(int socket, uint32_t* source) {
     char reply[kReplyBufferSize];
     struct sockaddr_in from = {};
     socklen_t fromLength = sizeof from;
-    ssize_t n = recvfrom(socket, reply, sizeof reply, 0, reinterpret_cast<struct sockaddr*>(&from),
-                         &fromLength);
+    int n = static_cast<int>(recvfrom(socket, reply, sizeof reply, 0,
+                                      reinterpret_cast<struct sockaddr*>(&from), &fromLength));
     if (n <= 0 || from.sin_family != AF_INET) {
         traceOsError(false, "Searching controller: recvfrom() failed", true);
         return false;
@@ -58,36 +39,35 @@ bool takeReply(int socket, uint32_t* source) {
 }  // namespace
 
 int listLocalAddresses(uint32_t* addresses, int* count) {
-    struct ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
+    std::vector<uint32_t> local;
+    if (!plat::localIpv4Addresses(local)) {
         traceOsError(false, "Searching controller: getaddrinfo() failed", true);
         return -1;
     }
-    int ipv4Count = 0;
-    for (const struct ifaddrs* it = list; it; it = it->ifa_next) ipv4Count += isIpv4(it) ? 1 : 0;
+    const int ipv4Count = static_cast<int>(local.size());
     const int capacity = *count;
     int stored = 0;
-    for (const struct ifaddrs* it = list; it && stored < capacity; it = it->ifa_next) {
-        if (!isIpv4(it)) continue;  // interfaces without an IPv4 address
-        addresses[stored++] = ipv4Of(it->ifa_addr);
-        if (ipv4Count > 1) traceTrace("Searching devices on %s", dotted(ipv4Of(it->ifa_addr)).c_str());
+    for (uint32_t address : local) {
+        if (stored >= capacity) break;
+        addresses[stored++] = address;
+        if (ipv4Count > 1) traceTrace("Searching devices on %s", dottedAddress(address).c_str());
     }
     *count = stored;
-    freeifaddrs(list);
     return 0;
 }
 
 int sendProbe(uint32_t localAddress, const struct sockaddr_in& group, const DiscoveryProbe& row) {
-    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int s = plat::openSocket(SOCK_DGRAM);
     if (s < 0) {
         traceOsError(false, "Searching controller: socket() failed", true);
         return -1;
     }
     struct in_addr outgoing;
     outgoing.s_addr = localAddress;
-    setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &outgoing, sizeof outgoing);
-    ssize_t sent = sendto(s, row.payload, static_cast<size_t>(row.length), MSG_NOSIGNAL,
-                          reinterpret_cast<const struct sockaddr*>(&group), sizeof group);
+    setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&outgoing), sizeof outgoing);
+    int sent = static_cast<int>(sendto(s, reinterpret_cast<const char*>(row.payload), row.length,
+                                       plat::kSendFlags,
+                                       reinterpret_cast<const struct sockaddr*>(&group), sizeof group));
     if (sent < row.length) {
         traceOsError(false, "Searching controller: sendto() failed", true);
         closeSocket(s);

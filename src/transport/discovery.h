@@ -3,11 +3,10 @@
 #ifndef TRANSPORT_DISCOVERY_H
 #define TRANSPORT_DISCOVERY_H
 
-#include <netinet/in.h>
-
 #include <cstdint>
 
 #include "net/sockets.h"
+#include "platform/socket_os.h"
 
 constexpr int UC_MAX_LOCAL_ADDRESSES = 16;
 constexpr int UC_MAX_DISCOVERED = 1024;

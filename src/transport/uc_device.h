@@ -44,6 +44,8 @@ public:
 using UcDeviceList = std::vector<std::shared_ptr<UcDevice>>;
 
 // Enumeration routines: each appends the objects it creates to the list.
+// scanLibUsbDevices returns 0, or RC_DRIVER_ERROR when the libusb library
+// cannot be loaded (Windows).
 int scanLibUsbDevices(UcDeviceList& list);
 int scanDriverDevices(UcDeviceList& list);
 int discoverTcpDevices(UcDeviceList& list, bool addp);

@@ -1,7 +1,5 @@
 #include "uc_tcp_device.h"
 
-#include <arpa/inet.h>
-
 #include "ithreads.h"
 #include "net/sockets.h"
 #include "uc_telegram.h"
@@ -12,14 +10,6 @@ constexpr int kReceiveWaitMs = 500;
 constexpr int kSyncQuietMs = 500;
 constexpr int kSyncLimitMs = 2000;
 constexpr int kClosePauseMs = 100;
-
-std::string dottedText(uint32_t address) {
-    struct in_addr in;
-    in.s_addr = address;
-    char text[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &in, text, sizeof text);
-    return text;
-}
 
 }  // namespace
 
@@ -39,7 +29,7 @@ private:
 
 UcTcpDevice::UcTcpDevice(uint32_t address, bool foundByAddp)
     : UcDevice(UC_DEVICE_TCP, 0), address_(address), foundByAddp_(foundByAddp),
-      addressText_(dottedText(address)) {}
+      addressText_(dottedAddress(address)) {}
 
 UcTcpDevice::~UcTcpDevice() { disconnect(); }
 

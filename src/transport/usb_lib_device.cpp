@@ -1,12 +1,11 @@
 // UcUsbLibDevice: opening and closing the libusb handle, bulk writes.
 #include "transport/usb_lib_device.h"
 
-#include <usb.h>
-
 #include <algorithm>
 
 #include "link/uc_link.h"
 #include "trace.h"
+#include "transport/usblib/usb_api.h"
 #include "transport/usblib/usb_constants.h"
 #include "uc_telegram.h"
 

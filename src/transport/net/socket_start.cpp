@@ -1,19 +1,20 @@
 #include <atomic>
 
+#include "platform/socket_os.h"
 #include "sockets.h"
 
 namespace {
 
-// Set by the first start; sockets are never stopped afterwards.
+// Set by the first successful start; sockets are never stopped afterwards.
 std::atomic<bool> started{false};
 
 }  // namespace
 
 int startSockets() {
-    // BSD sockets need no start-up; the flag keeps the once-per-process
-    // record that the other platform's start relies on.
-    started.store(true, std::memory_order_release);
-    return 0;
+    if (started.load(std::memory_order_acquire)) return 0;
+    const int error = plat::startSocketLayer();
+    if (error == 0) started.store(true, std::memory_order_release);
+    return error;
 }
 
 bool socketsStarted() { return started.load(std::memory_order_acquire); }

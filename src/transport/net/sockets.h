@@ -4,11 +4,13 @@
 #define TRANSPORT_NET_SOCKETS_H
 
 #include <cstdint>
+#include <string>
 
 constexpr int UC_CONTROLLER_PORT = 2101;
 
-// Starts the socket layer once per process; nothing needs starting on this
-// platform, so it only records the start. Returns 0.
+// Starts the socket layer once per process (Windows Sockets 2.2; nothing
+// needs starting on POSIX, where only the start is recorded). Returns 0, or
+// the socket error number when the start failed or gave another version.
 int startSockets();
 // True once startSockets has run.
 bool socketsStarted();
@@ -31,6 +33,8 @@ int sendAll(int socket, int length, const void* data);
 void shutdownSocket(int socket);
 // Closes a socket descriptor.
 void closeSocket(int socket);
+// Dotted-decimal text of an IPv4 address in network byte order.
+std::string dottedAddress(uint32_t addressNetworkOrder);
 
 // Discovery probe rows.
 struct DiscoveryProbe {

@@ -1,11 +1,5 @@
 // Opening, writing and closing the TCP stream to a controller.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-
+#include "platform/socket_os.h"
 #include "sockets.h"
 #include "trace.h"
 
@@ -14,18 +8,18 @@ int connectToController(uint32_t addressNetworkOrder, int port) {
     peer.sin_family = AF_INET;
     peer.sin_addr.s_addr = addressNetworkOrder;
     peer.sin_port = htons(static_cast<uint16_t>(port));
-    // Descriptor 0 is a valid socket here; only a negative result fails.
-    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Descriptor 0 is a valid socket on POSIX; only a negative result fails.
+    int s = plat::openSocket(SOCK_STREAM);
     if (s < 0) {
         traceOsError(false, "Connect to controller: socket() failed", true);
         return -1;
     }
     int rc;
     do rc = connect(s, reinterpret_cast<struct sockaddr*>(&peer), sizeof peer);
-    while (rc != 0 && errno == EINTR);
+    while (rc != 0 && plat::socketCallInterrupted());
     if (rc != 0) {
         traceOsError(false, "Connect to controller: connect() failed", true);
-        close(s);
+        closeSocket(s);
         return -1;
     }
     return s;
@@ -34,12 +28,12 @@ int connectToController(uint32_t addressNetworkOrder, int port) {
 int sendAll(int socket, int length, const void* data) {
     const char* bytes = static_cast<const char*>(data);
     int remaining = length;
-    ssize_t n = 1;
+    int n = 1;
     while (remaining > 0) {
-        n = send(socket, bytes + (length - remaining), static_cast<size_t>(remaining), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
+        n = static_cast<int>(send(socket, bytes + (length - remaining), remaining, plat::kSendFlags));
+        if (n < 0 && plat::socketCallInterrupted()) continue;
         if (n <= 0) break;
-        remaining -= static_cast<int>(n);
+        remaining -= n;
     }
     if (length < 0 || n <= 0) {
         traceOsError(false, "Send to controller: send() failed", true);
@@ -48,10 +42,14 @@ int sendAll(int socket, int length, const void* data) {
     return 0;
 }
 
-void shutdownSocket(int socket) {
-    if (socket >= 0) shutdown(socket, SHUT_RDWR);
-}
+void shutdownSocket(int socket) { plat::shutdownSocketDescriptor(socket); }
 
-void closeSocket(int socket) {
-    if (socket >= 0) close(socket);
+void closeSocket(int socket) { plat::closeSocketDescriptor(socket); }
+
+std::string dottedAddress(uint32_t addressNetworkOrder) {
+    struct in_addr in;
+    in.s_addr = addressNetworkOrder;
+    char text[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &in, text, sizeof text);
+    return text;
 }

@@ -2,11 +2,9 @@
 // framing of its own: the length word of each telegram tells where the
 // next one begins, and two plausibility checks (size, opcode) detect a
 // reader that lost step.
-#include <sys/socket.h>
-
-#include <cerrno>
 #include <cstdint>
 
+#include "platform/socket_os.h"
 #include "sockets.h"
 #include "link/telegram.h"
 #include "tick.h"
@@ -25,15 +23,15 @@ ReadStep readSome(int socket, int waitMs, char* into, int count, int* got) {
         return READ_FAILED;
     }
     if (ready == 0) return READ_TIMEOUT;
-    ssize_t n;
-    do n = recv(socket, into, static_cast<size_t>(count), 0);
-    while (n < 0 && errno == EINTR);
+    int n;
+    do n = static_cast<int>(recv(socket, into, count, 0));
+    while (n < 0 && plat::socketCallInterrupted());
     if (n <= 0) {
-        if (n == 0) errno = 0;  // the peer closed the stream
+        if (n == 0) plat::clearSocketError();  // the peer closed the stream
         traceOsError(false, "Receive from controller: recv() failed", true);
         return READ_FAILED;
     }
-    *got += static_cast<int>(n);
+    *got += n;
     return READ_OK;
 }
 

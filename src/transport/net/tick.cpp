@@ -1,13 +1,12 @@
 #include "tick.h"
 
-#include <ctime>
+#include <chrono>
 
 namespace uc {
 
 int64_t tickMs() {
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace uc

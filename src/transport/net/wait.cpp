@@ -1,6 +1,5 @@
 #include "wait.h"
 
-#include <cerrno>
 #include <cstdint>
 
 #include "tick.h"
@@ -16,13 +15,14 @@ int waitReadable(struct pollfd* sockets, int count, int waitMs) {
     for (;;) {
         int64_t left = deadline - tickMs();
         if (left < 0) left = 0;
-        int n = poll(sockets, static_cast<nfds_t>(count), static_cast<int>(left));
-        if (n >= 0 || errno != EINTR) return n;
+        int n = plat::pollSockets(sockets, count, static_cast<int>(left));
+        if (n >= 0 || !plat::socketCallInterrupted()) return n;
     }
 }
 
 int waitReadable(int socket, int waitMs) {
-    struct pollfd one = {socket, POLLIN, 0};
+    struct pollfd one = {};
+    one.fd = socket;
     return waitReadable(&one, 1, waitMs);
 }
 

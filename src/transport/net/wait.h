@@ -1,16 +1,17 @@
-// Waiting for sockets to become readable. poll() is used rather than
-// select() so that descriptors of any value can be watched.
+// Waiting for sockets to become readable. poll() (WSAPoll on Windows) is
+// used rather than select() so that descriptors of any value can be
+// watched.
 #ifndef TRANSPORT_NET_WAIT_H
 #define TRANSPORT_NET_WAIT_H
 
-#include <poll.h>
+#include "platform/socket_os.h"
 
 namespace uc {
 
 // Waits at most waitMs (0: only tests) until one of the sockets is
 // readable, closed by the peer or in error; an interrupted wait resumes
 // with the time left. Returns the number of such sockets (their revents
-// set), 0 on time-out, -1 when the wait failed (errno set).
+// set), 0 on time-out, -1 when the wait failed (socket error number set).
 int waitReadable(struct pollfd* sockets, int count, int waitMs);
 
 // The same for one socket.

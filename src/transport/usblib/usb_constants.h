@@ -24,10 +24,15 @@ constexpr int kMinSlotCount = 2;
 // libusb-0.1 on Linux (Debian libusb 0.1.12, usbfs backend) reports
 // failures as negative errno values. A claim of an interface that another
 // driver or process holds fails with -EBUSY; a bulk transfer that does not
-// complete within its time-out ends with -ETIMEDOUT. (libusb-win32 uses -5
-// and -116 for the same two conditions.)
+// complete within its time-out ends with -ETIMEDOUT. libusb-win32 uses -5
+// and -116 for the same two conditions.
+#if defined(_WIN32)
+constexpr int kClaimInUse = -5;
+constexpr int kTransferTimeout = -116;
+#else
 constexpr int kClaimInUse = -EBUSY;
 constexpr int kTransferTimeout = -ETIMEDOUT;
+#endif
 
 }  // namespace usblib
 

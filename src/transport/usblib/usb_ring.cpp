@@ -1,7 +1,5 @@
 // UcUsbLibDevice: the reader thread that fills the ring of transfers, and
 // receive(), which hands out the telegrams found in it.
-#include <usb.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -9,6 +7,7 @@
 #include "link/telegram.h"
 #include "trace.h"
 #include "transport/usb_lib_device.h"
+#include "transport/usblib/usb_api.h"
 #include "transport/usblib/usb_constants.h"
 #include "uc_telegram.h"
 

@@ -1,12 +1,11 @@
 // libusb bus scan: one UcUsbLibDevice per controller, in bus order.
-#include <usb.h>
-
 #include <memory>
 #include <new>
 
 #include "link/uc_link.h"
 #include "trace.h"
 #include "transport/usb_lib_device.h"
+#include "transport/usblib/usb_api.h"
 #include "uc_telegram.h"
 
 namespace {
@@ -34,6 +33,11 @@ const UsbIdRow* findRow(const usb_device_descriptor& d) {
 
 int scanLibUsbDevices(UcDeviceList& list) {
     usb_init();
+    if (!usbLibraryLoaded()) {
+        // Windows: libusb0.dll is missing; the other carriers still scan.
+        traceError(false, "libusb-0.1 not available: %s", usb_strerror());
+        return RC_DRIVER_ERROR;
+    }
     usb_set_debug(0);
     usb_find_busses();
     usb_find_devices();

@@ -1,0 +1,65 @@
+// Operating-system side of the plain socket routines: the system headers,
+// socket descriptors, the error number of the last socket call, the wait
+// for readable sockets and the local IPv4 addresses. POSIX sockets on
+// Linux, Windows Sockets 2 on Windows. Descriptors are ints on both (a
+// Windows socket handle of a 32-bit process fits one).
+#ifndef PLATFORM_SOCKET_OS_H
+#define PLATFORM_SOCKET_OS_H
+
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#endif
+
+#include <cstdint>
+#include <vector>
+
+namespace plat {
+
+#if defined(_WIN32)
+constexpr int kSendFlags = 0;  // a closed peer raises no signal here
+inline int lastSocketError() { return WSAGetLastError(); }
+inline void clearSocketError() { WSASetLastError(0); }
+inline bool socketCallInterrupted() { return false; }
+#else
+constexpr int kSendFlags = MSG_NOSIGNAL;  // a closed peer gives EPIPE, not SIGPIPE
+inline int lastSocketError() { return errno; }
+inline void clearSocketError() { errno = 0; }
+inline bool socketCallInterrupted() { return errno == EINTR; }
+#endif
+
+// Starts the system's socket layer: 0, or its error number.
+int startSocketLayer();
+
+// A new IPv4 socket of the given type (SOCK_STREAM, SOCK_DGRAM) that
+// programs started later do not inherit; -1 on failure.
+int openSocket(int type);
+void closeSocketDescriptor(int socket);
+// Ends both directions: a thread waiting on or reading the socket wakes.
+void shutdownSocketDescriptor(int socket);
+// The socket under a descriptor above 0 (the caller takes 0 for "no
+// socket"): itself when it is above 0 already, else a duplicate, the
+// original being closed. -1 when no duplicate can be made.
+int socketAboveZero(int socket);
+
+// One wait of at most waitMs for the sockets to become readable (revents
+// set). Number ready, 0 on time-out, -1 on failure; an interrupted wait
+// (socketCallInterrupted) is not resumed here.
+int pollSockets(struct pollfd* sockets, int count, int waitMs);
+
+// Every IPv4 address (network byte order) registered for the local
+// computer, in the order the system lists them. False on failure, with the
+// socket error number set.
+bool localIpv4Addresses(std::vector<uint32_t>& addresses);
+
+}  // namespace plat
+
+#endif
