@@ -23,10 +23,21 @@ constexpr int kSlowdown =
     1;
 #endif
 
+// ThreadSanitizer slows the 200-odd threads of 99 simulated controllers so
+// much that their discovery replies miss the scan's waits; a third of them
+// still gives every handle a neighbour on each side.
+constexpr int kDefaultControllers =
+#if defined(__SANITIZE_THREAD__)
+    33;
+#else
+    99;
+#endif
+
 }  // namespace
 
 Plan planFromEnvironment() {
     Plan p;
+    p.controllers = kDefaultControllers;
     p.seconds = static_cast<int>(envNumber("UC_SOAK_SECONDS", p.seconds, 1, 7 * 24 * 3600));
     p.controllers = static_cast<int>(envNumber("UC_SOAK_CONTROLLERS", p.controllers, 1, 99));
     p.seed = static_cast<uint32_t>(envNumber("UC_SOAK_SEED", 0, 0, 0x7FFFFFFF));
