@@ -51,7 +51,7 @@ void BM_RawSend24_Loop(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Amplitude_SetterLoop)->Unit(benchmark::kNanosecond);
-BENCHMARK(BM_RawSend24_Loop)->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_Amplitude_SetterLoop)->UseRealTime()->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_RawSend24_Loop)->UseRealTime()->Unit(benchmark::kNanosecond);
 
 }  // namespace bench

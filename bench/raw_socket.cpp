@@ -76,7 +76,7 @@ bool StreamReader::waitForTelegrams(uint64_t count, int timeoutMs) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (telegrams() < count) {
         if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
     return true;
 }
