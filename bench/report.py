@@ -151,6 +151,9 @@ def row_time_vs_waits(runs, label, figure, limit_ms, limit_text, max_ratio, aggr
     if aggregate != "median" and f is not None:
         shown += f" (max {fmt_time(f)})"
     text = f"{limit_text} = {limit_ms} ms; target ratio ≤ {max_ratio:g}"
+    missed = runs.value(figure, "missed", aggregate="mean")
+    if missed:
+        shown += f"; {missed:.2g} controllers missed per count"
     return [label, shown, text, q, q is not None and q <= max_ratio, runs.error(figure), figure]
 
 
@@ -208,6 +211,22 @@ def render_table(rows, smoke):
     return "\n".join(lines)
 
 
+def render_spread(runs):
+    """Every benchmark's median, spread and CPU time, to judge the noise."""
+    lines = ["| Benchmark run | Median (real) | Coefficient of variation | Median CPU time of the benchmark thread |",
+             "|---|---|---|---|"]
+    for name in sorted(runs.stats):
+        entries = runs.stats[name]
+        median = entries.get("median") or entries.get("single")
+        if median is None:
+            continue
+        cv = entries.get("cv")
+        cv_text = "—" if cv is None else f"{cv['real_time']:.0%}"
+        lines.append(f"| `{name}` | {fmt_time(to_base_unit(median, 'real_time'))} | {cv_text} | "
+                     f"{fmt_time(to_base_unit(median, 'cpu_time'))} |")
+    return "\n".join(lines)
+
+
 def smoke_problems(runs, rows):
     problems = [f"{r[0]}: {r[5]}" for r in rows if r[5]]
     for r in rows:
@@ -254,7 +273,9 @@ def main():
     table = render_table(rows, args.smoke)
     text = "\n".join(["# Benchmark results", "",
                       "Written by `scripts/bench`" + (" --smoke (sanity only)" if args.smoke else "") + ".", "",
-                      table, "", "Machine:", ""] + machine_lines(args.compiler, loads)) + "\n"
+                      table, "", "Machine:", ""] + machine_lines(args.compiler, loads) +
+                     ["", "Spread of the repetitions (the machine is shared, so the socket figures are noisy):",
+                      "", render_spread(runs)]) + "\n"
     with open(args.out, "w") as f:
         f.write(text)
     print(table)
