@@ -24,8 +24,12 @@ struct StreamReadAhead {
     char bytes[kCapacity];
     int begin = 0;
     int end = 0;
+    bool filledUp = false;  // the last refill took all it had room for
     int held() const { return end - begin; }
-    void clear() { begin = end = 0; }
+    void clear() {
+        begin = end = 0;
+        filledUp = false;
+    }
 };
 
 // The stream routines below take an optional read-ahead; without one every

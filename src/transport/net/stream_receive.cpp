@@ -25,11 +25,14 @@ ssize_t receiveRetrying(int socket, char* into, int count, int flags) {
     return n;
 }
 
-// Reads up to count bytes from the socket. Bytes already in hand (the
-// rest of a telegram, or the next one of a steady flow) are taken without
-// a wait call; only an empty socket is waited for, at most waitMs.
-ReadStep readSocket(int socket, int waitMs, char* into, int count, int* got) {
-    ssize_t n = receiveRetrying(socket, into, count, MSG_DONTWAIT);
+// Reads up to count bytes from the socket, waiting at most waitMs for it
+// to become readable. With tryFirst, bytes already in hand (the rest of a
+// telegram, or the next one of a steady flow) are taken without a wait
+// call, which is then made only when the socket is empty.
+ReadStep readSocket(int socket, int waitMs, char* into, int count, int* got, bool tryFirst) {
+    ssize_t n = -1;
+    errno = EAGAIN;
+    if (tryFirst) n = receiveRetrying(socket, into, count, MSG_DONTWAIT);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
         int ready = uc::waitReadable(socket, waitMs);
         if (ready < 0) {
@@ -50,12 +53,17 @@ ReadStep readSocket(int socket, int waitMs, char* into, int count, int* got) {
 
 // Reads up to count bytes of the stream: from the read-ahead while it
 // holds any, which is refilled with whatever the socket has when empty.
+// A refill after one that found less than it had room for has drained the
+// socket, so it waits first instead of trying a read that finds nothing.
 ReadStep readSome(int socket, StreamReadAhead* ahead, int waitMs, char* into, int count, int* got) {
-    if (!ahead) return readSocket(socket, waitMs, into, count, got);
+    if (!ahead) return readSocket(socket, waitMs, into, count, got, true);
     if (ahead->held() == 0) {
+        const bool mayHoldMore = ahead->filledUp;
         ahead->clear();
-        ReadStep step = readSocket(socket, waitMs, ahead->bytes, StreamReadAhead::kCapacity, &ahead->end);
+        ReadStep step =
+            readSocket(socket, waitMs, ahead->bytes, StreamReadAhead::kCapacity, &ahead->end, mayHoldMore);
         if (step != READ_OK) return step;
+        ahead->filledUp = ahead->end == StreamReadAhead::kCapacity;
     }
     const int n = count < ahead->held() ? count : ahead->held();
     std::memcpy(into, ahead->bytes + ahead->begin, static_cast<size_t>(n));
