@@ -29,11 +29,20 @@ constexpr int kSendFlags = 0;  // a closed peer raises no signal here
 inline int lastSocketError() { return WSAGetLastError(); }
 inline void clearSocketError() { WSASetLastError(0); }
 inline bool socketCallInterrupted() { return false; }
+// Windows Sockets has no per-call receive that does not wait: reads wait
+// for the socket first.
+constexpr bool kHasNoWaitReceive = false;
+constexpr int kNoWaitReceiveFlag = 0;
+inline bool socketWouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 #else
 constexpr int kSendFlags = MSG_NOSIGNAL;  // a closed peer gives EPIPE, not SIGPIPE
 inline int lastSocketError() { return errno; }
 inline void clearSocketError() { errno = 0; }
 inline bool socketCallInterrupted() { return errno == EINTR; }
+// A receive that takes only what the socket holds now.
+constexpr bool kHasNoWaitReceive = true;
+constexpr int kNoWaitReceiveFlag = MSG_DONTWAIT;
+inline bool socketWouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 #endif
 
 // Starts the system's socket layer: 0, or its error number.

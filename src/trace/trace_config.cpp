@@ -118,7 +118,7 @@ void traceInit(const char* logFile, const char* prefix, int flags) {
     closeUnlessStandardError(r.file);  // an earlier log file is not leaked
     r.file = stderr;
     r.prefix[0] = '\0';
-    r.flags = 0;
+    trace_detail::storeFlags(&r, 0);
     r.counter = 0;
     r.listExcludes = true;
     currentRecord.store(&r, std::memory_order_release);
@@ -158,7 +158,7 @@ void traceSetFlags(int flags) {
     TraceParams* p = trace_detail::current();
     if (!p) return;
     p->mutex.lock();
-    p->flags = flags;
+    trace_detail::storeFlags(p, flags);
     p->mutex.unlock();
 }
 

@@ -12,6 +12,12 @@ namespace trace_detail {
 // The record that lines go to now, or nullptr.
 TraceParams* current();
 
+// The flags word of a record. Stored atomically (under the record's
+// mutex) so that a telegram line switched off by the flags can be dropped
+// without taking the mutex.
+inline int loadFlags(const TraceParams* p) { return __atomic_load_n(&p->flags, __ATOMIC_RELAXED); }
+inline void storeFlags(TraceParams* p, int flags) { __atomic_store_n(&p->flags, flags, __ATOMIC_RELAXED); }
+
 // Writes "<prefix><kind>: <text>.\n" (error or fatal line), repeated on
 // standard output when a log file is in use. Returns false when no record
 // is current.

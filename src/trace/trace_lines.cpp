@@ -126,13 +126,19 @@ void traceTelegram(const char* label, const UcTelegram* tel, int categories) {
     const bool isTell = !inRange && uc::opcode(*tel) == UC_OP_TELL;
     TraceParams* p = current();
     if (!p) return;
-    // The filters read the record under its lock: a set-up call on another
-    // thread (a scan while handles trace) must not change it underneath.
+    auto flagsLetThrough = [&](int flags) {
+        return (flags & TraceCategoryMask & categories) != 0 && !(inRange && !(flags & TraceRangeF00)) &&
+               !(isTell && !(flags & TraceTell));
+    };
+    // Lines that the flags switch off (the receive loop's usual case) are
+    // dropped without the lock.
+    if (!flagsLetThrough(trace_detail::loadFlags(p))) return;
+    // The other filters read the record under its lock: a set-up call on
+    // another thread (a scan while handles trace) must not change it
+    // underneath.
     p->mutex.lock();
     const int flags = p->flags;
-    const bool shown = (flags & TraceCategoryMask & categories) != 0 &&
-                       !(inRange && !(flags & TraceRangeF00)) && !(isTell && !(flags & TraceTell)) &&
-                       p->addressList.contains(address) != p->listExcludes;
+    const bool shown = flagsLetThrough(flags) && p->addressList.contains(address) != p->listExcludes;
     p->mutex.unlock();
     if (!shown) return;
 

@@ -37,6 +37,7 @@ int UcTcpDevice::connect() {
     if (connected) return RC_OK;
     int s = connectToController(address_, UC_CONTROLLER_PORT);
     if (s < 0) return RC_NOT_CONNECTED;
+    readAhead_.clear();  // bytes of an earlier connection
     socket_ = s;
     connected = true;
     return RC_OK;
@@ -60,7 +61,7 @@ int UcTcpDevice::receive(void* buffer, int* length) {
     SocketUse use(*this);
     const int s = use.socket();
     if (s < 0) return RC_NOT_CONNECTED;
-    int n = receiveTelegram(s, kReceiveWaitMs, buffer);
+    int n = receiveTelegram(s, kReceiveWaitMs, buffer, &readAhead_);
     if (n == 0) return RC_TIMEOUT;
     if (n > 0) {
         if (length) *length = n;
@@ -80,7 +81,7 @@ int UcTcpDevice::resync() {
     SocketUse use(*this);
     const int s = use.socket();
     if (s < 0) return RC_NOT_CONNECTED;
-    switch (syncToStream(s, kSyncQuietMs, kSyncLimitMs)) {
+    switch (syncToStream(s, kSyncQuietMs, kSyncLimitMs, &readAhead_)) {
         case 0: return RC_OK;
         case -2: return RC_OUT_OF_SYNC;
         default: return RC_ERROR;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "net/sockets.h"
 #include "uc_device.h"
 
 class UcTcpDevice : public UcDevice {
@@ -36,6 +37,9 @@ private:
     // Calls of receive, send and resync inside the socket; disconnect
     // releases the descriptor only when none is left.
     std::atomic<int> socketUsers_{0};
+    // Used by the receiving thread only (receive and resync); emptied when
+    // a new socket is made.
+    StreamReadAhead readAhead_;
     const std::string addressText_;
 };
 

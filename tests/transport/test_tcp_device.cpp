@@ -103,6 +103,67 @@ TEST_F(TcpDeviceTest, SplitSegmentsAreJoinedAndLimitsHold) {
     EXPECT_EQ(buffer.data[122], 0x11);
 }
 
+// Telegrams that arrive in one segment are read from the socket together
+// and handed out one per receive, in order, each with its own length.
+TEST_F(TcpDeviceTest, TelegramsThatArriveTogetherAreDeliveredOneByOne) {
+    const std::vector<uint8_t> tell = peers::tell(0x415, -3);
+    const std::vector<uint8_t> ack = peers::ack(0x400, 1, 30000);
+    const std::vector<uint8_t> largest =
+        peers::telegram(508, UC_OP_TELL, 5, 0, 0, std::vector<int32_t>(123, 0x22));
+    std::vector<uint8_t> together;
+    for (int round = 0; round < 20; ++round) {  // more than one read's worth
+        for (const auto* t : {&tell, &ack, &largest}) together.insert(together.end(), t->begin(), t->end());
+    }
+    peer.send(together);
+    int n = 0;
+    for (int round = 0; round < 20; ++round) {
+        for (const auto* t : {&tell, &ack, &largest}) {
+            ASSERT_EQ(receive(&buffer, &n), RC_OK) << "round " << round;
+            ASSERT_EQ(n, static_cast<int>(t->size())) << "round " << round;
+            ASSERT_EQ(0, std::memcmp(&buffer, t->data(), t->size())) << "round " << round;
+        }
+    }
+    EXPECT_EQ(receive(&buffer, &n), RC_TIMEOUT) << "nothing may be left over";
+}
+
+// The drain counts every byte behind the point where framing was lost,
+// also those that came in the same segment as the implausible length.
+TEST_F(TcpDeviceTest, ResyncCountsTheBytesBehindAnImplausibleLength) {
+    std::vector<uint8_t> bytes = peers::telegram(509, UC_OP_TELL, 5, 0, 0, std::vector<int32_t>(124, 1));
+    ASSERT_EQ(bytes.size(), 516u);
+    const uint8_t junk[7] = {1, 2, 3, 4, 5, 6, 7};
+    bytes.insert(bytes.end(), junk, junk + sizeof junk);
+    peer.send(bytes);
+    int n = 0;
+    int result = 0;
+    std::string err = captureStderr([&] { result = receive(&buffer, &n); });
+    ASSERT_EQ(result, RC_OUT_OF_SYNC) << err;
+    err = captureStderr([&] { result = device.resync(); });
+    EXPECT_EQ(result, RC_OK);
+    EXPECT_NE(err.find("Sync finished, 519 bytes skipped.\n"), std::string::npos) << err;
+    peer.send(peers::tell(0x405, 9));
+    EXPECT_EQ(receive(&buffer, &n), RC_OK);
+    EXPECT_EQ(n, 24);
+}
+
+// A telegram read ahead on one connection is not delivered on the next.
+TEST_F(TcpDeviceTest, BytesOfAnEarlierConnectionAreNotDelivered) {
+    std::vector<uint8_t> two = peers::tell(0x415, 1);
+    const std::vector<uint8_t> stale = peers::tell(0x415, 2);
+    two.insert(two.end(), stale.begin(), stale.end());
+    peer.send(two);
+    int n = 0;
+    ASSERT_EQ(receive(&buffer, &n), RC_OK);
+    EXPECT_EQ(buffer.data[0], 1);
+    EXPECT_EQ(device.disconnect(), RC_OK);
+    ASSERT_EQ(device.connect(), RC_OK);
+    ASSERT_TRUE(peer.accept());
+    const std::vector<uint8_t> fresh = peers::tell(0x415, 3);
+    peer.send(fresh);
+    ASSERT_EQ(receive(&buffer, &n), RC_OK);
+    EXPECT_EQ(buffer.data[0], 3);
+}
+
 TEST_F(TcpDeviceTest, ImplausibleLengthOrOpcodeIsOutOfSync) {
     UcTelegram guarded[2] = {};  // a second record catches any write past the first
     std::memset(&guarded[1], 0x5C, sizeof guarded[1]);

@@ -16,16 +16,37 @@ int startSockets();
 bool socketsStarted();
 // Returns a connected stream socket, or -1.
 int connectToController(uint32_t addressNetworkOrder, int port);
+// Bytes of a stream read ahead of the telegram that was asked for, served
+// to the next reads of the same stream before the socket is read again:
+// telegrams that arrive together then cost one read call between them.
+// Belongs to the one thread that receives from the stream; emptied when
+// the stream is replaced.
+struct StreamReadAhead {
+    static constexpr int kCapacity = 4096;
+    char bytes[kCapacity];
+    int begin = 0;
+    int end = 0;
+    bool filledUp = false;  // the last refill took all it had room for
+    int held() const { return end - begin; }
+    void clear() {
+        begin = end = 0;
+        filledUp = false;
+    }
+};
+
+// The stream routines below take an optional read-ahead; without one every
+// byte they consume is read from the socket as it is needed.
+
 // Reads one telegram (at most 512 bytes) into buffer. Bytes read (> 0),
 // 0 on time-out, -1 on a socket failure, -2 out of sync.
-int receiveTelegram(int socket, int waitMs, void* buffer);
+int receiveTelegram(int socket, int waitMs, void* buffer, StreamReadAhead* ahead = nullptr);
 // Skips bytes until the stream stays quiet for quietMs. 0 quiet, -1 socket
 // failure, -2 not quiet within limitMs.
-int syncToStream(int socket, int quietMs, int limitMs);
+int syncToStream(int socket, int quietMs, int limitMs, StreamReadAhead* ahead = nullptr);
 // The drain behind syncToStream, without its closing lines (socket
 // failures are still reported): *skipped receives the bytes dropped.
 // 0 quiet, -1 socket failure, -2 not quiet within limitMs.
-int drainStream(int socket, int quietMs, int limitMs, int* skipped);
+int drainStream(int socket, int quietMs, int limitMs, int* skipped, StreamReadAhead* ahead = nullptr);
 // Sends all bytes; a closed peer gives -1, never a signal. 0 or -1.
 int sendAll(int socket, int length, const void* data);
 // Wakes any thread that waits on or reads from the socket (its wait or

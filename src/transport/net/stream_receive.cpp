@@ -3,6 +3,7 @@
 // next one begins, and two plausibility checks (size, opcode) detect a
 // reader that lost step.
 #include <cstdint>
+#include <cstring>
 
 #include "platform/socket_os.h"
 #include "sockets.h"
@@ -15,17 +16,34 @@ namespace {
 
 enum ReadStep { READ_OK, READ_TIMEOUT, READ_FAILED };
 
-// Waits at most waitMs for the socket, then reads up to count bytes.
-ReadStep readSome(int socket, int waitMs, char* into, int count, int* got) {
-    int ready = uc::waitReadable(socket, waitMs);
-    if (ready < 0) {
-        traceOsError(false, "Receive from controller: select() failed", true);
-        return READ_FAILED;
-    }
-    if (ready == 0) return READ_TIMEOUT;
+int receiveRetrying(int socket, char* into, int count, int flags) {
     int n;
-    do n = static_cast<int>(recv(socket, into, count, 0));
+    do n = static_cast<int>(recv(socket, into, count, flags));
     while (n < 0 && plat::socketCallInterrupted());
+    return n;
+}
+
+// Reads up to count bytes from the socket, waiting at most waitMs for it
+// to become readable. With tryFirst (where the system can read without
+// waiting), bytes already in hand (the rest of a telegram, or the next one
+// of a steady flow) are taken without a wait call, which is then made only
+// when the socket is empty.
+ReadStep readSocket(int socket, int waitMs, char* into, int count, int* got, bool tryFirst) {
+    int n = -1;
+    bool waitFirst = true;
+    if (tryFirst && plat::kHasNoWaitReceive) {
+        n = receiveRetrying(socket, into, count, plat::kNoWaitReceiveFlag);
+        waitFirst = n < 0 && plat::socketWouldBlock();
+    }
+    if (waitFirst) {
+        int ready = uc::waitReadable(socket, waitMs);
+        if (ready < 0) {
+            traceOsError(false, "Receive from controller: select() failed", true);
+            return READ_FAILED;
+        }
+        if (ready == 0) return READ_TIMEOUT;
+        n = receiveRetrying(socket, into, count, 0);
+    }
     if (n <= 0) {
         if (n == 0) plat::clearSocketError();  // the peer closed the stream
         traceOsError(false, "Receive from controller: recv() failed", true);
@@ -35,9 +53,30 @@ ReadStep readSome(int socket, int waitMs, char* into, int count, int* got) {
     return READ_OK;
 }
 
+// Reads up to count bytes of the stream: from the read-ahead while it
+// holds any, which is refilled with whatever the socket has when empty.
+// A refill after one that found less than it had room for has drained the
+// socket, so it waits first instead of trying a read that finds nothing.
+ReadStep readSome(int socket, StreamReadAhead* ahead, int waitMs, char* into, int count, int* got) {
+    if (!ahead) return readSocket(socket, waitMs, into, count, got, true);
+    if (ahead->held() == 0) {
+        const bool mayHoldMore = ahead->filledUp;
+        ahead->clear();
+        ReadStep step =
+            readSocket(socket, waitMs, ahead->bytes, StreamReadAhead::kCapacity, &ahead->end, mayHoldMore);
+        if (step != READ_OK) return step;
+        ahead->filledUp = ahead->end == StreamReadAhead::kCapacity;
+    }
+    const int n = count < ahead->held() ? count : ahead->held();
+    std::memcpy(into, ahead->bytes + ahead->begin, static_cast<size_t>(n));
+    ahead->begin += n;
+    *got += n;
+    return READ_OK;
+}
+
 }  // namespace
 
-int receiveTelegram(int socket, int waitMs, void* buffer) {
+int receiveTelegram(int socket, int waitMs, void* buffer, StreamReadAhead* ahead) {
     char* bytes = static_cast<char*>(buffer);
     int got = 0;
     int64_t want = 4;
@@ -45,7 +84,7 @@ int receiveTelegram(int socket, int waitMs, void* buffer) {
     // the others for its remaining segments, so a peer that stops in the
     // middle of a telegram cannot hold the reader.
     while (got < want) {
-        ReadStep step = readSome(socket, waitMs, bytes + got, static_cast<int>(want - got), &got);
+        ReadStep step = readSome(socket, ahead, waitMs, bytes + got, static_cast<int>(want - got), &got);
         if (step == READ_FAILED) return -1;
         if (step == READ_TIMEOUT) {
             if (got == 0) return 0;
@@ -76,13 +115,13 @@ int receiveTelegram(int socket, int waitMs, void* buffer) {
     return got;
 }
 
-int drainStream(int socket, int quietMs, int limitMs, int* skipped) {
+int drainStream(int socket, int quietMs, int limitMs, int* skipped, StreamReadAhead* ahead) {
     const int64_t start = uc::tickMs();
     *skipped = 0;
     for (;;) {
         char byte;
         int got = 0;
-        ReadStep step = readSome(socket, quietMs, &byte, 1, &got);
+        ReadStep step = readSome(socket, ahead, quietMs, &byte, 1, &got);
         if (step == READ_FAILED) return -1;
         if (step == READ_TIMEOUT) return 0;
         ++*skipped;
@@ -90,9 +129,9 @@ int drainStream(int socket, int quietMs, int limitMs, int* skipped) {
     }
 }
 
-int syncToStream(int socket, int quietMs, int limitMs) {
+int syncToStream(int socket, int quietMs, int limitMs, StreamReadAhead* ahead) {
     int skipped = 0;
-    int result = drainStream(socket, quietMs, limitMs, &skipped);
+    int result = drainStream(socket, quietMs, limitMs, &skipped, ahead);
     if (result == 0) traceTrace("Sync finished, %d bytes skipped", skipped);
     if (result == -2) traceError(false, "Sync to datastream failed, %d bytes skipped", skipped);
     return result;
