@@ -5,7 +5,8 @@
 // handed out must be the next bytes of the stream and have the size that
 // its length word announces.
 //
-// Input: one flag byte, then segments of [count byte][count bytes].
+// Input: one flag byte, then segments of [16-bit count][count bytes]
+// (count mod 1024).
 // Flag bit 0: the drain's time limit counts as exceeded at once.
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -28,6 +29,7 @@ namespace {
 constexpr int kNoWaitMs = 0;
 constexpr int kDrainLimitMs = 60000;
 constexpr int kLimitExceeded = -1;
+constexpr uint16_t kSegmentMask = 0x03FF;
 
 class Stream {
 public:
@@ -131,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int limitMs = (in.byte() & 1) ? kLimitExceeded : kDrainLimitMs;
     Stream stream;
     while (!in.empty()) {
-        stream.write(in.bytes(in.byte()));
+        stream.write(in.bytes(in.u16() & kSegmentMask));
         pump(stream, limitMs, false);
     }
     stream.end();
