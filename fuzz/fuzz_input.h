@@ -48,6 +48,11 @@ private:
 
 namespace fuzzin {
 [[noreturn]] void checkFailed(const char* what, const char* file, int line);
+
+// Sets tracing up with the flags, writing to nowhere: the trace lines and
+// the copies of error lines on standard output would only flood the log
+// (libFuzzer reports on standard error).
+void traceToNowhere(int flags);
 }
 
 #endif

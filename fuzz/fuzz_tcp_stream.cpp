@@ -124,7 +124,7 @@ void pump(const Stream& stream, int limitMs, bool ended) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    traceInit("/dev/null", "F", TraceCategoryMask);
+    fuzzin::traceToNowhere(TraceCategoryMask);
     return 0;
 }
 
