@@ -115,6 +115,19 @@ def dispatch():
     }
 
 
+def register_read():
+    reply = ack(359, 0, 0x5001)
+    return {
+        "clean_replies_only": b"",
+        "other_register_first": kind_runs([(0, ack(360, 0, 1234))]),
+        "not_final_reply": kind_runs([(0, ack(359, 0, 1, corr=0))]),
+        "tell_as_reply": kind_runs([(0, tel(TELL, 359, 0, 0x10000, [7, 8]))]),
+        "split_reply": kind_runs([(0, reply[:12]), (0, reply[12:])]),
+        "out_of_sync_then_failure": kind_runs([(6, 0), (5, 0), (7, 2), (0, reply)]),
+        "failure_after_final_reply": kind_runs([(0, ack(360, 0, 5)), (7, 2)]),
+    }
+
+
 def config_load():
     keywords = ["poslooprange", "speedgain", "adaptsetpctrl", "actoroffset", "actorgain", "maxampl",
                 "sensordir", "period", "amplctrlavg", "targetctrlavg", "amplctrlsensitivity",
@@ -138,6 +151,7 @@ TARGETS = {
     "driver_receive": driver_receive,
     "tmk_receive": tmk_receive,
     "dispatch": dispatch,
+    "register_read": register_read,
     "config_load": config_load,
 }
 

@@ -11,8 +11,8 @@
 
 namespace fuzzpos {
 
-ScriptDevice::ScriptDevice(std::deque<Delivery> script, std::chrono::microseconds idleWait)
-    : UcDevice(UC_DEVICE_USB, 1), idleWait_(idleWait), script_(std::move(script)) {}
+ScriptDevice::ScriptDevice(std::deque<Delivery> script, std::chrono::microseconds idleWait, uint8_t variantFlag)
+    : UcDevice(UC_DEVICE_USB, variantFlag), idleWait_(idleWait), script_(std::move(script)) {}
 
 int ScriptDevice::connect() {
     connected = true;

@@ -1,7 +1,6 @@
 // A device of the registry for the Positioner harnesses: receive plays a
 // script of results and bytes and then idles, reporting that it ran dry;
-// send records every telegram. It is a variant device, so opening a
-// handle on it sends no identity requests.
+// send records every telegram.
 #ifndef FUZZ_SCRIPT_DEVICE_H
 #define FUZZ_SCRIPT_DEVICE_H
 
@@ -25,8 +24,10 @@ public:
     };
 
     // idleWait: how long a receive with nothing to hand out waits.
+    // variantFlag 1 (the default): the identity reads send nothing.
     explicit ScriptDevice(std::deque<Delivery> script = {},
-                          std::chrono::microseconds idleWait = std::chrono::microseconds(50));
+                          std::chrono::microseconds idleWait = std::chrono::microseconds(50),
+                          uint8_t variantFlag = 1);
 
     int connect() override;
     int disconnect() override;
