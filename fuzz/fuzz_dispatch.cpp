@@ -20,23 +20,7 @@
 
 namespace {
 
-constexpr int kFailures[] = {RC_ERROR, RC_NOT_CONNECTED, RC_DRIVER_ERROR, RC_SYSTEM_ERROR};
 constexpr int kPollLimit = 1000000;  // about a minute of 50 us polls
-
-std::deque<fuzzpos::ScriptDevice::Delivery> readScript(fuzzin::Input& in) {
-    std::deque<fuzzpos::ScriptDevice::Delivery> script;
-    while (!in.empty()) {
-        const uint8_t kind = in.byte() % 8;
-        const uint16_t count = in.u16();
-        switch (kind) {
-            case 5: script.push_back({RC_TIMEOUT, {}}); break;
-            case 6: script.push_back({RC_OUT_OF_SYNC, {}}); break;
-            case 7: script.push_back({kFailures[count % 4], {}}); break;
-            default: script.push_back({RC_OK, in.bytes(count)}); break;
-        }
-    }
-    return script;
-}
 
 using CachedGetter = int32_t (*)(int32_t, int32_t, int32_t*);
 constexpr CachedGetter kCachedGetters[] = {PositionerGetStatus, PositionerGetPosition, PositionerGetRotCount,
@@ -70,7 +54,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzin::Input in(data, size);
-    auto device = std::make_shared<fuzzpos::ScriptDevice>(readScript(in));
+    auto device = std::make_shared<fuzzpos::ScriptDevice>(fuzzpos::readScript(in));
     const int handle = fuzzpos::openHandle(device);
     FUZZ_CHECK(handle > 0);
 

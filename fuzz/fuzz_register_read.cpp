@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int kFailures[] = {RC_ERROR, RC_NOT_CONNECTED, RC_DRIVER_ERROR, RC_SYSTEM_ERROR};
 constexpr int32_t kTypeValue = 0x5123;
 constexpr int kCleanReplies = 2;
 
@@ -28,22 +27,6 @@ std::vector<uint8_t> typeReply() {
     const int n = uc::buildAck(t, REG_CONTROLLER_TYPE, 0, 1, 0, kTypeValue);
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&t);
     return std::vector<uint8_t>(bytes, bytes + n);
-}
-
-std::deque<fuzzpos::ScriptDevice::Delivery> readScript(fuzzin::Input& in) {
-    std::deque<fuzzpos::ScriptDevice::Delivery> script;
-    while (!in.empty()) {
-        const uint8_t kind = in.byte() % 8;
-        const uint16_t count = in.u16();
-        switch (kind) {
-            case 5: script.push_back({RC_TIMEOUT, {}}); break;
-            case 6: script.push_back({RC_OUT_OF_SYNC, {}}); break;
-            case 7: script.push_back({kFailures[count % 4], {}}); break;
-            default: script.push_back({RC_OK, in.bytes(count)}); break;
-        }
-    }
-    for (int i = 0; i < kCleanReplies; ++i) script.push_back({RC_OK, typeReply()});
-    return script;
 }
 
 }  // namespace
@@ -55,7 +38,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzin::Input in(data, size);
-    std::deque<fuzzpos::ScriptDevice::Delivery> script = readScript(in);
+    std::deque<fuzzpos::ScriptDevice::Delivery> script = fuzzpos::readScript(in);
     const size_t deliveries = script.size();
     // Not a variant device: the type is asked for, not taken as -1.
     fuzzpos::ScriptDevice device(std::move(script), std::chrono::microseconds(0), 0);

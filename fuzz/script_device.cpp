@@ -74,4 +74,20 @@ void closeHandle(int handle) {
     deviceList.clear();
 }
 
+std::deque<ScriptDevice::Delivery> readScript(fuzzin::Input& in) {
+    static constexpr int kFailures[] = {RC_ERROR, RC_NOT_CONNECTED, RC_DRIVER_ERROR, RC_SYSTEM_ERROR};
+    std::deque<ScriptDevice::Delivery> script;
+    while (!in.empty()) {
+        const uint8_t kind = in.byte() % 8;
+        const uint16_t count = in.u16();
+        switch (kind) {
+            case 5: script.push_back({RC_TIMEOUT, {}}); break;
+            case 6: script.push_back({RC_OUT_OF_SYNC, {}}); break;
+            case 7: script.push_back({kFailures[count % 4], {}}); break;
+            default: script.push_back({RC_OK, in.bytes(count)}); break;
+        }
+    }
+    return script;
+}
+
 }  // namespace fuzzpos

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "transport/uc_device.h"
 
 namespace fuzzpos {
@@ -49,6 +50,11 @@ private:
     std::vector<std::vector<uint8_t>> sent_;
     std::atomic<bool> idle_{false};
 };
+
+// Deliveries from the rest of the input: [kind byte][16-bit count][count
+// bytes]; kind mod 8: 0-4 bytes, 5 a time-out, 6 loss of framing, 7 a
+// failure (count mod 4 picks -1, 2, 3, 8).
+std::deque<ScriptDevice::Delivery> readScript(fuzzin::Input& in);
 
 // Opens a positioner handle on the device through the registry's list;
 // -1 when that fails.
