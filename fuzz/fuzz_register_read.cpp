@@ -39,6 +39,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzin::Input in(data, size);
     std::deque<fuzzpos::ScriptDevice::Delivery> script = fuzzpos::readScript(in);
+    for (int i = 0; i < kCleanReplies; ++i) script.push_back({RC_OK, typeReply()});
     const size_t deliveries = script.size();
     // Not a variant device: the type is asked for, not taken as -1.
     fuzzpos::ScriptDevice device(std::move(script), std::chrono::microseconds(0), 0);
