@@ -1,10 +1,10 @@
 // The registry's register read (UC_getValue and its GET exchange) fed any
 // sequence of replies: telegrams of any kind and address, split ones,
-// time-outs, loss of framing, failures. Two clean replies follow the
-// fuzzed ones, so every exchange ends long before its time limit. Only
-// GETs of the register may be sent, at most one more than there were
-// receives, and a value read must then come from the cache without a
-// telegram.
+// time-outs, loss of framing, failures. A loss of framing and two clean
+// replies follow the fuzzed ones, so every exchange ends long before its
+// time limit. Only GETs of the register may be sent, at most one more than
+// there were receives, and a value read must then come from the cache
+// without a telegram.
 //
 // Input: deliveries as for fuzz_dispatch: [kind byte][16-bit count][count
 // bytes]; kind mod 8: 0-4 bytes, 5 a time-out, 6 loss of framing, 7 a
@@ -39,6 +39,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzin::Input in(data, size);
     std::deque<fuzzpos::ScriptDevice::Delivery> script = fuzzpos::readScript(in);
+    // A telegram begun by the fuzzed bytes would take the clean replies as
+    // its continuation: the stream loses framing first, which drops it.
+    script.push_back({RC_OUT_OF_SYNC, {}});
     for (int i = 0; i < kCleanReplies; ++i) script.push_back({RC_OK, typeReply()});
     const size_t deliveries = script.size();
     // Not a variant device: the type is asked for, not taken as -1.
