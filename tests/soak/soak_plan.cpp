@@ -23,9 +23,10 @@ constexpr int kSlowdown =
     1;
 #endif
 
-// ThreadSanitizer slows the 200-odd threads of 99 simulated controllers so
-// much that their discovery replies miss the scan's waits; a third of them
-// still gives every handle a neighbour on each side.
+// ThreadSanitizer slows the 200-odd threads of 99 simulated controllers
+// several times over; a third of them keeps the run and its call bounds
+// within reach on two loaded cores and still gives every handle a neighbour
+// on each side (UC_SOAK_CONTROLLERS=99 runs them all).
 constexpr int kDefaultControllers =
 #if defined(__SANITIZE_THREAD__)
     33;
