@@ -6,7 +6,11 @@ run (a reference benchmark, or the waits that the behaviour fixes) and
 states the target. Medians of the repetitions are used; a run that ended
 in an error fails its row.
 
-    report.py --out results.md [--smoke] [--compiler TEXT] [--omit NAME] run1.json [...]
+    report.py --out results.md [--smoke] [--compiler TEXT] [--omit NAME]
+              [--one-cpu run.json] run1.json [...]
+
+--one-cpu names the run of the setter pair with the whole program on one
+CPU (its benchmark names are those of the main runs).
 
 With --smoke only the sanity of the figures is judged (every benchmark
 ran, figures positive, the flood's last value kept), not the targets.
@@ -157,7 +161,13 @@ def row_time_vs_waits(runs, label, figure, limit_ms, limit_text, max_ratio, aggr
     return [label, shown, text, q, q is not None and q <= max_ratio, runs.error(figure), figure]
 
 
-def table_rows(runs):
+def table_rows(runs, one_cpu_runs=None):
+    one_cpu = []
+    if one_cpu_runs is not None:
+        one_cpu = [row_rate_vs_reference(
+            one_cpu_runs, "… the same, with the whole program on one CPU",
+            "BM_Amplitude_SetterLoop", "BM_RawSend24_Loop",
+            "plain 24-byte sends on one CPU", min_ratio=0.8)]
     return [
         row_time_vs_reference(
             runs, "Querying getter round trip (`PositionerGetAmplitude`)",
@@ -171,6 +181,7 @@ def table_rows(runs):
             runs, "Setter throughput (`PositionerAmplitude` in a loop)",
             "BM_Amplitude_SetterLoop", "BM_RawSend24_Loop",
             "plain 24-byte sends", min_ratio=0.8),
+    ] + one_cpu + [
         row_time_vs_reference(
             runs, "Cached getter (`PositionerGetPosition`)",
             "BM_GetPosition_Cached", "BM_CachedGetter_Reference",
@@ -262,6 +273,7 @@ def main():
     parser.add_argument("--compiler", default="")
     parser.add_argument("--omit", action="append", default=[],
                         help="leave out the rows of this benchmark (not run on purpose)")
+    parser.add_argument("--one-cpu", help="JSON of the setter pair run on one CPU")
     parser.add_argument("json", nargs="+")
     args = parser.parse_args()
 
@@ -269,7 +281,8 @@ def main():
     loads = []
     with open(args.json[0]) as f:
         loads = json.load(f).get("context", {}).get("load_avg", [])
-    rows = [r for r in table_rows(runs) if r[6] not in args.omit]
+    one_cpu_runs = Runs([args.one_cpu]) if args.one_cpu else None
+    rows = [r for r in table_rows(runs, one_cpu_runs) if r[6] not in args.omit]
     table = render_table(rows, args.smoke)
     text = "\n".join(["# Benchmark results", "",
                       "Written by `scripts/bench`" + (" --smoke (sanity only)" if args.smoke else "") + ".", "",

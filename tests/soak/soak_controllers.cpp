@@ -38,7 +38,7 @@ SoakControllers::SoakControllers(int count, int usbEach, int tellIntervalMs)
         in_addr address{};
         if (options.network && sim::parseIpv4(options.address, &address)) network.push_back(address);
     }
-    probes_ = std::make_unique<ProbeBurst>(std::move(network));
+    probes_ = std::make_unique<test_support::ProbeBurst>(std::move(network));
 }
 
 SoakControllers::~SoakControllers() {

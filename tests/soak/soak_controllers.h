@@ -33,12 +33,12 @@ public:
     sim::Controller* byId(int32_t id) const;
     std::vector<FaultTarget> all() const;
     int usbCount() const { return usbEach_ * 2; }
-    const ProbeBurst& probes() const { return *probes_; }
+    const test_support::ProbeBurst& probes() const { return *probes_; }
 
 private:
     std::vector<std::unique_ptr<sim::Controller>> controllers_;
     int usbEach_;
-    std::unique_ptr<ProbeBurst> probes_;
+    std::unique_ptr<test_support::ProbeBurst> probes_;
 };
 
 }  // namespace soak

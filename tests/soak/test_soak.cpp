@@ -54,7 +54,7 @@ TEST(FaultSoak, HandlesSurviveRandomFaultsAndEndClosedWithTheLastPositions) {
                 controllers.probes().realTime() ? "real-time" : "without real-time priority");
     std::vector<DetectedDevice> found;
     for (int attempt = 0; attempt < kScanAttempts && found.size() < controllers.size(); ++attempt) {
-        soak::PinnedToCpu onTheAnsweringCpu(controllers.probes().cpu());
+        test_support::PinnedToCpu onTheAnsweringCpu(controllers.probes().cpu());
         found = postest::checkDevices();
         std::printf("soak: scan %d found %zu controllers\n", attempt + 1, found.size());
     }

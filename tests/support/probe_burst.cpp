@@ -9,7 +9,7 @@
 #include "probe_responder.h"
 #include "socket_util.h"
 
-namespace soak {
+namespace test_support {
 namespace {
 
 constexpr const char* kAddpGroup = "224.0.5.128";
@@ -127,4 +127,4 @@ PinnedToCpu::~PinnedToCpu() {
     if (pinned_) sched_setaffinity(0, sizeof previous_, &previous_);
 }
 
-}  // namespace soak
+}  // namespace test_support

@@ -1,4 +1,4 @@
-// Answers the discovery probes of the soak for every network controller at
+// Answers the discovery probes for many simulated network controllers at
 // once. A discovery ends at the first wait cycle that brings nothing, and
 // its waits halve with every reply; with dozens of simulated controllers
 // each answering on its own thread, the replies come spread over a few
@@ -6,8 +6,8 @@
 // answers for all of them, at real-time priority where the system allows
 // it, and the scanning thread is kept on the same CPU for the scan: the
 // whole burst of replies is queued before the scan reads the first one.
-#ifndef TESTS_SOAK_PROBE_BURST_H
-#define TESTS_SOAK_PROBE_BURST_H
+#ifndef TESTS_SUPPORT_PROBE_BURST_H
+#define TESTS_SUPPORT_PROBE_BURST_H
 
 #include <netinet/in.h>
 #include <sched.h>
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-namespace soak {
+namespace test_support {
 
 class ProbeBurst {
 public:
@@ -64,6 +64,6 @@ private:
     bool pinned_ = false;
 };
 
-}  // namespace soak
+}  // namespace test_support
 
 #endif
