@@ -24,6 +24,11 @@ namespace sim {
 namespace {
 constexpr int kTickMs = 5;
 constexpr int64_t kMaxFloodBurst = 2000;  // flood TELLs sent in one tick at most
+// Pieces of split telegrams that one tick's flood may add: each piece is
+// followed by a pause, and the ticker must stay free for the reports and
+// for the faults being switched off.
+constexpr int64_t kMaxSplitFloodPieces = 24;
+constexpr int64_t kTellBytes = UC_HEADER_SIZE + 4;
 constexpr uint8_t kJunkByte = 0xA5;
 
 using Targets = std::vector<std::shared_ptr<Sink>>;
@@ -209,8 +214,15 @@ void Controller::Impl::runTicker() {
             auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                                  now - faults.floodStart).count();
             int64_t due = elapsedMs * faults.floodRate / 1000 - faults.floodSent;
-            due = std::min(due, kMaxFloodBurst);
+            // What a slow tick could not send is skipped, not caught up on
+            // later in ever larger bursts.
             faults.floodSent += due;
+            int64_t burst = kMaxFloodBurst;
+            if (faults.splitBytes > 0) {
+                const int64_t piecesPerTell = (kTellBytes + faults.splitBytes - 1) / faults.splitBytes;
+                burst = std::max<int64_t>(1, kMaxSplitFloodPieces / piecesPerTell);
+            }
+            due = std::min(due, burst);
             int32_t position = model.registers().valueOr(reg::kPosition, 0, 0);
             for (int64_t i = 0; i < due && !faults.silent; ++i)
                 broadcast.push_back(makeTell(reg::kPosition, 0, position));

@@ -99,7 +99,11 @@
 //                  connection is closed. New connections are accepted
 //                  afterwards as before.
 //   TellFlood      switch. TELLs of 1045 (axis 0) at <parameter> per
-//                  second (default 1000, at most 100000).
+//                  second (default 1000, at most 100000). A tick that falls
+//                  behind skips what it missed; while SplitSegments is on,
+//                  a tick sends only the TELLs of about 24 pieces, so that
+//                  the controller's reports and the end of the faults are
+//                  not held up by pauses between pieces.
 #ifndef SIM_SIM_CONTROLLER_H
 #define SIM_SIM_CONTROLLER_H
 

@@ -10,6 +10,7 @@
 
 #include "sim_controller.h"
 #include "sim_test_util.h"
+#include "telegram_bytes.h"
 #include "test_support.h"
 #include "uc_telegram.h"
 
@@ -301,6 +302,37 @@ TEST_F(NetSim, TellFloodAtItsRate) {
     while (client.receiveTelegram(t, 100)) tells += word(t, 2) == 1045 ? 1 : 0;
     EXPECT_GE(tells, 200);
     EXPECT_LE(tells, 400);
+}
+
+// A flood of split telegrams stops with its faults: the controller's own
+// telegrams are not held up behind a backlog of pieces, each followed by a
+// pause.
+TEST_F(NetSim, SplitFloodEndsWithItsFaults) {
+    controller.setFault(Fault::SplitSegments, true, 1);
+    controller.setFault(Fault::TellFlood, true, 20000);
+    Bytes stream;
+    const auto start = std::chrono::steady_clock::now();
+    while (msSince(start) < 400) {
+        Bytes piece = client.receiveSome(50);
+        stream.insert(stream.end(), piece.begin(), piece.end());
+    }
+    const size_t floodBytes = stream.size();
+    controller.setFault(Fault::TellFlood, false);
+    controller.setFault(Fault::SplitSegments, false);
+    const auto off = std::chrono::steady_clock::now();
+    controller.sendTell(1031, 0, 4242);
+    // The stream is cut anywhere by the pieces: the marker is looked for
+    // in the bytes as they come.
+    const Bytes marker = test_support::tell(1031, 4242);
+    bool marked = false;
+    while (!marked && msSince(off) < 3000) {
+        Bytes piece = client.receiveSome(100);
+        stream.insert(stream.end(), piece.begin(), piece.end());
+        marked = std::search(stream.begin(), stream.end(), marker.begin(), marker.end()) != stream.end();
+    }
+    EXPECT_TRUE(marked) << "the TELL sent after the faults ended did not arrive";
+    EXPECT_LT(msSince(off), 1500) << "the flood's pieces held the controller up";
+    EXPECT_GT(floodBytes, 24u) << "the split flood sent something";
 }
 
 TEST(NetSimSync, ResynchronisationSetQuietensTheStream) {

@@ -198,6 +198,12 @@ void HandleWorker::checkLastPositions() {
             const int32_t rc = PositionerGetPosition(handle_, axis, &p);
             out << ' ' << (rc == RC_OK ? p : -rc);
         }
+        // Which side fell silent: the connections the controller holds and
+        // the last telegrams it took from the host.
+        const std::vector<sim::Controller::Received> received = controller_.received();
+        out << "; controller: " << controller_.connectionsOpen() << " connections open, last received";
+        for (size_t i = received.size() > 8 ? received.size() - 8 : 0; i < received.size(); ++i)
+            out << ' ' << received[i].opcode << ':' << received[i].address << '/' << received[i].index;
         findings_.add(out.str() + ")");
     }
 }
