@@ -8,8 +8,6 @@
 // that each answer at once on their own hardware: a search ends at the
 // first silent wait, and replies spread over the simulators' threads would
 // end it early and shorten the count.
-#include <arpa/inet.h>
-
 #include <memory>
 #include <random>
 #include <thread>
@@ -17,6 +15,7 @@
 #include "bench_support.h"
 #include "probe_burst.h"
 #include "sessions.h"
+#include "socket_util.h"
 #include "trace.h"
 
 namespace bench {
@@ -41,7 +40,7 @@ bool startControllers(int count) {
         sim::Options options = controllerAt(kFirstHost + i, kFirstId + i);
         options.answerAddp = false;
         in_addr address{};
-        if (inet_pton(AF_INET, options.address.c_str(), &address) != 1) return false;
+        if (!sim::parseIpv4(options.address, &address)) return false;
         addresses.push_back(address);
         controllers.emplace_back(new sim::Controller(options));
         if (!controllers.back()->start()) return false;
