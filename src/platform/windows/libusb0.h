@@ -2,9 +2,9 @@
 // there is no import library for it, and a machine without it must still
 // load dravex.dll. The 32-bit and the 64-bit libusb0.dll export the same
 // names. The functions below have the library's names and signatures (the
-// C calling convention) and forward to the DLL; while it
-// cannot be loaded they fail: no busses, no handle, a negative code, and
-// usb_strerror() says why.
+// C calling convention) and forward to the DLL; while it cannot be loaded
+// they fail: no busses, no handle, a negative code, and usb_strerror()
+// says why.
 //
 // Only the leading fields of the library's records that the transport
 // reads are declared; the library allocates the records itself.
