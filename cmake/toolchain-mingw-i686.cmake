@@ -1,19 +1,6 @@
 # Cross build for 32-bit Windows on x86 with Debian's mingw-w64 toolchain
 # (package g++-mingw-w64-i686, win32 thread model):
-#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
-set(CMAKE_SYSTEM_NAME Windows)
+#   cmake -S . -B build-windows/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(UC_MINGW_PREFIX i686-w64-mingw32 CACHE STRING "Target triplet of the mingw-w64 tools")
-set(CMAKE_C_COMPILER ${UC_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${UC_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${UC_MINGW_PREFIX}-windres)
-set(CMAKE_AR ${UC_MINGW_PREFIX}-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB ${UC_MINGW_PREFIX}-ranlib CACHE FILEPATH "")
-set(CMAKE_OBJDUMP ${UC_MINGW_PREFIX}-objdump CACHE FILEPATH "")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${UC_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)

@@ -2,7 +2,8 @@
 // socket descriptors, the error number of the last socket call, the wait
 // for readable sockets and the local IPv4 addresses. POSIX sockets on
 // Linux, Windows Sockets 2 on Windows. Descriptors are ints on both (a
-// Windows socket handle of a 32-bit process fits one).
+// Windows socket is a kernel handle, whose value fits 32 bits in 64-bit
+// processes too; openSocket refuses one that does not fit).
 #ifndef PLATFORM_SOCKET_OS_H
 #define PLATFORM_SOCKET_OS_H
 

@@ -6,6 +6,8 @@
 // With the arguments "controller ID" a simulated controller with hardware
 // id ID answers in that namespace, and both libraries open it over TCP,
 // read from it and close it again.
+// 32-bit: the Positioner functions are called by their plain and their
+// decorated stdcall names; 64-bit: there are plain names only.
 // Exit code: the number of failed checks.
 #include <windows.h>
 
@@ -15,6 +17,14 @@
 #include <cstring>
 
 namespace {
+
+#if defined(_WIN64)
+constexpr const char* kBits = "64-bit";
+constexpr bool kDecoratedNames = false;
+#else
+constexpr const char* kBits = "32-bit";
+constexpr bool kDecoratedNames = true;
+#endif
 
 int failures = 0;
 
@@ -68,12 +78,17 @@ void controllerSession(HMODULE dravex, ConnectFn connect, CloseFn close, GetAmpl
 
 void positionerChecks(HMODULE dravex, int controllerId) {
     auto connect = find<ConnectFn>(dravex, "PositionerConnect");
-    auto connectDecorated = find<ConnectFn>(dravex, "_PositionerConnect@8");
     auto close = find<CloseFn>(dravex, "PositionerClose");
-    auto getAmplitude = find<GetAmplitudeFn>(dravex, "_PositionerGetAmplitude@12");
+    auto getAmplitude =
+        find<GetAmplitudeFn>(dravex, kDecoratedNames ? "_PositionerGetAmplitude@12" : "PositionerGetAmplitude");
     auto countDevices = find<CheckFn>(dravex, "PositionerCheck");
-    if (!connect || !connectDecorated || !close || !getAmplitude || !countDevices) return;
-    check(connect == connectDecorated, "plain and decorated names lead to the same code");
+    if (!connect || !close || !getAmplitude || !countDevices) return;
+    if (kDecoratedNames) {
+        check(connect == find<ConnectFn>(dravex, "_PositionerConnect@8"),
+              "plain and decorated names lead to the same code");
+    } else {
+        check(GetProcAddress(dravex, "_PositionerConnect@8") == nullptr, "no decorated names");
+    }
 
     int32_t handle = 7;
     check(connect(0, &handle) == 9 && handle == -1, "PositionerConnect before a scan: 9, handle -1");
@@ -168,6 +183,7 @@ void tormakChecks(HMODULE tormak, int controllerId) {
 int main(int argc, char** argv) {
     int controllerId = -1;
     if (argc == 3 && std::strcmp(argv[1], "controller") == 0) controllerId = std::atoi(argv[2]);
+    std::printf("%s DLLs\n", kBits);
     HMODULE dravex = LoadLibraryA("dravex.dll");
     HMODULE tormak = LoadLibraryA("tormak.dll");
     check(dravex != nullptr, "dravex.dll loads");

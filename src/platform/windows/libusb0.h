@@ -1,9 +1,10 @@
 // The libusb-0.1 API of libusb-win32 (libusb0.dll), loaded at run time:
 // there is no import library for it, and a machine without it must still
-// load dravex.dll. The functions below have the library's names and
-// signatures (the C calling convention) and forward to the DLL; while it
-// cannot be loaded they fail: no busses, no handle, a negative code, and
-// usb_strerror() says why.
+// load dravex.dll. The 32-bit and the 64-bit libusb0.dll export the same
+// names. The functions below have the library's names and signatures (the
+// C calling convention) and forward to the DLL; while it cannot be loaded
+// they fail: no busses, no handle, a negative code, and usb_strerror()
+// says why.
 //
 // Only the leading fields of the library's records that the transport
 // reads are declared; the library allocates the records itself.
@@ -52,10 +53,19 @@ struct usb_bus {
     // further fields of the library not used here
 };
 
-static_assert(offsetof(usb_device, descriptor) == 524 || sizeof(void*) != 4,
-              "usb_device layout of 32-bit libusb-win32");
-static_assert(offsetof(usb_bus, devices) == 520 || sizeof(void*) != 4,
-              "usb_bus layout of 32-bit libusb-win32");
+// Where libusb0.dll has the fields read here. Each record starts with two
+// pointers and a path; the pointers take 4 bytes in the 32-bit DLL and 8 in
+// the 64-bit one, which moves every later field. (All fields up to these
+// lie on their natural alignment, so packing does not move them.)
+#if defined(_WIN64)
+constexpr std::size_t kUsbDeviceDescriptorOffset = 8 + 8 + kLibUsbPathMax + 8;  // 536
+constexpr std::size_t kUsbBusDevicesOffset = 8 + 8 + kLibUsbPathMax;           // 528
+#else
+constexpr std::size_t kUsbDeviceDescriptorOffset = 4 + 4 + kLibUsbPathMax + 4;  // 524
+constexpr std::size_t kUsbBusDevicesOffset = 4 + 4 + kLibUsbPathMax;           // 520
+#endif
+static_assert(offsetof(usb_device, descriptor) == kUsbDeviceDescriptorOffset, "usb_device layout of libusb0.dll");
+static_assert(offsetof(usb_bus, devices) == kUsbBusDevicesOffset, "usb_bus layout of libusb0.dll");
 
 struct usb_dev_handle;
 

@@ -54,6 +54,20 @@ SP_DEVINFO_DATA toWin(const DevInfoData& info) {
 
 constexpr DWORD kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
 
+// The SetupAPI refuses a record whose size field is not the size it has on
+// the platform: 32-bit Windows packs the records to single bytes, 64-bit
+// Windows to eight.
+#if defined(_WIN64)
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 32, "SP_DEVICE_INTERFACE_DATA of 64-bit Windows");
+static_assert(sizeof(SP_DEVINFO_DATA) == 32, "SP_DEVINFO_DATA of 64-bit Windows");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 8, "SP_DEVICE_INTERFACE_DETAIL_DATA_A of 64-bit Windows");
+#else
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "SP_DEVICE_INTERFACE_DATA of 32-bit Windows");
+static_assert(sizeof(SP_DEVINFO_DATA) == 28, "SP_DEVINFO_DATA of 32-bit Windows");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "SP_DEVICE_INTERFACE_DETAIL_DATA_A of 32-bit Windows");
+#endif
+static_assert(kPathOffset == sizeof(DWORD), "the device path follows the size field");
+
 }  // namespace
 
 DevInfoSet getClassDevs(const Guid& interfaceGuid) {
@@ -92,7 +106,8 @@ bool getDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData* data, c
         return false;
     }
     // The record's size field holds the size of its fixed part (5 bytes
-    // with single-byte characters on a 32-bit system), not of the buffer.
+    // with single-byte characters on 32-bit Windows, 8 on 64-bit), not of
+    // the buffer.
     std::vector<char> buffer(detailSize);
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
