@@ -54,6 +54,17 @@ _Static_assert(sizeof(DetectedDevice) == 8, "DetectedDevice must be 8 bytes");
 _Static_assert(sizeof(bool) == 1, "bool must be one byte");
 #endif
 
+/* ---- Status flags ------------------------------------------------------- */
+
+/* Flags of the value PositionerGetStatus reports for an axis. The
+ * controller reports them in its status word (register 1028, 0x404), at the
+ * bit positions given in brackets; PositionerGetStatus packs them into the
+ * four low bits. */
+#define POSITIONER_STATUS_MOVING          0x1 /* the axis is moving (status word bit 0, 0x001) */
+#define POSITIONER_STATUS_TARGET_REACHED  0x2 /* the last absolute or relative move arrived at its target (bit 1, 0x002) */
+#define POSITIONER_STATUS_END_OF_TRAVEL   0x4 /* the axis stands at an end of its travel range (bit 8, 0x100) */
+#define POSITIONER_STATUS_APPROACH_ACTIVE 0x8 /* an absolute approach (PositionerMoveAbsolute) is on (bit 10, 0x400) */
+
 /* ---- Lifecycle ---------------------------------------------------------- */
 
 /* Scans every carrier (USB and network discovery), then opens each device
