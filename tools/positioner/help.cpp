@@ -1,5 +1,6 @@
 #include "help.h"
 
+#include <climits>
 #include <string>
 
 namespace {
@@ -47,7 +48,10 @@ void printCommandHelp(const CommandSpec& command, FILE* out) {
     std::fprintf(out, "usage: positioner [OPTIONS] %s\n\n%s\n", commandSynopsis(command).c_str(), command.details);
     if (!command.args.empty()) {
         std::fprintf(out, "\nArguments:\n");
-        for (const ArgSpec& a : command.args) std::fprintf(out, "  %-10s %s\n", a.name, a.meaning);
+        for (const ArgSpec& a : command.args) {
+            const bool fullRange = a.kind == ArgKind::Integer && a.min == INT32_MIN && a.max == INT32_MAX;
+            std::fprintf(out, "  %-10s %s%s\n", a.name, a.meaning, fullRange ? ", any 32-bit whole number" : "");
+        }
     }
     if (command.options & kOptionJson) std::fprintf(out, "\n  --json     JSON output\n");
     if (command.options & kOptionStrict)
@@ -55,4 +59,4 @@ void printCommandHelp(const CommandSpec& command, FILE* out) {
     std::fprintf(out, "\nExample:\n  positioner %s\n", command.example);
 }
 
-void printVersion() { std::printf("positioner %s (dravex %s)\n", UC_VERSION, UC_VERSION); }
+void printVersion() { std::printf("positioner %s (dravex and tormak %s)\n", UC_VERSION, UC_VERSION); }
