@@ -40,9 +40,14 @@ int RawChannel::open() {
                  settings_.address.empty() ? "--device" : "--address");
         return kExitUsage;
     }
-    // tormak writes its lines where the program's dravex does (nowhere,
-    // standard error or the log file).
-    TMK_initTrace(traceGetParamset());
+    // tormak writes nothing until its tracing is set up: only for --trace
+    // (standard error) or --log (the record of dravex, which writes to the
+    // log file; this program binds traceGetParamset to dravex, linked first).
+    if (!settings_.logFile.empty()) {
+        TMK_initTrace(traceGetParamset());
+    } else if (settings_.trace) {
+        TMK_initTrace(nullptr);
+    }
     int count = 0;
     if (TMK_presence(&count, false) != RC_OK || count <= 0) {
         complain("the raw channel found no controller on USB or the local network; check that it is switched on "
