@@ -10,11 +10,13 @@ import pytest
 SIM_IDS = (1000, 1001)
 
 
-def run(*args, timeout=120):
-    """Runs the positioner program; stdout and stderr are pipes."""
+def run(*args, timeout=120, merged=False):
+    """Runs the positioner program with stdout and stderr on pipes (merged:
+    one pipe for both, read as stdout)."""
     started = time.monotonic()
-    done = subprocess.run([os.environ["POSITIONER"], *map(str, args)], capture_output=True,
-                          text=True, timeout=timeout)
+    done = subprocess.run([os.environ["POSITIONER"], *map(str, args)], stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT if merged else subprocess.PIPE, text=True,
+                          timeout=timeout)
     done.seconds = time.monotonic() - started
     return done
 

@@ -38,9 +38,9 @@ const std::vector<CommandSpec> kCommands = {
      "position and whether it is valid, drive amplitude and frequency (read from the\n"
      "controller). With --json the same as a JSON object.",
      "--id 1000 status", commandStatus},
-    {"show", {axis()}, Needs::Controller, 0, "position, status, amplitude and frequency of one axis",
-     "Prints the position, status flags, amplitude and frequency of one axis, one value\n"
-     "per line.",
+    {"show", {axis()}, Needs::Controller, 0, "the values of status for one axis, one per line",
+     "Prints the position, status flags, reference position, amplitude and frequency\n"
+     "of one axis, one value per line.",
      "--id 1000 show 0", commandShow},
     {"amplitude", {axis(), integer("VALUE", 0, 140000, "drive amplitude in the controller's units, 0..140000")},
      Needs::Controller, 0, "set the drive amplitude (0..140000)",
