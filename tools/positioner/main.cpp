@@ -121,16 +121,16 @@ int main(int argc, char** argv) {
         printVersion();
         return kExitOk;
     }
-    const bool helpCommand = !line.words.empty() && line.words[0] == "help";
-    if (line.words.empty() || (line.help && line.words.empty())) {
+    if (line.words.empty()) {
         printOverview(line.help ? stdout : stderr);
         return line.help ? kExitOk : kExitUsage;
     }
-    const std::string& name = helpCommand ? (line.words.size() > 1 ? line.words[1] : "") : line.words[0];
-    if (helpCommand && name.empty()) {
+    const bool helpCommand = line.words[0] == "help";
+    if (helpCommand && line.words.size() == 1) {
         printOverview(stdout);
         return kExitOk;
     }
+    const std::string& name = line.words[helpCommand ? 1 : 0];
     const CommandSpec* command = findCommand(name);
     if (!command) {
         complain("unknown command '%s'; 'positioner --help' lists the commands", name.c_str());

@@ -98,11 +98,13 @@ int watch(const Session& s, int32_t axis, const Judge& judge) {
             return kExitInterrupted;
         }
         const Outcome outcome = judge(now, elapsed);
-        if (outcome != Outcome::Running) {
-            progress.finish();
-            if (outcome == Outcome::Failed) return kExitFailed;
-            std::printf("%s\n", describe(axis, now).c_str());
+        if (outcome == Outcome::Done) {
+            progress.conclude(describe(axis, now));
             return kExitOk;
+        }
+        if (outcome == Outcome::Failed) {
+            progress.finish();
+            return kExitFailed;
         }
         if (elapsed > limitMs) {
             progress.finish();

@@ -43,3 +43,13 @@ void Progress::finish() {
     if (lineOpen_) std::printf("\n");
     lineOpen_ = false;
 }
+
+void Progress::conclude(const std::string& text) {
+    if (terminal_ && !quiet_) {
+        std::printf("\r%-72s\n", text.c_str());
+        lineOpen_ = false;
+    } else if (quiet_ || text != last_) {
+        std::printf("%s\n", text.c_str());
+    }
+    last_ = text;
+}

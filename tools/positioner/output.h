@@ -24,6 +24,8 @@ public:
     void show(const std::string& text);
     // Ends the line on a terminal; call before any other output.
     void finish();
+    // Ends with text as the last line, shown once (also with quiet).
+    void conclude(const std::string& text);
 
 private:
     bool quiet_;
