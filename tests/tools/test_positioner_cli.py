@@ -114,3 +114,5 @@ def test_failures_are_one_sentence_and_library_lines_only_on_request(simulator, 
     log = tmp_path / "trace.log"
     logged = run("--log", log, *nobody)
     assert logged.stderr == quiet.stderr and "127.0.0.9" in log.read_text()
+    unwritable = run("--log", tmp_path / "missing" / "trace.log", "list")
+    assert unwritable.returncode == 4 and unwritable.stderr.count("\n") == 1, unwritable.stderr

@@ -2,7 +2,7 @@
 // axes, load axis configuration files and read or write single registers,
 // through the Positioner API of dravex and the raw channel of tormak.
 #include <cstdio>
-#include <cstring>
+#include <cstdint>
 #include <string>
 #include <vector>
 

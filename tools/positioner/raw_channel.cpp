@@ -1,7 +1,6 @@
 #include "raw_channel.h"
 
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <vector>
 

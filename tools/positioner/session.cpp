@@ -16,6 +16,11 @@ constexpr int32_t kTraceEverything = 0x1FC;
 }  // namespace
 
 int setUpTrace(const Settings& settings) {
+    // Off first, so that nothing reaches the terminal unasked, not even a
+    // log file that cannot be opened.
+    PositionerTraceOff();
+    PositionerTracePrefix("positioner");
+    PositionerTraceFlags(settings.trace ? kTraceEverything : kTraceLines);
     if (!settings.logFile.empty()) {
         if (PositionerTraceToFile(settings.logFile.c_str()) != RC_OK) {
             complain("cannot write the log file '%s'; check the directory and its permissions",
@@ -24,12 +29,7 @@ int setUpTrace(const Settings& settings) {
         }
     } else if (settings.trace) {
         PositionerTraceToStderr();
-    } else {
-        PositionerTraceOff();
-        return kExitOk;
     }
-    PositionerTracePrefix("positioner");
-    PositionerTraceFlags(settings.trace ? kTraceEverything : kTraceLines);
     return kExitOk;
 }
 
