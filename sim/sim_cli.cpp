@@ -16,6 +16,9 @@ namespace sim {
 
 namespace {
 constexpr int kMaxCount = 253;  // 127.0.0.2 .. 127.0.0.254
+// Like a controller, the program reports positions and status by itself
+// (the simulator library's default is a silent line, for tests).
+constexpr int kDefaultTellIntervalMs = 50;
 
 bool parseInt(const std::string& text, long min, long max, long* value) {
     if (text.empty()) return false;
@@ -92,6 +95,7 @@ bool buildControllers(const Shared& s, CliConfig& config, std::string& error) {
 
 bool parseCommandLine(const std::vector<std::string>& args, CliConfig& config, std::string& error) {
     Shared s;
+    s.base.tellIntervalMs = kDefaultTellIntervalMs;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -132,6 +136,8 @@ bool parseCommandLine(const std::vector<std::string>& args, CliConfig& config, s
         } else if (a == "--type") {
             if (!number(INT_MIN, INT_MAX, &n)) return false;
             s.base.controllerType = static_cast<int32_t>(n);
+        } else if (a == "--no-reports") {
+            s.base.tellIntervalMs = 0;
         } else if (a == "--tell-interval") {
             if (!number(0, 60000, &n)) return false;
             s.base.tellIntervalMs = static_cast<int>(n);
@@ -169,8 +175,11 @@ std::string usageText() {
         "  --id N                   hardware id (register 360) of the next controller\n"
         "                           (repeatable); later ones count on (default 1000)\n"
         "  --type N                 controller type, register 359 (default 0x5000)\n"
-        "  --tell-interval MS       TELL 1045/1028/1031/1346 of every axis each MS ms\n"
-        "                           (0 = off, the default)\n"
+        "  --tell-interval MS       report position, status, reference position and\n"
+        "                           speed (TELL 1045/1028/1031/1346) of every axis each\n"
+        "                           MS ms, 0..60000 (default 50; 0 = off)\n"
+        "  --no-reports             no reports by itself (--tell-interval 0): the\n"
+        "                           controller sends only replies\n"
         "  --speed N                axis speed in position units per second (1000000)\n"
         "  --travel-limit N         axes stop at +-N (50000000)\n"
         "  --multicast-interface A  local address on which to join the probe groups\n"

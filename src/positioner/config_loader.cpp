@@ -6,30 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config_keywords.h"
 #include "handle_table.h"
 
 namespace pos {
 
 namespace {
-
-struct Keyword {
-    const char* text;
-    int32_t reg;
-};
-
-// Searched in this order; the first match wins.
-const Keyword kKeywords[] = {
-    {"poslooprange", 1364},  {"speedgain", 1355},     {"adaptsetpctrl", 1356},
-    {"actoroffset", 1357},   {"actorgain", 1358},     {"maxampl", 1359},
-    {"sensordir", 1361},     {"period", 1363},        {"amplctrlavg", 1348},
-    {"targetctrlavg", 1349}, {"amplctrlsensitivity", 1343}, {"targetctrlsensitivity", 1344},
-    {"slowspeed", 1341},     {"actordir", 1338},      {"transfertype", 1337},
-    {"positionmin", 1369},   {"positionmax", 1370},   {"transfergain", 1319},
-    {"singlecircle", 1305},  {"maxfrequ", 1301},      {"rotary", 1106},
-    {"humpenable", 1104},    {"frequ", 1025},         {"sensorunit", 1053},
-    {"sensoravg", 1368},     {"amplctrl", 1354},      {"targetrange", 1365},
-    {"targettime", 1099},    {"refoffset", 1339},
-};
 
 constexpr size_t kTokenBuffer = 104;  // 103 characters and a terminator
 constexpr int32_t kNoRegister = -1;
@@ -82,7 +64,7 @@ bool parseValue(const Token& token, int32_t* value) {
 }  // namespace
 
 int32_t keywordRegister(const char* keyword, size_t length) {
-    for (const Keyword& k : kKeywords) {
+    for (const ConfigKeyword& k : kConfigKeywords) {
         if (std::strlen(k.text) == length && std::memcmp(k.text, keyword, length) == 0) return k.reg;
     }
     return kNoRegister;

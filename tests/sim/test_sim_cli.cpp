@@ -25,6 +25,8 @@ TEST(SimCli, DefaultsAndCountGiveConsecutiveAddressesAndIds) {
     ASSERT_EQ(one.controllers.size(), 1u);
     EXPECT_EQ(one.controllers[0].address, "127.0.0.2");
     EXPECT_EQ(one.controllers[0].hardwareId, 1000);
+    EXPECT_EQ(one.controllers[0].tellIntervalMs, 50) << "reports by itself, like a controller";
+    EXPECT_EQ(parse({"--no-reports"}).controllers[0].tellIntervalMs, 0);
 
     sim::CliConfig three = parse({"--count", "3", "--id", "7", "--id", "20", "--tell-interval", "50",
                                   "--type", "0x5001", "--no-addp", "--quiet"});

@@ -1,32 +1,23 @@
-// The commands of the positioner program. Each returns the exit status.
+// The functions that run the commands; each returns the exit status.
 #ifndef TOOLS_POSITIONER_COMMANDS_H
 #define TOOLS_POSITIONER_COMMANDS_H
 
-#include <string>
-#include <vector>
+#include "command_table.h"
 
-#include "session.h"
-
-using Args = std::vector<std::string>;
-
-int commandList(const Settings& settings, const Args& args);
-int commandShow(const Settings& settings, const Args& args);
-int commandAmplitude(const Settings& settings, const Args& args);
-int commandFrequency(const Settings& settings, const Args& args);
-int commandLoad(const Settings& settings, const Args& args);
-int commandMoveAbsolute(const Settings& settings, const Args& args);
-int commandMoveRelative(const Settings& settings, const Args& args);
-int commandMoveContinuous(const Settings& settings, const Args& args);
-int commandStep(const Settings& settings, const Args& args);
-
-// Exit statuses.
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;
-
-// Parses a decimal int32 argument; prints a message and returns false
-// when it is not one.
-bool parseInt(const std::string& text, const char* what, int32_t* value);
+int commandList(Invocation& call);
+int commandStatus(Invocation& call);
+int commandShow(Invocation& call);
+int commandAmplitude(Invocation& call);
+int commandFrequency(Invocation& call);
+int commandOutput(Invocation& call);
+int commandLoad(Invocation& call);
+int commandMoveAbsolute(Invocation& call);
+int commandMoveRelative(Invocation& call);
+int commandMoveContinuous(Invocation& call);
+int commandStep(Invocation& call);
+int commandStop(Invocation& call);
+int commandReference(Invocation& call);
+int commandGet(Invocation& call);
+int commandSet(Invocation& call);
 
 #endif

@@ -1,107 +1,150 @@
-// positioner: list controllers, show and set axis values, move axes and
-// load axis configuration files through the Positioner API of dravex.
+// positioner: list controllers, show and set axis values, move and stop
+// axes, load axis configuration files and read or write single registers,
+// through the Positioner API of dravex and the raw channel of tormak.
 #include <cstdio>
-#include <cstring>
+#include <cstdint>
 #include <string>
+#include <vector>
 
-#include "commands.h"
+#include "arguments.h"
+#include "command_table.h"
+#include "exit_codes.h"
+#include "help.h"
+#include "output.h"
+#include "raw_channel.h"
+#include "session.h"
 
 namespace {
 
-struct Command {
-    const char* name;
-    const char* arguments;
-    size_t minArgs, maxArgs;
-    int (*run)(const Settings&, const Args&);
-    const char* help;
+struct CommandLine {
+    Settings settings;
+    std::vector<std::string> words;  // the command and its arguments
+    bool help = false, version = false;
 };
 
-const Command kCommands[] = {
-    {"list", "", 0, 0, commandList, "list the controllers found (device number, hardware id)"},
-    {"show", "AXIS", 1, 1, commandShow, "show position, status, amplitude and frequency of an axis"},
-    {"amplitude", "AXIS VALUE", 2, 2, commandAmplitude, "set the drive amplitude (0..140000)"},
-    {"frequency", "AXIS VALUE", 2, 2, commandFrequency, "set the drive frequency (0..20000)"},
-    {"move-abs", "AXIS POSITION [ROTATIONS]", 2, 3, commandMoveAbsolute, "move to a position, watching it"},
-    {"move-rel", "AXIS DISTANCE [ROTATIONS]", 2, 3, commandMoveRelative, "move by a distance, watching it"},
-    {"move-cont", "AXIS fwd|bkw [SECONDS]", 2, 3, commandMoveContinuous,
-     "move until Ctrl-C, the end of travel, or SECONDS"},
-    {"step", "AXIS fwd|bkw [COUNT]", 2, 3, commandStep, "single steps (default 1)"},
-    {"load", "AXIS FILE", 2, 2, commandLoad, "send an axis configuration file"},
-};
-
-void usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: positioner [options] COMMAND [ARGUMENTS]\n\n"
-                 "Commands:\n");
-    for (const Command& c : kCommands) {
-        std::string call = std::string(c.name) + " " + c.arguments;
-        std::fprintf(out, "  %-36s %s\n", call.c_str(), c.help);
-    }
-    std::fprintf(out,
-                 "\nOptions:\n"
-                 "  --device N    device number from 'list' (default 0)\n"
-                 "  --id N        the controller with hardware id N instead (numbers may change\n"
-                 "                between scans, ids do not)\n"
-                 "  --settle MS   wait for the controller's reports after opening (default 300)\n"
-                 "  --timeout S   longest wait for a move to end (default 60)\n"
-                 "  --trace       trace lines and every telegram on standard error\n"
-                 "  --help        this text\n\n"
-                 "Ctrl-C during a move stops the axis. Exit status: 0 done, 1 failed,\n"
-                 "2 usage error, 130 interrupted.\n");
-}
-
-bool numberOption(int argc, char** argv, int& i, const char* what, int min, int* out) {
-    int32_t v = 0;
-    if (i + 1 >= argc || !parseInt(argv[i + 1], what, &v) || v < min) {
-        std::fprintf(stderr, "positioner: %s needs a number of at least %d\n", argv[i], min);
+// An option's whole-number value within min..max.
+bool numberOption(const std::string& option, const std::string& text, int64_t min, int64_t max, int* out) {
+    int64_t v = 0;
+    if (!parseNumber(text, min, max, &v)) {
+        complain("%s needs a whole number from %lld to %lld, not '%s'", option.c_str(), static_cast<long long>(min),
+                 static_cast<long long>(max), text.c_str());
         return false;
     }
-    *out = v;
-    ++i;
+    *out = static_cast<int>(v);
     return true;
+}
+
+// Options may come before or after the command; words starting with a
+// single '-' (negative numbers) are arguments.
+bool parseCommandLine(int argc, char** argv, CommandLine& line) {
+    Settings& s = line.settings;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word.rfind("--", 0) != 0) {
+            line.words.push_back(word);
+            continue;
+        }
+        static const char* const kWithValue[] = {"--address", "--id", "--device", "--settle", "--timeout", "--log"};
+        bool takesValue = false;
+        for (const char* o : kWithValue) takesValue = takesValue || word == o;
+        if (takesValue && i + 1 >= argc) {
+            complain("%s needs a value; see 'positioner --help'", word.c_str());
+            return false;
+        }
+        const std::string value = takesValue ? argv[++i] : "";
+        bool ok = true;
+        if (word == "--help") line.help = true;
+        else if (word == "--version") line.version = true;
+        else if (word == "--trace") s.trace = true;
+        else if (word == "--quiet") s.quiet = true;
+        else if (word == "--json") s.json = true;
+        else if (word == "--strict") s.strict = true;
+        else if (word == "--address") s.address = value;
+        else if (word == "--log") s.logFile = value;
+        else if (word == "--id") ok = numberOption(word, value, 0, INT32_MAX, &s.hardwareId);
+        else if (word == "--device") ok = numberOption(word, value, 0, INT32_MAX, &s.device);
+        else if (word == "--settle") ok = numberOption(word, value, 0, 10000, &s.settleMs);
+        else if (word == "--timeout") ok = numberOption(word, value, 1, 86400, &s.timeoutS);
+        else {
+            complain("unknown option %s; see 'positioner --help'", word.c_str());
+            return false;
+        }
+        if (!ok) return false;
+    }
+    const int chosen = !s.address.empty() + (s.hardwareId >= 0) + (s.device >= 0);
+    if (chosen > 1) {
+        complain("--address, --id and --device each choose the controller; give only one");
+        return false;
+    }
+    return true;
+}
+
+// Options that only some commands take.
+bool optionsFit(const CommandSpec& command, const Settings& s) {
+    if (s.json && !(command.options & kOptionJson)) {
+        complain("--json applies to list and status, not to %s", command.name);
+        return false;
+    }
+    if (s.strict && !(command.options & kOptionStrict)) {
+        complain("--strict applies to load, not to %s", command.name);
+        return false;
+    }
+    return true;
+}
+
+int runCommand(const CommandSpec& command, const Settings& settings, const ArgValues& args) {
+    Invocation call{settings, args, nullptr, nullptr};
+    if (command.needs == Needs::Controller) {
+        Session session(settings);
+        const int opened = session.open();
+        if (opened != kExitOk) return opened;
+        call.session = &session;
+        return command.run(call);
+    }
+    if (command.needs == Needs::RawChannel) {
+        RawChannel raw(settings);
+        const int opened = raw.open();
+        if (opened != kExitOk) return opened;
+        call.raw = &raw;
+        return command.run(call);
+    }
+    return command.run(call);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Settings settings;
-    int i = 1;
-    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help") {
-            usage(stdout);
-            return kExitOk;
-        } else if (option == "--trace") {
-            settings.trace = true;
-        } else if (option == "--device") {
-            if (!numberOption(argc, argv, i, "device", 0, &settings.device)) return kExitUsage;
-        } else if (option == "--id") {
-            if (!numberOption(argc, argv, i, "id", 0, &settings.hardwareId)) return kExitUsage;
-        } else if (option == "--settle") {
-            if (!numberOption(argc, argv, i, "settle", 0, &settings.settleMs)) return kExitUsage;
-        } else if (option == "--timeout") {
-            if (!numberOption(argc, argv, i, "timeout", 1, &settings.timeoutS)) return kExitUsage;
-        } else {
-            std::fprintf(stderr, "positioner: unknown option %s\n", argv[i]);
-            usage(stderr);
-            return kExitUsage;
-        }
+    setUpOutput();
+    CommandLine line;
+    if (!parseCommandLine(argc, argv, line)) return kExitUsage;
+    if (line.version) {
+        printVersion();
+        return kExitOk;
     }
-    if (i >= argc) {
-        usage(stderr);
+    if (line.words.empty()) {
+        printOverview(line.help ? stdout : stderr);
+        return line.help ? kExitOk : kExitUsage;
+    }
+    const bool helpCommand = line.words[0] == "help";
+    if (helpCommand && line.words.size() == 1) {
+        printOverview(stdout);
+        return kExitOk;
+    }
+    const std::string& name = line.words[helpCommand ? 1 : 0];
+    const CommandSpec* command = findCommand(name);
+    if (!command) {
+        complain("unknown command '%s'; 'positioner --help' lists the commands", name.c_str());
         return kExitUsage;
     }
-    const std::string name = argv[i];
-    const Args args(argv + i + 1, argv + argc);
-    for (const Command& c : kCommands) {
-        if (name != c.name) continue;
-        if (args.size() < c.minArgs || args.size() > c.maxArgs) {
-            std::fprintf(stderr, "usage: positioner %s %s\n", c.name, c.arguments);
-            return kExitUsage;
-        }
-        return c.run(settings, args);
+    if (helpCommand || line.help) {
+        printCommandHelp(*command, stdout);
+        return kExitOk;
     }
-    std::fprintf(stderr, "positioner: unknown command '%s'\n", name.c_str());
-    usage(stderr);
-    return kExitUsage;
+    ArgValues args;
+    const int checked = checkArguments(*command, {line.words.begin() + 1, line.words.end()}, args);
+    if (checked != kExitOk) return checked;
+    if (!optionsFit(*command, line.settings)) return kExitUsage;
+    const int traced = setUpTrace(line.settings);
+    if (traced != kExitOk) return traced;
+    return runCommand(*command, line.settings, args);
 }

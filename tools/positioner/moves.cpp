@@ -1,20 +1,24 @@
-// Commands that move an axis, with a live position display that ends when
-// the move has ended, on Ctrl-C (which stops the axis) or at the time-out.
-#include <unistd.h>
-
+// Commands that move or stop an axis. A move is watched with a progress
+// line until it has ended, on Ctrl-C (which stops the axis) or at the
+// time-out (which stops it too).
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <functional>
 
+#include "axis_state.h"
 #include "commands.h"
+#include "exit_codes.h"
 #include "ithreads.h"
+#include "output.h"
+#include "positioner.h"
 #include "results.h"
-#include "status.h"
+#include "session.h"
 
 namespace {
 
 constexpr int kSampleMs = 50;
+constexpr int32_t kAxisCount = 6;
 
 volatile std::sig_atomic_t interrupted = 0;
 void onInterrupt(int) { interrupted = 1; }
@@ -38,77 +42,76 @@ private:
     struct sigaction oldInt_ = {}, oldTerm_ = {};
 };
 
-// One display line: rewritten in place on a terminal, else printed anew
-// whenever it changes.
-class LiveLine {
-public:
-    void show(const std::string& text) {
-        if (tty_) {
-            std::printf("\r%-70s", text.c_str());
-            std::fflush(stdout);
-        } else if (text != last_) {
-            std::printf("%s\n", text.c_str());
-        }
-        last_ = text;
-    }
-    void finish() {
-        if (tty_ && !last_.empty()) std::printf("\n");
-    }
-
-private:
-    bool tty_ = isatty(STDOUT_FILENO) != 0;
-    std::string last_;
-};
-
 struct Sample {
     int32_t position = 0, status = 0;
+    bool referenceValid = false;
 };
 
 enum class Outcome { Running, Done, Failed };
 
 // Decides from a sample and the time since the command whether the move
-// has ended.
+// has ended; a Failed outcome has printed its message.
 using Judge = std::function<Outcome(const Sample&, long long elapsedMs)>;
 
 long long msSince(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
 }
 
-bool stopAxis(const Session& s, int32_t axis) { return reportResult("stop", PositionerStopMoving(s.handle(), axis)); }
+bool stopAxis(const Session& s, int32_t axis) {
+    // An absolute approach would go on regulating: end it, then stop.
+    return reportResult(PositionerStopApproach(s.handle(), axis), "end the approach of axis %d", axis) &&
+           reportResult(PositionerStopMoving(s.handle(), axis), "stop axis %d", axis);
+}
+
+bool sample(const Session& s, int32_t axis, Sample* now) {
+    int32_t reference = 0;
+    return reportResult(PositionerGetPosition(s.handle(), axis, &now->position), "read the position of axis %d",
+                        axis) &&
+           reportResult(PositionerGetStatus(s.handle(), axis, &now->status), "read the status of axis %d", axis) &&
+           reportResult(PositionerGetReference(s.handle(), axis, &reference, &now->referenceValid),
+                        "read the reference of axis %d", axis);
+}
+
+std::string describe(int32_t axis, const Sample& now) {
+    char text[128];
+    std::snprintf(text, sizeof text, "axis %d  position %11d  %s", axis, now.position, statusText(now.status).c_str());
+    return text;
+}
 
 int watch(const Session& s, int32_t axis, const Judge& judge) {
     InterruptCatcher catcher;
-    LiveLine line;
+    Progress progress(s.settings().quiet);
     const auto t0 = std::chrono::steady_clock::now();
     const long long limitMs = 1000LL * s.settings().timeoutS;
     for (;;) {
         Sample now;
-        if (!reportResult("position", PositionerGetPosition(s.handle(), axis, &now.position)) ||
-            !reportResult("status", PositionerGetStatus(s.handle(), axis, &now.status))) {
-            line.finish();
+        if (!sample(s, axis, &now)) {
+            progress.finish();
             return kExitFailed;
         }
         const long long elapsed = msSince(t0);
-        char text[128];
-        std::snprintf(text, sizeof text, "axis %d  position %11d  %s", axis, now.position,
-                      statusText(now.status).c_str());
-        line.show(text);
+        progress.show(describe(axis, now));
         if (interrupted) {
-            line.finish();
+            progress.finish();
             stopAxis(s, axis);
-            std::printf("interrupted: axis %d stopped\n", axis);
+            complain("interrupted: axis %d stopped at position %d", axis, now.position);
             return kExitInterrupted;
         }
         const Outcome outcome = judge(now, elapsed);
-        if (outcome != Outcome::Running) {
-            line.finish();
-            return outcome == Outcome::Done ? kExitOk : kExitFailed;
+        if (outcome == Outcome::Done) {
+            progress.conclude(describe(axis, now));
+            return kExitOk;
+        }
+        if (outcome == Outcome::Failed) {
+            progress.finish();
+            return kExitFailed;
         }
         if (elapsed > limitMs) {
-            line.finish();
+            progress.finish();
             stopAxis(s, axis);
-            std::fprintf(stderr, "positioner: axis %d: move did not end within %d s; axis stopped\n", axis,
-                         s.settings().timeoutS);
+            complain("axis %d: the move did not end within %d s, so the axis was stopped at position %d; "
+                     "raise --timeout for longer moves",
+                     axis, s.settings().timeoutS, now.position);
             return kExitFailed;
         }
         IThread::sleep(kSampleMs);
@@ -117,90 +120,115 @@ int watch(const Session& s, int32_t axis, const Judge& judge) {
 
 // A move to a target has ended when, after the reports from before the
 // command are out of date, the axis stands with the target reached.
-Judge untilTarget(const Session& s) {
+Judge untilTarget(const Session& s, int32_t axis) {
     const long long settleMs = s.settings().settleMs;
-    return [settleMs](const Sample& now, long long elapsed) {
-        if (elapsed < settleMs || (now.status & kMoving)) return Outcome::Running;
-        if (now.status & kTargetReached) return Outcome::Done;
-        if (now.status & kEndOfTravel) {
-            std::fprintf(stderr, "positioner: stopped at the end of travel before the target\n");
+    return [settleMs, axis](const Sample& now, long long elapsed) {
+        if (elapsed < settleMs || (now.status & POSITIONER_STATUS_MOVING)) return Outcome::Running;
+        if (now.status & POSITIONER_STATUS_TARGET_REACHED) return Outcome::Done;
+        if (now.status & POSITIONER_STATUS_END_OF_TRAVEL) {
+            complain("axis %d stopped at the end of travel (position %d) before the target", axis, now.position);
             return Outcome::Failed;
         }
         return Outcome::Running;
     };
 }
 
-bool parseDirection(const std::string& text, int32_t* direction) {
-    if (text == "fwd" || text == "forward" || text == "1") {
-        *direction = 1;
-    } else if (text == "bkw" || text == "backward" || text == "0") {
-        *direction = 0;
-    } else {
-        std::fprintf(stderr, "positioner: direction: '%s' is neither fwd nor bkw\n", text.c_str());
-        return false;
-    }
-    return true;
-}
-
 using TargetMove = int32_t(UC_STDCALL*)(int32_t, int32_t, int32_t, int32_t);
 
-int moveToTarget(const Settings& settings, const Args& args, const char* what, TargetMove move) {
-    int32_t axis = 0, value = 0, rotations = 0;
-    if (!parseInt(args[0], "axis", &axis) || !parseInt(args[1], what, &value)) return kExitUsage;
-    if (args.size() > 2 && !parseInt(args[2], "rotation count", &rotations)) return kExitUsage;
-    Session s(settings);
-    if (!s.open()) return kExitFailed;
-    if (!reportResult(what, move(s.handle(), axis, value, rotations))) return kExitFailed;
-    return watch(s, axis, untilTarget(s));
+int moveToTarget(Invocation& call, const char* what, TargetMove move) {
+    const Session& s = *call.session;
+    const int32_t axis = call.args.number(0);
+    if (!reportResult(move(s.handle(), axis, call.args.number(1), call.args.number(2)), "start the %s of axis %d",
+                      what, axis))
+        return kExitFailed;
+    return watch(s, axis, untilTarget(s, axis));
 }
 
 }  // namespace
 
-int commandMoveAbsolute(const Settings& settings, const Args& args) {
-    return moveToTarget(settings, args, "move absolute", PositionerMoveAbsolute);
-}
+int commandMoveAbsolute(Invocation& call) { return moveToTarget(call, "absolute move", PositionerMoveAbsolute); }
 
-int commandMoveRelative(const Settings& settings, const Args& args) {
-    return moveToTarget(settings, args, "move relative", PositionerMoveRelative);
-}
+int commandMoveRelative(Invocation& call) { return moveToTarget(call, "relative move", PositionerMoveRelative); }
 
-int commandMoveContinuous(const Settings& settings, const Args& args) {
-    int32_t axis = 0, direction = 0, seconds = 0;
-    if (!parseInt(args[0], "axis", &axis) || !parseDirection(args[1], &direction)) return kExitUsage;
-    if (args.size() > 2 && !parseInt(args[2], "seconds", &seconds)) return kExitUsage;
-    Session s(settings);
-    if (!s.open()) return kExitFailed;
-    if (!reportResult("move continuous", PositionerMoveContinuous(s.handle(), axis, direction))) return kExitFailed;
-
+int commandMoveContinuous(Invocation& call) {
+    const Session& s = *call.session;
+    const int32_t axis = call.args.number(0), direction = call.args.number(1);
+    if (!reportResult(PositionerMoveContinuous(s.handle(), axis, direction), "start the continuous move of axis %d",
+                      axis))
+        return kExitFailed;
     // Runs until Ctrl-C, the end of travel, or the given seconds.
-    const long long runMs = 1000LL * seconds;
-    const long long settleMs = settings.settleMs;
+    const long long runMs = 1000LL * call.args.number(2);
+    const long long settleMs = s.settings().settleMs;
     bool stopped = false;
     long long stoppedAt = 0;
     return watch(s, axis, [&](const Sample& now, long long elapsed) {
-        if (!stopped && ((runMs > 0 && elapsed >= runMs) || (elapsed >= settleMs && (now.status & kEndOfTravel)))) {
+        if (!stopped &&
+            ((runMs > 0 && elapsed >= runMs) || (elapsed >= settleMs && (now.status & POSITIONER_STATUS_END_OF_TRAVEL)))) {
             if (!stopAxis(s, axis)) return Outcome::Failed;
             stopped = true;
             stoppedAt = elapsed;
         }
         // After the stop, wait for the reports to show the axis at rest.
-        if (stopped && elapsed - stoppedAt >= settleMs && !(now.status & kMoving)) return Outcome::Done;
+        if (stopped && elapsed - stoppedAt >= settleMs && !(now.status & POSITIONER_STATUS_MOVING))
+            return Outcome::Done;
         return Outcome::Running;
     });
 }
 
-int commandStep(const Settings& settings, const Args& args) {
-    int32_t axis = 0, direction = 0, count = 1;
-    if (!parseInt(args[0], "axis", &axis) || !parseDirection(args[1], &direction)) return kExitUsage;
-    if (args.size() > 2 && !parseInt(args[2], "count", &count)) return kExitUsage;
-    Session s(settings);
-    if (!s.open()) return kExitFailed;
+int commandReference(Invocation& call) {
+    const Session& s = *call.session;
+    const int32_t axis = call.args.number(0);
+    if (!reportResult(PositionerMoveReference(s.handle(), axis), "start the reference move of axis %d", axis))
+        return kExitFailed;
+    const long long settleMs = s.settings().settleMs;
+    const int code = watch(s, axis, [settleMs, axis](const Sample& now, long long elapsed) {
+        if (elapsed < settleMs || (now.status & POSITIONER_STATUS_MOVING)) return Outcome::Running;
+        if (now.referenceValid) return Outcome::Done;
+        if (now.status & POSITIONER_STATUS_END_OF_TRAVEL) {
+            complain("axis %d reached the end of travel (position %d) without finding the reference mark", axis,
+                     now.position);
+            return Outcome::Failed;
+        }
+        return Outcome::Running;
+    });
+    if (code != kExitOk) return code;
+    int32_t reference = 0;
+    bool valid = false;
+    if (!reportResult(PositionerGetReference(s.handle(), axis, &reference, &valid), "read the reference of axis %d",
+                      axis))
+        return kExitFailed;
+    std::printf("axis %d: reference position %d\n", axis, reference);
+    return kExitOk;
+}
+
+int commandStep(Invocation& call) {
+    const Session& s = *call.session;
+    const int32_t axis = call.args.number(0), direction = call.args.number(1), count = call.args.number(2);
     for (int32_t i = 0; i < count; ++i) {
-        if (!reportResult("step", PositionerMoveSingleStep(s.handle(), axis, direction))) return kExitFailed;
+        if (!reportResult(PositionerMoveSingleStep(s.handle(), axis, direction), "make step %d of axis %d", i + 1,
+                          axis))
+            return kExitFailed;
     }
-    IThread::sleep(static_cast<unsigned long>(settings.settleMs));
+    IThread::sleep(static_cast<unsigned long>(s.settings().settleMs));
     int32_t position = 0;
-    if (!reportResult("position", PositionerGetPosition(s.handle(), axis, &position))) return kExitFailed;
-    std::printf("axis %d: %d step(s) %s, position %d\n", axis, count, direction ? "forward" : "backward", position);
+    if (!reportResult(PositionerGetPosition(s.handle(), axis, &position), "read the position of axis %d", axis))
+        return kExitFailed;
+    std::printf("axis %d: %d step%s %s, position %d\n", axis, count, count == 1 ? "" : "s",
+                direction ? "forward" : "backward", position);
+    return kExitOk;
+}
+
+int commandStop(Invocation& call) {
+    const Session& s = *call.session;
+    const int32_t only = call.args.number(0);
+    for (int32_t axis = 0; axis < kAxisCount; ++axis) {
+        if (only >= 0 && axis != only) continue;
+        if (!stopAxis(s, axis)) return kExitFailed;
+    }
+    if (only >= 0) {
+        std::printf("axis %d stopped\n", only);
+    } else {
+        std::printf("all axes stopped\n");
+    }
     return kExitOk;
 }

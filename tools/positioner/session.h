@@ -1,23 +1,20 @@
-// One opened controller: the scan, the connect and the close.
+// The controller a command talks to: chosen by --address (no scan), --id,
+// --device, or as the only controller the scan finds; opened, and closed
+// again at the end.
 #ifndef TOOLS_POSITIONER_SESSION_H
 #define TOOLS_POSITIONER_SESSION_H
 
 #include <cstdint>
-#include <vector>
+#include <string>
 
-#include "positioner.h"
+#include "settings.h"
 
-struct Settings {
-    int device = 0;          // device number of the scan
-    int hardwareId = -1;     // when >= 0: the first available device with this id
-    bool trace = false;      // trace facility on (all telegram lines)
-    int settleMs = 300;      // time for the controller's first reports
-    int timeoutS = 60;       // longest wait for a move to end
-};
+struct ControllerEntry;
 
-// Scans the carriers and returns a copy of the device list. Leaves tracing
-// on when asked, else only error lines.
-std::vector<DetectedDevice> scanControllers(const Settings& settings);
+// Library trace lines: none, unless --trace (standard error) or --log FILE.
+// Returns kExitOk, or kExitFile after a message when the log file cannot
+// be opened.
+int setUpTrace(const Settings& settings);
 
 class Session {
 public:
@@ -26,15 +23,21 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Scans, opens settings.device and waits settleMs for the first
-    // reports. False (after a message) when that fails.
-    bool open();
+    // Chooses and opens the controller, then waits settleMs for its first
+    // reports. Returns kExitOk, or an exit status after one message.
+    int open();
     int32_t handle() const { return handle_; }
     const Settings& settings() const { return settings_; }
+    // "tcp 127.0.0.2 (id 1000)", for messages.
+    const std::string& name() const { return name_; }
 
 private:
+    bool picks(const ControllerEntry& controller) const;
+    int chooseFromScan(int32_t* device);
+
     Settings settings_;
     int32_t handle_ = -1;
+    std::string name_;
 };
 
 #endif
