@@ -4,14 +4,16 @@ and the asyncio waits.
 A move has arrived when the axis stands (not moving) within the tolerance
 of its target. The reports of the first REPORT_SETTLE seconds may still
 describe the axis before the command, so an end of travel counts only after
-them. The time-out and the end of travel raise; the caller stops the axis.
+them. On the time-out or the end of travel the caller stops the axis and
+raises the judge's failure with the position where it stopped.
 """
 from __future__ import annotations
 
 import dataclasses
-from typing import Callable
+import enum
+from typing import Callable, Type
 
-from .errors import EndOfTravel, MoveTimeout
+from .errors import EndOfTravel, MotionError, MoveTimeout
 from .status import Status
 
 DEFAULT_MOVE_TIMEOUT = 120.0
@@ -24,6 +26,11 @@ REPORT_SETTLE = 0.3
 reported the axis's new state; the command line waits as long."""
 
 
+STOP_SETTLE = 1.0
+"""Longest wait, after stopping an axis, for the controller to report it
+standing."""
+
+
 @dataclasses.dataclass(frozen=True)
 class Sample:
     """One reading of an axis: position in controller units, and status."""
@@ -31,8 +38,15 @@ class Sample:
     status: Status
 
 
+class Outcome(enum.Enum):
+    RUNNING = "running"
+    ARRIVED = "arrived"
+    END_OF_TRAVEL = "reached the end of travel"
+    TIMEOUT = "did not reach its target"
+
+
 class MoveJudge:
-    """Decides from samples whether one axis's move has ended.
+    """Decides from samples whether one axis's move has ended, and how.
 
     Positions are in controller units; to_unit converts them for the
     exception (see Axis units)."""
@@ -45,22 +59,24 @@ class MoveJudge:
         self.timeout = timeout
         self._to_unit, self._unit = to_unit, unit
 
-    def arrived(self, sample: Sample, now: float) -> bool:
-        """True once the axis stands at the target; raises EndOfTravel or
-        MoveTimeout when the move has failed."""
+    def outcome(self, sample: Sample, now: float) -> Outcome:
         if not sample.status.moving and abs(sample.position - self.target) <= self.tolerance:
-            return True
+            return Outcome.ARRIVED
         if now >= self.settled_at and sample.status.end_of_travel:
-            raise self._failure(EndOfTravel, sample, "reached the end of travel")
+            return Outcome.END_OF_TRAVEL
         if now >= self.deadline:
-            raise self._failure(MoveTimeout, sample,
-                                f"did not reach its target within {self.timeout:g} s")
-        return False
+            return Outcome.TIMEOUT
+        return Outcome.RUNNING
 
-    def _failure(self, kind: type, sample: Sample, what: str) -> Exception:
-        target, position = self._to_unit(self.target), self._to_unit(sample.position)
+    def failure(self, outcome: Outcome, stopped: Sample) -> MotionError:
+        """The exception of a failed move; stopped is the sample after the
+        axis was stopped."""
+        kind: Type[MotionError] = EndOfTravel if outcome is Outcome.END_OF_TRAVEL else MoveTimeout
+        what = outcome.value
+        if outcome is Outcome.TIMEOUT:
+            what += f" within {self.timeout:g} s"
+        target, position = self._to_unit(self.target), self._to_unit(stopped.position)
         unit = f" {self._unit}" if self._unit else ""
-        sentence = (f"axis {self.axis} {what} (target {target:g}{unit}, at {position:g}{unit}, "
-                    f"status {sample.status}); the axis was stopped")
-        error: Exception = kind(sentence, self.axis, target, position, sample.status)
-        return error
+        sentence = (f"axis {self.axis} {what} (target {target:g}{unit}); it was stopped at "
+                    f"{position:g}{unit}, status {stopped.status}")
+        return kind(sentence, self.axis, target, position, stopped.status)

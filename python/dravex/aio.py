@@ -22,12 +22,11 @@ from __future__ import annotations
 import asyncio
 import concurrent.futures
 import functools
-import time
-from typing import (Any, AsyncIterator, Awaitable, Callable, Dict, List, Mapping, Optional,
-                    TypeVar)
+from typing import Any, AsyncIterator, Awaitable, Callable, Dict, List, Mapping, Optional, TypeVar
 
 from . import controller as _sync
-from ._motion import MoveJudge
+from . import _moves
+from ._moves import MoveGroup, Start
 from .axis import Axis as SyncAxis
 from .axis import AxisState
 from .discovery import ControllerInfo
@@ -98,29 +97,8 @@ class Controller:
     async def move_all(self, targets: Mapping[int, float], timeout: Optional[float] = None,
                        tolerance: float = 0, poll_interval: float = 0.01) -> Dict[int, float]:
         """As dravex.Controller.move_all; cancellation stops every axis started."""
-        started: List[Axis] = []
-        try:
-            judges: Dict[int, MoveJudge] = {}
-            for number, target in targets.items():
-                axis = self.axis(number)
-                started.append(axis)
-                judges[number] = await self.run(axis.sync.start_move_to, target, timeout, 0,
-                                                tolerance)
-            positions: Dict[int, float] = {}
-            while judges:
-                for number, judge in list(judges.items()):
-                    axis = self.axis(number)
-                    sample = await self.run(axis.sync.sample)
-                    if judge.arrived(sample, time.monotonic()):
-                        positions[number] = axis.sync.to_unit(sample.position)
-                        del judges[number]
-                if judges:
-                    await asyncio.sleep(poll_interval)
-            return positions
-        except BaseException:
-            for axis in started:
-                await asyncio.shield(self.run(axis.sync.stop_quietly))
-            raise
+        group = self.sync.move_group(targets, timeout, tolerance)
+        return await _moves.wait_async(group, self.run, poll_interval)
 
     def __repr__(self) -> str:
         return f"<dravex.aio.Controller {self.sync!r}>"
@@ -173,18 +151,10 @@ class Axis:
         return await self._move(functools.partial(self.sync.start_move_by, distance, timeout,
                                                   rotation_count, tolerance), poll_interval)
 
-    async def _move(self, start: Callable[[], MoveJudge], poll_interval: float) -> float:
-        try:
-            judge = await self.controller.run(start)
-            while True:
-                sample = await self.controller.run(self.sync.sample)
-                if judge.arrived(sample, time.monotonic()):
-                    return self.sync.to_unit(sample.position)
-                await asyncio.sleep(poll_interval)
-        except BaseException:
-            # Shielded: a second cancellation must not skip the stop.
-            await asyncio.shield(self.controller.run(self.sync.stop_quietly))
-            raise
+    async def _move(self, start: Start, poll_interval: float) -> float:
+        group = MoveGroup([(self.sync, start)])
+        positions = await _moves.wait_async(group, self.controller.run, poll_interval)
+        return positions[self.number]
 
     async def watch(self, interval: float = 0.1) -> AsyncIterator[AxisState]:
         """Yields the axis's position and status every interval seconds,

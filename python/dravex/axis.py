@@ -9,7 +9,9 @@ from typing import (TYPE_CHECKING, Any, Callable, Generic, NoReturn, Optional, T
                     Union, overload)
 
 from ._library import PathLike
-from ._motion import DEFAULT_MOVE_TIMEOUT, MoveJudge, Sample
+from . import _moves
+from ._motion import DEFAULT_MOVE_TIMEOUT, STOP_SETTLE, MoveJudge, Sample
+from ._moves import MoveGroup
 from .status import Status
 
 if TYPE_CHECKING:
@@ -220,41 +222,48 @@ class Axis:
 
     def wait_for(self, target: float, timeout: Optional[float] = None, tolerance: float = 0,
                  poll_interval: float = 0.01) -> float:
-        """Waits until the axis stands within tolerance of target (a move
-        started otherwise); stops the axis as move_to does."""
-        return self.wait(self._judge(self.to_raw(target), timeout, tolerance), poll_interval)
+        """Waits until the axis stands within tolerance of target (for a
+        move started otherwise); stops the axis as move_to does."""
+        judge = self._judge(self.to_raw(target), timeout, tolerance)
+        return self.wait(judge, poll_interval)
+
+    def wait(self, judge: MoveJudge, poll_interval: float = 0.01) -> float:
+        """Waits for the move a start_move_* call returned the judge of."""
+        return _moves.wait(MoveGroup([(self, lambda: judge)]), poll_interval)[self.number]
 
     def _move(self, start: Callable[[], MoveJudge], wait: bool,
               poll_interval: float) -> Optional[float]:
+        group = MoveGroup([(self, start)])
+        if wait:
+            return _moves.wait(group, poll_interval)[self.number]
         try:
-            judge = start()
+            group.start()
         except BaseException:
-            self.stop_quietly()  # the move may have been sent in part
+            group.stop_quietly()  # the move may have been sent in part
             raise
-        return self.wait(judge, poll_interval) if wait else None
-
-    def wait(self, judge: MoveJudge, poll_interval: float = 0.01) -> float:
-        """Polls the reports until judge says the move has arrived; returns
-        the position. Stops the axis when the wait ends otherwise."""
-        try:
-            while True:
-                sample = self.sample()
-                if judge.arrived(sample, time.monotonic()):
-                    return self.to_unit(sample.position)
-                time.sleep(poll_interval)
-        except BaseException:
-            self.stop_quietly()
-            raise
+        return None
 
     def stop(self) -> None:
         """Stops any movement of the axis (PositionerStopMoving)."""
         self.call("PositionerStopMoving")
 
+    def settle(self) -> Sample:
+        """After a stop: waits (at most STOP_SETTLE seconds) until the
+        controller reports the axis standing; returns that sample."""
+        deadline = time.monotonic() + STOP_SETTLE
+        while True:
+            sample = self.sample()
+            if not sample.status.moving or time.monotonic() >= deadline:
+                return sample
+            time.sleep(0.005)
+
     def stop_quietly(self) -> None:
-        """Stops the axis while another exception is on its way: a failing
-        stop is added to that exception as a note, not raised."""
+        """Stops the axis and waits for it to stand while another exception
+        is on its way: a failure is added to that exception as a note, not
+        raised."""
         try:
             self.stop()
+            self.settle()
         except Exception as error:  # the exception on its way matters more
             _note_failed_stop(self.number, error)
 

@@ -13,11 +13,14 @@ you); different Controllers may be used from different threads.
 """
 from __future__ import annotations
 
+import functools
 import time
 from typing import Any, Dict, List, Mapping, Optional, Tuple
 
 from . import _positioner_api as api
-from ._motion import REPORT_SETTLE, MoveJudge
+from . import _moves
+from ._motion import REPORT_SETTLE
+from ._moves import MoveGroup, Start
 from .axis import Axis
 from .discovery import CARRIERS, ControllerInfo, find_controllers
 from .errors import ControllerNotFound, NotConnected, SeveralControllers
@@ -167,27 +170,17 @@ class Controller:
         When any move fails (MoveTimeout, EndOfTravel, a failing call, or
         any exception such as KeyboardInterrupt) every axis started is
         stopped before the exception is raised."""
-        started: List[Tuple[Axis, Optional[MoveJudge]]] = []
-        try:
-            for number, target in targets.items():
-                axis = self.axis(number)
-                started.append((axis, None))  # stopped on failure even if sent in part
-                started[-1] = (axis, axis.start_move_to(target, timeout, 0, tolerance))
-            waiting = {axis.number: (axis, judge) for axis, judge in started if judge}
-            positions: Dict[int, float] = {}
-            while waiting:
-                for number, (axis, judge) in list(waiting.items()):
-                    sample = axis.sample()
-                    if judge.arrived(sample, time.monotonic()):
-                        positions[number] = axis.to_unit(sample.position)
-                        del waiting[number]
-                if waiting:
-                    time.sleep(poll_interval)
-            return positions
-        except BaseException:
-            for axis, _ in started:
-                axis.stop_quietly()
-            raise
+        return _moves.wait(self.move_group(targets, timeout, tolerance), poll_interval)
+
+    def move_group(self, targets: Mapping[int, float], timeout: Optional[float] = None,
+                   tolerance: float = 0) -> MoveGroup:
+        """The absolute approaches of move_all, not yet started."""
+        starts: List[Tuple[Axis, Start]] = []
+        for number, target in targets.items():
+            axis = self.axis(number)
+            starts.append((axis, functools.partial(axis.start_move_to, target, timeout, 0,
+                                                   tolerance)))
+        return MoveGroup(starts)
 
     def __repr__(self) -> str:
         facts = [f"address {self.address}" if self.address is not None else None,

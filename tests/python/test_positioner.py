@@ -6,14 +6,19 @@ import pytest
 
 import dravex
 from dravex import _positioner_api
-from conftest import SIM_IDS
+from conftest import SIM_ADDRESSES, SIM_IDS
 
 
-def test_find_controllers_lists_each_probe_reply(controllers):
-    # Each controller answers the ADDP and the Velorix probe: listed twice.
-    assert sorted(info.hardware_id for info in controllers) == sorted(SIM_IDS * 2)
-    assert all(info.available for info in controllers)
-    assert [info.device for info in controllers] == list(range(len(controllers)))
+def test_find_controllers_lists_each_controller_once(controllers):
+    # Each controller answers the ADDP and the Velorix probe: one entry with
+    # both device numbers.
+    assert sorted((info.address, info.hardware_id) for info in controllers) == sorted(
+        zip(SIM_ADDRESSES, SIM_IDS))
+    assert all(info.available and info.carrier == "tcp" for info in controllers)
+    assert all(info.found_by == ("addp", "velorix") or info.found_by == ("velorix", "addp")
+               for info in controllers)
+    devices = sorted(d for info in controllers for d in info.devices)
+    assert devices == list(range(2 * len(SIM_IDS)))
     assert all(type(info.hardware_id) is int for info in controllers)  # copied out
 
 
@@ -60,10 +65,9 @@ def test_moves_wait_for_the_reported_position(device):
         assert isinstance(position, int) and isinstance(valid, bool)
 
         started = time.monotonic()
-        with pytest.raises(dravex.ReplyTimeout) as raised:
-            axis.move_to(40_000_000, timeout=0.2)            # far beyond a 0.2 s move
-        assert raised.value.code == 1 and time.monotonic() - started < 2
-        axis.stop()
+        with pytest.raises(dravex.MoveTimeout) as raised:
+            axis.move_to(400_000, timeout=0.2)               # far beyond a 0.2 s move
+        assert raised.value.target == 400_000 and time.monotonic() - started < 2
         assert axis.move_to(0, timeout=30) == 0
 
 
