@@ -108,3 +108,28 @@ def test_trace_writes_telegram_lines_to_a_log_file(device, tmp_path):
     text = log.read_text()
     assert "py TRACE" in text
     assert any("ACK " in line and "Addr=400" in line for line in text.splitlines())
+
+
+def test_controllers_opened_by_address_hardware_id_and_device(controllers):
+    first, second = sorted(controllers, key=lambda info: info.address)
+    with dravex.Controller(address=SIM_ADDRESSES[0]) as by_address, \
+            dravex.Controller(hardware_id=second.hardware_id) as by_id:
+        assert repr(by_address) == (f"<dravex.Controller address {SIM_ADDRESSES[0]}, tcp, "
+                                    f"handle {by_address.handle}>")
+        assert f"address {second.address}, tcp, hardware id {second.hardware_id}, device " \
+            in repr(by_id)
+        by_address.axis(5).amplitude = 31000
+        by_id.axis(5).amplitude = 32000
+        assert (by_address.axis(5).amplitude, by_id.axis(5).amplitude) == (31000, 32000)
+    assert repr(by_id).endswith(", closed>")
+    with dravex.Controller(device=first.devices[-1]) as by_device:
+        assert by_device.axis(5).amplitude == 31000
+        assert by_device.address == first.address
+    with pytest.raises(dravex.SeveralControllers, match="2 controllers found"):
+        dravex.Controller().open()
+    with pytest.raises(dravex.ControllerNotFound, match="hardware id 4242"):
+        dravex.Controller(hardware_id=4242).open()
+    with pytest.raises(dravex.NotConnected):
+        dravex.Controller(address="127.0.0.99").open()     # nothing listens there
+    with pytest.raises(ValueError):
+        dravex.Controller(3, address=SIM_ADDRESSES[0])
