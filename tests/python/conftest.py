@@ -18,7 +18,10 @@ sys.path.insert(0, os.path.join(SOURCE_DIR, "python"))
 SIOCGIFFLAGS = 0x8913
 IFF_LOOPBACK = 0x8
 SIM_IDS = (1000, 1001)          # hardware ids of the two simulated controllers
+SIM_ADDRESSES = ("127.0.0.2", "127.0.0.3")
 TELL_INTERVAL_MS = 20           # the simulator reports positions and status this often
+SPEED = 1_000_000               # units per second
+TRAVEL_LIMIT = 500_000          # axes stop at +-TRAVEL_LIMIT: half a second from 0
 
 
 def in_private_network_namespace():
@@ -33,6 +36,19 @@ def in_private_network_namespace():
             if not flags & IFF_LOOPBACK:
                 return False
     return True
+
+
+def wait_for_records(caplog, wanted, timeout=3.0):
+    """The captured records of the dravex loggers once each predicate
+    matched one of them (the lines arrive through a reader thread)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        records = [r for r in caplog.records if r.name.startswith("dravex")]
+        if all(any(match(r) for r in records) for match in wanted):
+            return records
+        if time.monotonic() >= deadline:
+            raise AssertionError(f"records missing: {[(r.name, r.levelname, r.message) for r in records]}")
+        time.sleep(0.02)
 
 
 @pytest.fixture(scope="session")
@@ -66,7 +82,8 @@ def simulator(private_network):
         pytest.fail("POSITIONER_SIM must name the positioner-sim program")
     process = subprocess.Popen(
         [program, "--count", str(len(SIM_IDS)), "--id", str(SIM_IDS[0]),
-         "--tell-interval", str(TELL_INTERVAL_MS), "--quiet"],
+         "--tell-interval", str(TELL_INTERVAL_MS), "--speed", str(SPEED),
+         "--travel-limit", str(TRAVEL_LIMIT), "--quiet"],
         stdout=subprocess.PIPE, bufsize=0)
     try:
         yield _read_started_lines(process, len(SIM_IDS), timeout=10)
@@ -92,3 +109,11 @@ def device(controllers):
     available = [info.device for info in controllers if info.available]
     assert available, f"no available controller in {controllers}"
     return available[0]
+
+
+@pytest.fixture
+def controller(simulator):
+    """The first simulated controller, opened by address."""
+    import dravex
+    with dravex.Controller(address=SIM_ADDRESSES[0]) as opened:
+        yield opened

@@ -11,7 +11,8 @@ from dravex import _library, _positioner_api, errors, tormak
 from conftest import SOURCE_DIR
 
 C_KINDS = {"int32_t": "i", "int": "i", "bool": "b", "const char*": "s", "const void*": "p",
-           "void*": "w", "int32_t*": "I", "int*": "I", "bool*": "B", "DetectedDevice**": "D"}
+           "void*": "w", "int32_t*": "I", "int*": "I", "bool*": "B", "DetectedDevice**": "D",
+           "PositionerDeviceDescription*": "R", "void": ""}
 
 
 def declared_functions(header, prefix):
@@ -31,9 +32,10 @@ def declared_functions(header, prefix):
 
 def test_positioner_table_matches_the_header():
     declared = declared_functions("positioner.h", "Positioner")
-    assert len(declared) == 64
+    assert len(declared) == 64 + 7
     assert declared.pop("PositionerCheck") == _positioner_api.CHECK_SIGNATURE
-    assert declared == _positioner_api.SIGNATURES
+    assert declared.pop("PositionerDeviceInfo") == _positioner_api.DEVICE_INFO_SIGNATURE
+    assert declared == {**_positioner_api.SIGNATURES, **_positioner_api.ADDITIONAL_SIGNATURES}
 
 
 def test_tormak_table_matches_the_header():
@@ -44,17 +46,32 @@ def test_tormak_table_matches_the_header():
     assert {k: v for k, v in declared.items() if k not in unbound} == tormak.SIGNATURES
 
 
-def test_detected_device_layout():
+def test_record_layouts():
     record = _positioner_api.DetectedDevice
     assert ctypes.sizeof(record) == 8
     assert (record.hardwareId.offset, record.unavailable.offset, record.reserved.offset) == (0, 4, 5)
+    info = _positioner_api.DeviceDescription
+    assert ctypes.sizeof(info) == 128
+    assert (info.carrier.offset, info.discovery.offset, info.hardwareId.offset,
+            info.address.offset) == (0, 4, 8, 12)
 
 
 def test_every_table_function_is_exported():
     library = dravex.load()
-    for name in list(_positioner_api.SIGNATURES) + ["PositionerCheck"]:
+    for name in (list(_positioner_api.SIGNATURES) + list(_positioner_api.ADDITIONAL_SIGNATURES)
+                 + ["PositionerCheck", "PositionerDeviceInfo"]):
         assert getattr(library, name).restype is ctypes.c_int32
     tormak.load()
+
+
+def test_status_flags_match_the_header():
+    with open(os.path.join(SOURCE_DIR, "include", "positioner.h")) as f:
+        defines = re.findall(r"#define POSITIONER_STATUS_(\w+)\s+(0x[0-9A-Fa-f]+)", f.read())
+    if not defines:
+        pytest.skip("positioner.h names no status flags")
+    assert {name: int(value, 16) for name, value in defines} == {
+        flag.name: flag.value for flag in dravex.StatusFlag}
+    assert dravex.STATUS_END_OF_TRAVEL == 0x4 and str(dravex.Status(0)) == "idle"
 
 
 def test_library_search_order(monkeypatch, tmp_path):
