@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "bench_support.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "raw_socket.h"
 #include "sessions.h"
 

@@ -2,7 +2,7 @@
 // trace call of the receive loop while the flags switch telegram lines off
 // (the set-up that PositionerCheck leaves: trace lines only, flags 4).
 #include "bench_support.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "reference_calls.h"
 #include "sessions.h"
 #include "trace.h"

@@ -7,7 +7,7 @@
 
 #include "ithreads.h"
 #include "bench_support.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "raw_socket.h"
 #include "sessions.h"
 

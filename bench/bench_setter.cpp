@@ -5,7 +5,7 @@
 // only counts them. After each run the replies are awaited, so that no
 // backlog spills into the next benchmark.
 #include "bench_support.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "raw_socket.h"
 #include "sessions.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 
 namespace bench {
 

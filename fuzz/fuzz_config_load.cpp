@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fuzz_input.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "positioner.h"
 #include "script_device.h"
 #include "trace.h"

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "fuzz_input.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "link/uc_link.h"
 #include "script_device.h"
 #include "trace.h"

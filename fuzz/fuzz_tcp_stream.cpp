@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "fuzz_input.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "trace.h"
 #include "transport/net/sockets.h"
 #include "uc_telegram.h"

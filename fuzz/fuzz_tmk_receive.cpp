@@ -20,7 +20,7 @@
 
 #include "connect/carrier.h"
 #include "fuzz_input.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "sim_usb_driver.h"
 #include "tormak.h"
 #include "trace.h"
@@ -32,7 +32,7 @@ namespace {
 
 constexpr uint16_t kLargestTransfer = 0x1FFF;
 constexpr size_t kReadBufferSize = 4096;  // what one read of the slot can take
-constexpr size_t kBlock = tmk::kTransferSize;
+constexpr size_t kBlock = UC_MAX_TELEGRAM;
 
 std::string instanceId() { return "USB\\VID_16C0&PID_055B\\TMKFUZZ" + std::to_string(getpid()); }
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "trace.h"
 
 // The list files are read from the working directory: work in a private one.

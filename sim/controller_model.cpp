@@ -1,6 +1,6 @@
 #include "controller_model.h"
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "registers.h"
 #include "wire.h"
 
@@ -33,10 +33,10 @@ ControllerModel::ControllerModel(const Options& options) : lastAdvance_(Clock::n
 }
 
 RequestOutcome ControllerModel::handle(const Bytes& telegram) {
-    const int32_t op = uc::get32(telegram.data(), 4);
-    const int32_t address = uc::get32(telegram.data(), 8);
-    const int32_t index = uc::get32(telegram.data(), 12);
-    const int32_t correlation = uc::get32(telegram.data(), 16);
+    const int32_t op = uc::get32(telegram.data(), uc::kOpcodeOffset);
+    const int32_t address = uc::get32(telegram.data(), uc::kAddressOffset);
+    const int32_t index = uc::get32(telegram.data(), uc::kIndexOffset);
+    const int32_t correlation = uc::get32(telegram.data(), uc::kCorrelationOffset);
     if (op == UC_OP_SET) return handleSet(address, index, correlation, telegram);
     if (op == UC_OP_GET) return handleGet(address, index, correlation);
     return RequestOutcome{};  // DO, STAT, CHRQ, ACK, TELL: not answered
@@ -61,7 +61,7 @@ RequestOutcome ControllerModel::handleSet(int32_t address, int32_t index, int32_
         out.reply = makeAck(address, index, correlation, kReasonOutOfRange, 0);
         return out;
     }
-    const int32_t value = uc::get32(telegram.data(), UC_HEADER_SIZE);
+    const int32_t value = uc::get32(telegram.data(), uc::kDataOffset);
     registers_.set(address, index, value);
     if (address == reg::kIdUnlock && index == 0 && value == kIdUnlockCode) {
         int32_t newId = 0;

@@ -1,6 +1,6 @@
 #include "framer.h"
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "sim_controller.h"
 
 namespace sim {
@@ -13,11 +13,11 @@ constexpr size_t kFeedSlice = UC_MAX_TELEGRAM;
 
 bool TelegramFramer::plausibleHeader(const uint8_t* header, size_t available) {
     if (available >= 4) {
-        int32_t length = uc::get32(header, 0);
-        if (length < 16 || length > UC_MAX_LENGTH) return false;
+        int32_t length = uc::get32(header, uc::kLengthOffset);
+        if (length < uc::kHeaderLength || length > UC_MAX_LENGTH) return false;
     }
     if (available >= 8) {
-        int32_t opcode = uc::get32(header, 4);
+        int32_t opcode = uc::get32(header, uc::kOpcodeOffset);
         if (opcode < UC_OP_SET || opcode > UC_OP_CHRQ) return false;
     }
     return true;
@@ -60,7 +60,7 @@ void TelegramFramer::frame(std::vector<Bytes>& out) {
             continue;
         }
         if (buffer_.size() < 4) return;
-        size_t whole = static_cast<size_t>(uc::wireSize(uc::get32(buffer_.data(), 0)));
+        size_t whole = static_cast<size_t>(uc::wireSize(uc::get32(buffer_.data(), uc::kLengthOffset)));
         if (buffer_.size() < whole) return;
         out.emplace_back(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(whole));
         buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(whole));

@@ -12,7 +12,7 @@
 
 #include "controller_model.h"
 #include "faults.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "network_server.h"
 #include "registers.h"
 #include "sinks.h"
@@ -64,10 +64,10 @@ void deliver(const Targets& targets, const std::vector<Bytes>& telegrams, const 
 }
 
 Controller::Received toReceived(const Bytes& t) {
-    Controller::Received r{uc::get32(t.data(), 4), uc::get32(t.data(), 8), uc::get32(t.data(), 12),
-                           uc::get32(t.data(), 16), {}};
+    Controller::Received r{uc::get32(t.data(), uc::kOpcodeOffset), uc::get32(t.data(), uc::kAddressOffset),
+                           uc::get32(t.data(), uc::kIndexOffset), uc::get32(t.data(), uc::kCorrelationOffset), {}};
     size_t words = (t.size() - UC_HEADER_SIZE) / 4;
-    for (size_t i = 0; i < words; ++i) r.data.push_back(uc::get32(t.data(), UC_HEADER_SIZE + 4 * i));
+    for (size_t i = 0; i < words; ++i) r.data.push_back(uc::get32(t.data(), uc::kDataOffset + uc::kWordSize * i));
     return r;
 }
 }  // namespace
@@ -261,7 +261,7 @@ void Controller::Impl::fireOneShot(const FaultInfo& info, int parameter) {
             break;
         case Fault::LengthTooLarge:
             telegram = makeTell(reg::kPosition, 0, 0);
-            uc::put32(telegram.data(), 0, parameter);
+            uc::put32(telegram.data(), uc::kLengthOffset, parameter);
             break;
         case Fault::BadOpcode:
             telegram = makeHeader(parameter, reg::kPosition, 0, 0);

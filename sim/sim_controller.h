@@ -114,13 +114,15 @@
 #include <string>
 #include <vector>
 
+#include "wire/status_bits.h"
+
 namespace sim {
 
-constexpr int32_t kStatusMoving = 0x001;
-constexpr int32_t kStatusTargetReached = 0x002;
-constexpr int32_t kStatusEndOfTravel = 0x100;
-constexpr int32_t kStatusApproachActive = 0x400;
-constexpr int32_t kStatusReferenceValid = 0x800;
+constexpr int32_t kStatusMoving = uc::status::kMoving;
+constexpr int32_t kStatusTargetReached = uc::status::kTargetReached;
+constexpr int32_t kStatusEndOfTravel = uc::status::kEndOfTravel;
+constexpr int32_t kStatusApproachActive = uc::status::kApproachActive;
+constexpr int32_t kStatusReferenceValid = uc::status::kReferenceValid;
 
 constexpr int kAxisCount = 6;
 constexpr int32_t kReferenceMark = 2000;   // physical position of the reference mark

@@ -1,6 +1,6 @@
 #include "wire.h"
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 
 namespace sim {
 

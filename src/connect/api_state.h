@@ -11,7 +11,6 @@
 namespace tmk {
 
 // Bytes of a received telegram up to and including its address word.
-constexpr int kAddressEnd = 12;
 
 enum ConnectionType { kNoCarrier = 0, kUsb = 1, kEthernet = 2 };
 
@@ -32,7 +31,7 @@ const Carrier* chosenCarrier();
 bool isOpenHandle(int handle);
 
 // TMK_recv without its unused size argument: receives into a buffer of
-// kTransferSize bytes; *bytes receives how many of them the carrier
+// UC_MAX_TELEGRAM bytes; *bytes receives how many of them the carrier
 // filled. Handles loss of framing and out-of-turn register-10 reports.
 int receiveChecked(int handle, void* buffer, int* bytes);
 

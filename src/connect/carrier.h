@@ -7,7 +7,6 @@
 namespace tmk {
 
 // Size of one transfer unit and of every receive buffer, on both carriers.
-constexpr int kTransferSize = 512;
 
 struct Carrier {
     // Counts the reachable devices. Result code; on 0 the counts are set.
@@ -16,7 +15,7 @@ struct Carrier {
     // variant-0 list. *handle receives the handle, or -1/0 on failure.
     int (*open)(int number, bool isVariant, int* handle);
     int (*close)(int handle);
-    // Receives into a buffer of kTransferSize bytes; *bytes receives the
+    // Receives into a buffer of UC_MAX_TELEGRAM bytes; *bytes receives the
     // number of bytes of it that the carrier filled.
     int (*receive)(int handle, void* buffer, int* bytes);
     int (*send)(int handle, int size, const void* data);

@@ -7,7 +7,8 @@
 #include "trace.h"
 #include "uc_telegram.h"
 #include "transport/net/sockets.h"
-#include "transport/net/tick.h"
+#include "wire/tick.h"
+#include "wire/timing.h"
 
 namespace tmk {
 namespace eth {
@@ -52,16 +53,16 @@ int open(int number, bool isVariant, int* handle) {
 
 int close(int socket) {
     if (socket <= 0) return RC_NOT_CONNECTED;
-    pauseMs(kClosePauseMs);
+    pauseMs(uc::kShortPauseMs);
     closeSocket(socket);
-    pauseMs(kClosePauseMs);
+    pauseMs(uc::kShortPauseMs);
     return RC_OK;
 }
 
 int receive(int socket, void* buffer, int* bytes) {
     *bytes = 0;
     if (socket <= 0) return RC_NOT_CONNECTED;
-    int n = receiveTelegram(socket, kReceiveWaitMs, buffer);
+    int n = receiveTelegram(socket, uc::kReceiveWaitMs, buffer);
     if (n == 0) return RC_TIMEOUT;
     if (n > 0) {
         *bytes = n;
@@ -81,10 +82,10 @@ int resync(int socket) {
     if (socket <= 0) return RC_NOT_CONNECTED;
     const int64_t start = uc::tickMs();
     int skipped = 0;
-    int drained = drainStream(socket, kSyncQuietMs, kSyncLimitMs, &skipped);
+    int drained = drainStream(socket, uc::kSyncQuietMs, uc::kSyncLimitMs, &skipped);
     // The controller is given the whole limit to settle, however soon the
     // line fell quiet.
-    pauseMs(kSyncLimitMs - (uc::tickMs() - start));
+    pauseMs(uc::kSyncLimitMs - (uc::tickMs() - start));
     traceTrace("Sync finished, %d bytes skipped", skipped);
     if (drained == -2) return RC_OUT_OF_SYNC;
     return drained == 0 ? RC_OK : RC_ERROR;

@@ -8,10 +8,6 @@
 namespace tmk {
 namespace eth {
 
-constexpr int kReceiveWaitMs = 500;
-constexpr int kSyncQuietMs = 500;
-constexpr int kSyncLimitMs = 2000;
-constexpr int kClosePauseMs = 100;
 
 // Rebuilds the address table by an ADDP search; every controller counts
 // as variant 0. 0, or -1 when the search failed (table left empty).

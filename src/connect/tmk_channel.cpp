@@ -1,15 +1,16 @@
 // Raw telegram channel of the TMK_ family: send, receive with the
 // out-of-step handling, cancel, resynchronisation, transfer size.
 #include "api_state.h"
-#include "link/telegram.h"
+#include "wire/registers.h"
+#include "wire/telegram.h"
 #include "pause.h"
 #include "tormak.h"
 #include "trace.h"
+#include "wire/timing.h"
 
 namespace tmk {
 namespace {
 
-constexpr int kOutOfSyncPauseMs = 2000;
 
 }  // namespace
 
@@ -24,10 +25,10 @@ int receiveChecked(int handle, void* buffer, int* bytes) {
     }
     // A controller that reports the resynchronisation register on its own
     // is out of step with this host; give it time to settle.
-    if (result == RC_OK && *bytes >= kAddressEnd && uc::get32(buffer, 4) != UC_OP_ACK &&
-        uc::get32(buffer, 8) == REG_SYNC) {
+    if (result == RC_OK && *bytes >= static_cast<int>(uc::kAddressEnd) &&
+        uc::get32(buffer, uc::kOpcodeOffset) != UC_OP_ACK && uc::get32(buffer, uc::kAddressOffset) == uc::reg::kSync) {
         traceError(false, "Controller is out of sync, sleeping");
-        pauseMs(kOutOfSyncPauseMs);
+        pauseMs(uc::kOutOfStepPauseMs);
         return RC_TIMEOUT;
     }
     return result;
@@ -39,7 +40,7 @@ using namespace tmk;
 
 extern "C" {
 
-UC_EXPORT int UC_CDECL TMK_getTransferSize(int) { return chosenCarrier() ? kTransferSize : RC_ERROR; }
+UC_EXPORT int UC_CDECL TMK_getTransferSize(int) { return chosenCarrier() ? UC_MAX_TELEGRAM : RC_ERROR; }
 
 UC_EXPORT int UC_CDECL TMK_send(int handle, int size, const void* data) {
     const Carrier* carrier = chosenCarrier();

@@ -1,9 +1,10 @@
 // Controller type and id of the TMK_ family: a GET of register 359 or 360
 // answered by the first telegram about that register.
 #include "api_state.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "tormak.h"
-#include "transport/net/tick.h"
+#include "wire/tick.h"
+#include "wire/timing.h"
 
 namespace tmk {
 namespace {
@@ -11,7 +12,6 @@ namespace {
 // A controller that never answers must not hold the caller: each read
 // gives up after this long, and a stream that keeps losing framing is
 // read again only a few times.
-constexpr int kRegisterReadLimitMs = 3000;
 constexpr int kOutOfSyncAttempts = 3;
 
 int readOnce(int handle, int32_t reg, int* value) {
@@ -19,13 +19,13 @@ int readOnce(int handle, int32_t reg, int* value) {
     const int size = uc::buildGet(request, reg, 0, 1);
     int result = TMK_send(handle, size, &request);
     if (result != RC_OK) return result;
-    const int64_t deadline = uc::tickMs() + kRegisterReadLimitMs;
+    const int64_t deadline = uc::tickMs() + uc::kRequestLimitMs;
     for (;;) {
         UcTelegram reply = {};
         int bytes = 0;
         result = receiveChecked(handle, &reply, &bytes);
         // Time-outs and telegrams about other registers are skipped.
-        if (result == RC_OK && bytes >= kAddressEnd && uc::address(reply) == reg) {
+        if (result == RC_OK && bytes >= static_cast<int>(uc::kAddressEnd) && uc::address(reply) == reg) {
             if (value) *value = uc::ackValue(reply);
             return RC_OK;
         }

@@ -5,6 +5,7 @@
 
 #include "uc_telegram.h"
 #include "usb_slot.h"
+#include "wire/timing.h"
 
 namespace tmk {
 namespace usb {
@@ -15,11 +16,11 @@ bool connected(const Slot& slot) { return plat::isValidHandle(slot.driverHandle)
 // Hands out block blockPos of the last read: 512 bytes, of which those
 // beyond the transfer are zero.
 int takeBlock(Slot& slot, void* buffer, int* bytes) {
-    const int offset = slot.blockPos * kBlockSize;
-    const int n = std::min(kBlockSize, slot.blockBytes - offset);
+    const int offset = slot.blockPos * UC_MAX_TELEGRAM;
+    const int n = std::min(UC_MAX_TELEGRAM, slot.blockBytes - offset);
     uint8_t* out = static_cast<uint8_t*>(buffer);
     std::memcpy(out, slot.read->buffer + offset, static_cast<size_t>(n));
-    std::memset(out + n, 0, static_cast<size_t>(kBlockSize - n));
+    std::memset(out + n, 0, static_cast<size_t>(UC_MAX_TELEGRAM - n));
     ++slot.blockPos;
     *bytes = n;
     return RC_OK;
@@ -54,7 +55,7 @@ int completeRead(Slot& slot, void* buffer, int* bytes) {
     }
     slot.readPending = false;
     slot.blockBytes = static_cast<int>(std::min<plat::DWord>(count, kReadBufferSize));
-    slot.blockCount = (slot.blockBytes + kBlockSize - 1) / kBlockSize;
+    slot.blockCount = (slot.blockBytes + UC_MAX_TELEGRAM - 1) / UC_MAX_TELEGRAM;
     slot.blockPos = 0;
     if (slot.blockCount == 0) return RC_TIMEOUT;
     return takeBlock(slot, buffer, bytes);
@@ -75,7 +76,7 @@ bool reserveWriteData(WriteSide& side, int size) {
 // in flight, -1 the wait failed or the write failed.
 int awaitWrite(Slot& slot) {
     WriteSide& side = *slot.write;
-    const plat::DWord waited = plat::waitForSingleObject(side.event, kWriteWaitMs);
+    const plat::DWord waited = plat::waitForSingleObject(side.event, uc::kSendWaitMs);
     plat::DWord count = 0;
     if (plat::getOverlappedResult(slot.driverHandle, &side.overlapped, &count, false)) {
         slot.writePending = false;
@@ -98,7 +99,7 @@ int receive(int handle, void* buffer, int* bytes) {
         int issued = issueRead(*slot);
         if (issued != RC_OK) return issued;
     }
-    switch (plat::waitForSingleObject(slot->read->event, kReceiveWaitMs)) {
+    switch (plat::waitForSingleObject(slot->read->event, uc::kReceiveWaitMs)) {
         case plat::kWaitObject0: return completeRead(*slot, buffer, bytes);
         case plat::kWaitTimeout: return RC_TIMEOUT;  // the read stays pending for the next call
         default:

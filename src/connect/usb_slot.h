@@ -15,11 +15,8 @@ namespace tmk {
 namespace usb {
 
 constexpr int kSlotCount = 100;
-constexpr int kBlockSize = 512;
 constexpr int kReadBufferSize = 4096;
-constexpr int kReceiveWaitMs = 500;
 // A device that never completes a write must not block the sender.
-constexpr int kWriteWaitMs = 10000;
 // How long a teardown waits for aborted requests to leave the driver.
 constexpr int kSettleWaitMs = 1000;
 constexpr int kInstanceIdSize = 99;

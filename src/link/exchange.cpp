@@ -4,9 +4,10 @@
 
 #include "ithreads.h"
 #include "registry.h"
-#include "telegram.h"
-#include "transport/net/tick.h"
+#include "wire/telegram.h"
+#include "wire/tick.h"
 #include "uc_link.h"
+#include "wire/timing.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ int completeTelegram(UcDevice& device, UcTelegram* buffer, int got) {
     for (;;) {
         const int64_t announced = got < 4 ? 4 : uc::wireSize(uc::length(*buffer));
         if (got >= 4 && got >= announced) return RC_OK;
-        if (announced > UC_TRANSFER_SIZE) {
+        if (announced > UC_MAX_TELEGRAM) {
             traceError(false, "UC recv: Length too large (%lld), assuming out of sync",
                        static_cast<long long>(announced));
             return RC_OUT_OF_SYNC;
@@ -55,7 +56,7 @@ int UC_recv(UcDevice& device, UcTelegram* buffer) {
             // The controller reports that it lost step; give it time to
             // recover. The telegram is dropped.
             traceError(false, "Controller is out of sync, sleeping");
-            IThread::sleep(UC_OUT_OF_STEP_PAUSE_MS);
+            IThread::sleep(uc::kOutOfStepPauseMs);
             return RC_TIMEOUT;
         }
     }
@@ -92,7 +93,7 @@ int UC_request(UcDevice& device, int address, int* value) {
     result = RC_TIMEOUT;
     const int64_t start = uc::tickMs();
     while (result == RC_TIMEOUT) {
-        if (uc::tickMs() - start >= UC_REQUEST_LIMIT_MS) break;
+        if (uc::tickMs() - start >= uc::kRequestLimitMs) break;
         if (!UC_isConnected(device) || abortRequested) break;
         result = UC_recv(device, &reply);
         // A failed receive (a closed peer, a lost device) ends the exchange

@@ -56,7 +56,7 @@ int UC_presence(int* count, int flags) {
 
 void UC_abort() { abortRequested = true; }
 
-int UC_getTransferSize() { return UC_TRANSFER_SIZE; }
+int UC_getTransferSize() { return UC_MAX_TELEGRAM; }
 
 int UC_init(UcDevice& device) { return device.connect(); }
 int UC_shutdown(UcDevice& device) { return device.disconnect(); }

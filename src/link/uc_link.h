@@ -18,9 +18,6 @@ enum {
     UC_CARRIER_ALL = 0x7F
 };
 
-constexpr int UC_TRANSFER_SIZE = 512;
-constexpr int UC_REQUEST_LIMIT_MS = 3000;
-constexpr int UC_OUT_OF_STEP_PAUSE_MS = 2000;
 constexpr int UC_NO_FALLBACK = -99999;
 constexpr int UC_IDENTITY_FALLBACK = -1;
 // The completion read of UC_recv gives up after this many receive

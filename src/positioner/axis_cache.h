@@ -49,7 +49,6 @@ constexpr int kWaitCount = static_cast<int>(Wait::None);
 
 constexpr int kAxisCount = 6;        // axes 0..5
 constexpr int kAxisEntries = 7;      // entry 6 exists but is never addressed
-constexpr int kReplyWaitMs = 10000;  // querying getters
 
 // Values are single words written by the receive thread (and by the
 // amplitude/frequency setters) and read by callers without a lock.

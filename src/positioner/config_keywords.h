@@ -6,7 +6,11 @@
 
 #include <cstdint>
 
+#include "wire/registers.h"
+
 namespace pos {
+
+namespace reg = uc::reg;
 
 struct ConfigKeyword {
     const char* text;
@@ -15,16 +19,16 @@ struct ConfigKeyword {
 
 // Searched in this order; the first match wins.
 inline constexpr ConfigKeyword kConfigKeywords[] = {
-    {"poslooprange", 1364},  {"speedgain", 1355},     {"adaptsetpctrl", 1356},
-    {"actoroffset", 1357},   {"actorgain", 1358},     {"maxampl", 1359},
-    {"sensordir", 1361},     {"period", 1363},        {"amplctrlavg", 1348},
-    {"targetctrlavg", 1349}, {"amplctrlsensitivity", 1343}, {"targetctrlsensitivity", 1344},
-    {"slowspeed", 1341},     {"actordir", 1338},      {"transfertype", 1337},
-    {"positionmin", 1369},   {"positionmax", 1370},   {"transfergain", 1319},
-    {"singlecircle", 1305},  {"maxfrequ", 1301},      {"rotary", 1106},
-    {"humpenable", 1104},    {"frequ", 1025},         {"sensorunit", 1053},
-    {"sensoravg", 1368},     {"amplctrl", 1354},      {"targetrange", 1365},
-    {"targettime", 1099},    {"refoffset", 1339},
+    {"poslooprange", reg::kPositionLoopRange},  {"speedgain", reg::kSpeedGain},     {"adaptsetpctrl", reg::kAdaptSetpointControl},
+    {"actoroffset", reg::kActorOffset},   {"actorgain", reg::kActorGain},     {"maxampl", reg::kMaxAmplitude},
+    {"sensordir", reg::kSensorDirection},     {"period", reg::kPeriod},        {"amplctrlavg", reg::kAmplitudeControlAverage},
+    {"targetctrlavg", reg::kTargetControlAverage}, {"amplctrlsensitivity", reg::kAmplitudeControlSensitivity}, {"targetctrlsensitivity", reg::kTargetControlSensitivity},
+    {"slowspeed", reg::kSlowSpeed},     {"actordir", reg::kActorDirection},      {"transfertype", reg::kTransferType},
+    {"positionmin", reg::kPositionMin},   {"positionmax", reg::kPositionMax},   {"transfergain", reg::kTransferGain},
+    {"singlecircle", reg::kSingleCircle},  {"maxfrequ", reg::kMaxFrequency},      {"rotary", reg::kRotary},
+    {"humpenable", reg::kStopDetection},    {"frequ", reg::kFrequency},         {"sensorunit", reg::kSensorUnit},
+    {"sensoravg", reg::kSensorAverage},     {"amplctrl", reg::kAmplitudeControl},      {"targetrange", reg::kTargetRange},
+    {"targettime", reg::kTargetTime},    {"refoffset", reg::kReferenceOffset},
 };
 
 }  // namespace pos

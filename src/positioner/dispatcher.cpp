@@ -1,8 +1,11 @@
 #include "dispatcher.h"
 
-#include "link/telegram.h"
+#include "wire/registers.h"
+#include "wire/telegram.h"
 
 namespace pos {
+
+namespace reg = uc::reg;
 
 namespace {
 
@@ -14,24 +17,24 @@ struct Route {
 };
 
 const Route kRoutes[] = {
-    {1024, UC_OP_ACK, Field::Amplitude, Wait::AmplitudeReady},
-    {1024, UC_OP_TELL, Field::Amplitude, Wait::None},
-    {1025, UC_OP_ACK, Field::Frequency, Wait::FrequencyReady},
-    {1025, UC_OP_TELL, Field::Frequency, Wait::None},
-    {1028, UC_OP_TELL, Field::Status, Wait::None},
-    {1031, UC_OP_TELL, Field::ReferencePosition, Wait::None},
-    {1045, UC_OP_TELL, Field::Position, Wait::None},
-    {1300, UC_OP_ACK, Field::DcLevel, Wait::DcLevelReady},
-    {1300, UC_OP_TELL, Field::DcLevel, Wait::DcLevelReady},
-    {1302, UC_OP_TELL, Field::RotationCount, Wait::None},
-    {1303, UC_OP_TELL, Field::ReferenceRotationCount, Wait::None},
-    {1346, UC_OP_TELL, Field::Speed, Wait::None},
-    {1353, UC_OP_TELL, Field::StepWidth, Wait::None},
-    {1377, UC_OP_ACK, Field::DcInEnable, Wait::DcInEnableReady},
-    {1378, UC_OP_ACK, Field::AcInEnable, Wait::AcInEnableReady},
-    {1379, UC_OP_ACK, Field::IntEnable, Wait::IntEnableReady},
-    {1384, UC_OP_ACK, Field::BandwidthLimitEnable, Wait::BandwidthLimitReady},
-    {1385, UC_OP_TELL, Field::CapMeasure, Wait::CapMeasureReady},
+    {reg::kAmplitude, UC_OP_ACK, Field::Amplitude, Wait::AmplitudeReady},
+    {reg::kAmplitude, UC_OP_TELL, Field::Amplitude, Wait::None},
+    {reg::kFrequency, UC_OP_ACK, Field::Frequency, Wait::FrequencyReady},
+    {reg::kFrequency, UC_OP_TELL, Field::Frequency, Wait::None},
+    {reg::kStatus, UC_OP_TELL, Field::Status, Wait::None},
+    {reg::kReferencePosition, UC_OP_TELL, Field::ReferencePosition, Wait::None},
+    {reg::kPosition, UC_OP_TELL, Field::Position, Wait::None},
+    {reg::kDcLevel, UC_OP_ACK, Field::DcLevel, Wait::DcLevelReady},
+    {reg::kDcLevel, UC_OP_TELL, Field::DcLevel, Wait::DcLevelReady},
+    {reg::kRotationCount, UC_OP_TELL, Field::RotationCount, Wait::None},
+    {reg::kReferenceRotationCount, UC_OP_TELL, Field::ReferenceRotationCount, Wait::None},
+    {reg::kSpeed, UC_OP_TELL, Field::Speed, Wait::None},
+    {reg::kStepWidth, UC_OP_TELL, Field::StepWidth, Wait::None},
+    {reg::kDcInEnable, UC_OP_ACK, Field::DcInEnable, Wait::DcInEnableReady},
+    {reg::kAcInEnable, UC_OP_ACK, Field::AcInEnable, Wait::AcInEnableReady},
+    {reg::kIntEnable, UC_OP_ACK, Field::IntEnable, Wait::IntEnableReady},
+    {reg::kBandwidthLimitEnable, UC_OP_ACK, Field::BandwidthLimitEnable, Wait::BandwidthLimitReady},
+    {reg::kCapacity, UC_OP_TELL, Field::CapMeasure, Wait::CapMeasureReady},
 };
 
 const Route* findRoute(int32_t address, int32_t opcode) {

@@ -7,7 +7,7 @@
 #include "handle_table.h"
 #include "lifecycle.h"
 #include "receive_thread.h"
-#include "transport/net/tick.h"
+#include "wire/tick.h"
 #include "transport/uc_device.h"
 
 namespace pos {

@@ -1,8 +1,14 @@
 #include "families.h"
 
 #include "handle_table.h"
+#include "positioner.h"
+#include "wire/registers.h"
+#include "wire/status_bits.h"
+#include "wire/timing.h"
 
 namespace pos {
+
+namespace reg = uc::reg;
 
 namespace {
 
@@ -43,7 +49,25 @@ POSITIONER_QUERIES(POS_BYTES_OF)
 #undef S
 #undef NO_STEP
 
-constexpr int32_t kStatusValidBit = 0x800;
+// Status word bits and the PositionerGetStatus flags they become.
+struct StatusFlag {
+    int32_t bit;
+    int32_t flag;
+};
+constexpr StatusFlag kStatusFlags[] = {
+    {uc::status::kMoving, POSITIONER_STATUS_MOVING},
+    {uc::status::kTargetReached, POSITIONER_STATUS_TARGET_REACHED},
+    {uc::status::kEndOfTravel, POSITIONER_STATUS_END_OF_TRAVEL},
+    {uc::status::kApproachActive, POSITIONER_STATUS_APPROACH_ACTIVE},
+};
+
+int32_t statusFlags(int32_t word) {
+    int32_t flags = 0;
+    for (const StatusFlag& f : kStatusFlags) {
+        if (word & f.bit) flags |= f.flag;
+    }
+    return flags;
+}
 
 int32_t argValue(Arg a, int32_t arg1, int32_t arg2, int32_t arg3, int32_t constant) {
     switch (a) {
@@ -61,8 +85,7 @@ int32_t applyRule(Rule rule, int32_t v) {
     switch (rule) {
         case Rule::NonZero: return v != 0 ? 1 : 0;
         case Rule::IsOne: return v == 1 ? 1 : 0;
-        case Rule::StatusBits:
-            return (v & 0x001) | (v & 0x002) | ((v & 0x100) ? 0x4 : 0) | ((v & 0x400) ? 0x8 : 0);
+        case Rule::StatusBits: return statusFlags(v);
         case Rule::Raw: break;
     }
     return v;
@@ -120,7 +143,7 @@ int runCached(CachedId id, int handle, int32_t axis, int32_t* out, bool* valid) 
 
     const AxisEntry& entry = h->axes[axis];
     *out = applyRule(s.rule, entry.get(s.field));
-    if (s.shape == Shape::RefOut) *valid = (entry.get(Field::Status) & kStatusValidBit) != 0;
+    if (s.shape == Shape::RefOut) *valid = (entry.get(Field::Status) & uc::status::kReferenceValid) != 0;
     return RC_OK;
 }
 
@@ -138,7 +161,7 @@ int runQuery(QueryId id, int handle, int32_t axis, int32_t* intOut, bool* boolOu
     } else {
         sendSet(*h, s.reg, axis, 1);  // the measurement's result comes by TELL
     }
-    if (!entry.wait(s.wait)->wait(kReplyWaitMs)) return RC_TIMEOUT;
+    if (!entry.wait(s.wait)->wait(uc::kReplyWaitMs)) return RC_TIMEOUT;
 
     const int32_t value = entry.get(s.field);
     if (boolResult) {

@@ -1,7 +1,7 @@
 #include "handle_table.h"
 
 #include "ithreads.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "link/uc_link.h"
 #include "receive_thread.h"
 

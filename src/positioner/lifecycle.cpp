@@ -8,6 +8,7 @@
 #include "receive_thread.h"
 #include "trace.h"
 #include "trace_control.h"
+#include "wire/registers.h"
 
 namespace pos {
 
@@ -15,9 +16,6 @@ namespace {
 
 constexpr int kPositionerTypeMask = 0xF000;
 constexpr int kPositionerType = 0x5000;
-constexpr int32_t kRegStartReports = 325;
-constexpr int32_t kRegNewId = 362;
-constexpr int32_t kRegIdUnlock = 367;
 constexpr int32_t kIdUnlockCode = 0x5A3C;
 constexpr int kClosePollMs = 1;
 
@@ -127,7 +125,7 @@ int32_t openHandle(const std::shared_ptr<UcDevice>& object, int32_t device, int3
     h.receiveThread->start();
     armExitGuard();
 
-    sendSet(h, kRegStartReports, 0, 1);
+    sendSet(h, uc::reg::kStartReports, 0, 1);
     return RC_OK;
 }
 
@@ -154,8 +152,8 @@ int32_t releaseStoppedHandle(int32_t handle) {
 int32_t setHardwareId(int32_t handle, int32_t id) {
     HandleEntry* h = connectedEntry(handle);
     if (!h) return RC_NOT_CONNECTED;
-    sendSet(*h, kRegNewId, 0, id);
-    return sendSet(*h, kRegIdUnlock, 0, kIdUnlockCode);
+    sendSet(*h, uc::reg::kNewId, 0, id);
+    return sendSet(*h, uc::reg::kIdUnlock, 0, kIdUnlockCode);
 }
 
 }  // namespace pos

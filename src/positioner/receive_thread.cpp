@@ -2,7 +2,7 @@
 
 #include "dispatcher.h"
 #include "handle_table.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "link/uc_link.h"
 #include "trace.h"
 
@@ -14,9 +14,9 @@ constexpr int kTelegramCategory = 0x20;
 // Traces show at most the data area of the buffer: a length word above
 // the largest telegram, or below the header, is shown as the largest.
 void boundLengthForTrace(UcTelegram& tel, int maxTelegram) {
-    const int32_t bound = maxTelegram - 4;
+    const int32_t bound = maxTelegram - static_cast<int32_t>(uc::kLengthEnd);
     const int32_t length = uc::length(tel);
-    if (length > bound || length < 16) uc::put32(&tel, 0, bound);
+    if (length > bound || length < uc::kHeaderLength) uc::put32(&tel, uc::kLengthOffset, bound);
 }
 }  // namespace
 

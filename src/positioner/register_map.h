@@ -25,44 +25,44 @@
 // Single-telegram setters.
 // X(name, argBytes, shape, register, index, value, rule, constant, range of Arg1, range of Arg2, cache)
 #define POSITIONER_SETTERS(X) \
-    X(PositionerSetOutput,              12, AxisBool, 1095, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
-    X(PositionerResetPosition,           8, Axis,     1103, Arg1, Const, Raw,     1, AXIS,     ANY,           None)      \
-    X(PositionerUpdateAbsolute,         12, AxisInt,  1032, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
-    X(PositionerMoveReference,           8, Axis,     1092, Arg1, Const, Raw,     1, AXIS,     ANY,           None)      \
-    X(PositionerStopDetection,          12, AxisBool, 1104, Arg1, Arg2,  NonZero, 0, AXIS,     ANY,           None)      \
-    X(PositionerSingleCircleMode,       12, AxisBool, 1305, Arg1, Arg2,  NonZero, 0, AXIS,     ANY,           None)      \
-    X(PositionerAmplitudeControl,       12, AxisInt,  1354, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 2),       None)      \
-    X(PositionerStopMoving,              8, Axis,     1107, Arg1, Const, Raw,     1, AXIS,     ANY,           None)      \
-    X(PositionerStopApproach,            8, Axis,     1037, Arg1, Const, Raw,     0, AXIS,     ANY,           None)      \
-    X(PositionerAmplitude,              12, AxisInt,  1024, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 140000),  Amplitude) \
-    X(PositionerFrequency,              12, AxisInt,  1025, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 20000),   Frequency) \
-    X(PositionerDCLevel,                12, AxisInt,  1300, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
-    X(PositionerDcInEnable,             12, AxisBool, 1377, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
-    X(PositionerAcInEnable,             12, AxisBool, 1378, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
-    X(PositionerIntEnable,              12, AxisBool, 1379, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
-    X(PositionerExternalStepFwdInput,   12, AxisInt,  1380, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 6),       None)      \
-    X(PositionerExternalStepInputEdge,  12, AxisInt,  1381, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 1),       None)      \
-    X(PositionerExternalStepBkwInput,   12, AxisInt,  1382, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 6),       None)      \
-    X(PositionerBandwidthLimitEnable,   12, AxisBool, 1384, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
-    X(PositionerSetStopDetectionSticky, 12, AxisBool, 1386, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
-    X(PositionerClearStopDetection,      8, Axis,     1387, Arg1, Const, Raw,     1, AXIS,     ANY,           None)      \
-    X(PositionerSetTargetGround,        12, AxisBool, 1105, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
-    X(PositionerStepCount,              12, AxisInt,  1395, Arg1, Arg2,  Raw,     0, AXIS,     R(1, 65535),   None)      \
-    X(PositionerStaticAmplitude,         8, Int,      1318, Zero, Arg1,  Raw,     0, R(0, 2048), ANY,         None)      \
-    X(PositionerMoveAbsoluteSync,        8, Int,      1109, Zero, Arg1,  Raw,     0, ANY,      ANY,           None)      \
-    X(PositionerTriggerPolarity,        12, IntInt,   1330, Arg1, Arg2,  Raw,     0, R(0, 5),  R(0, 1),       None)      \
-    X(PositionerTriggerAxis,            12, IntInt,   1331, Arg1, Arg2,  Raw,     0, R(0, 5),  R(0, 5),       None)      \
-    X(PositionerTriggerEpsilon,         12, IntInt,   1332, Arg1, Arg2,  Raw,     0, R(0, 5),  ANY,           None)      \
-    X(PositionerTriggerModeIn,           8, Int,      1413, Zero, Arg1,  Raw,     0, R(0, 2),  ANY,           None)      \
-    X(PositionerTriggerModeOut,          8, Int,      1414, Zero, Arg1,  Raw,     0, R(0, 3),  ANY,           None)      \
-    X(PositionerQuadratureAxis,         12, IntInt,   1390, Arg1, Arg2,  Raw,     0, R(0, 2),  R(0, 5),       None)      \
-    X(PositionerQuadratureInputPeriod,  12, IntInt,   1391, Arg1, Arg2,  Raw,     0, R(0, 2),  ANY,           None)      \
-    X(PositionerQuadratureOutputPeriod, 12, IntInt,   1392, Arg1, Arg2,  Raw,     0, R(0, 2),  ANY,           None)      \
-    X(PositionerSensorPowerGroupA,       8, Bool,     1366, Zero, Arg1,  IsOne,   0, ANY,      ANY,           None)      \
-    X(PositionerSensorPowerGroupB,       8, Bool,     1367, Zero, Arg1,  IsOne,   0, ANY,      ANY,           None)      \
-    X(PositionerDutyCycleEnable,         8, Bool,     1416, Zero, Arg1,  IsOne,   0, ANY,      ANY,           None)      \
-    X(PositionerDutyCyclePeriod,         8, Int,      1417, Zero, Arg1,  Raw,     0, R(0, 65535), ANY,        None)      \
-    X(PositionerDutyCycleOffTime,        8, Int,      1418, Zero, Arg1,  Raw,     0, R(0, 65535), ANY,        None)
+    X(PositionerSetOutput,              12, AxisBool, reg::kOutput, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
+    X(PositionerResetPosition,           8, Axis,     reg::kResetPosition, Arg1, Const, Raw,     1, AXIS,     ANY,           None)      \
+    X(PositionerUpdateAbsolute,         12, AxisInt,  reg::kTarget, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
+    X(PositionerMoveReference,           8, Axis,     reg::kMoveReference, Arg1, Const, Raw,     1, AXIS,     ANY,           None)      \
+    X(PositionerStopDetection,          12, AxisBool, reg::kStopDetection, Arg1, Arg2,  NonZero, 0, AXIS,     ANY,           None)      \
+    X(PositionerSingleCircleMode,       12, AxisBool, reg::kSingleCircle, Arg1, Arg2,  NonZero, 0, AXIS,     ANY,           None)      \
+    X(PositionerAmplitudeControl,       12, AxisInt,  reg::kAmplitudeControl, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 2),       None)      \
+    X(PositionerStopMoving,              8, Axis,     reg::kStop, Arg1, Const, Raw,     1, AXIS,     ANY,           None)      \
+    X(PositionerStopApproach,            8, Axis,     reg::kApproach, Arg1, Const, Raw,     0, AXIS,     ANY,           None)      \
+    X(PositionerAmplitude,              12, AxisInt,  reg::kAmplitude, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 140000),  Amplitude) \
+    X(PositionerFrequency,              12, AxisInt,  reg::kFrequency, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 20000),   Frequency) \
+    X(PositionerDCLevel,                12, AxisInt,  reg::kDcLevel, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
+    X(PositionerDcInEnable,             12, AxisBool, reg::kDcInEnable, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
+    X(PositionerAcInEnable,             12, AxisBool, reg::kAcInEnable, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
+    X(PositionerIntEnable,              12, AxisBool, reg::kIntEnable, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
+    X(PositionerExternalStepFwdInput,   12, AxisInt,  reg::kExternalStepForwardInput, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 6),       None)      \
+    X(PositionerExternalStepInputEdge,  12, AxisInt,  reg::kExternalStepInputEdge, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 1),       None)      \
+    X(PositionerExternalStepBkwInput,   12, AxisInt,  reg::kExternalStepBackwardInput, Arg1, Arg2,  Raw,     0, AXIS,     R(0, 6),       None)      \
+    X(PositionerBandwidthLimitEnable,   12, AxisBool, reg::kBandwidthLimitEnable, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
+    X(PositionerSetStopDetectionSticky, 12, AxisBool, reg::kStopDetectionSticky, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
+    X(PositionerClearStopDetection,      8, Axis,     reg::kClearStopDetection, Arg1, Const, Raw,     1, AXIS,     ANY,           None)      \
+    X(PositionerSetTargetGround,        12, AxisBool, reg::kTargetGround, Arg1, Arg2,  Raw,     0, AXIS,     ANY,           None)      \
+    X(PositionerStepCount,              12, AxisInt,  reg::kStepCount, Arg1, Arg2,  Raw,     0, AXIS,     R(1, 65535),   None)      \
+    X(PositionerStaticAmplitude,         8, Int,      reg::kStaticAmplitude, Zero, Arg1,  Raw,     0, R(0, 2048), ANY,         None)      \
+    X(PositionerMoveAbsoluteSync,        8, Int,      reg::kMoveAbsoluteSync, Zero, Arg1,  Raw,     0, ANY,      ANY,           None)      \
+    X(PositionerTriggerPolarity,        12, IntInt,   reg::kTriggerPolarity, Arg1, Arg2,  Raw,     0, R(0, 5),  R(0, 1),       None)      \
+    X(PositionerTriggerAxis,            12, IntInt,   reg::kTriggerAxis, Arg1, Arg2,  Raw,     0, R(0, 5),  R(0, 5),       None)      \
+    X(PositionerTriggerEpsilon,         12, IntInt,   reg::kTriggerEpsilon, Arg1, Arg2,  Raw,     0, R(0, 5),  ANY,           None)      \
+    X(PositionerTriggerModeIn,           8, Int,      reg::kTriggerModeIn, Zero, Arg1,  Raw,     0, R(0, 2),  ANY,           None)      \
+    X(PositionerTriggerModeOut,          8, Int,      reg::kTriggerModeOut, Zero, Arg1,  Raw,     0, R(0, 3),  ANY,           None)      \
+    X(PositionerQuadratureAxis,         12, IntInt,   reg::kQuadratureAxis, Arg1, Arg2,  Raw,     0, R(0, 2),  R(0, 5),       None)      \
+    X(PositionerQuadratureInputPeriod,  12, IntInt,   reg::kQuadratureInputPeriod, Arg1, Arg2,  Raw,     0, R(0, 2),  ANY,           None)      \
+    X(PositionerQuadratureOutputPeriod, 12, IntInt,   reg::kQuadratureOutputPeriod, Arg1, Arg2,  Raw,     0, R(0, 2),  ANY,           None)      \
+    X(PositionerSensorPowerGroupA,       8, Bool,     reg::kSensorPowerGroupA, Zero, Arg1,  IsOne,   0, ANY,      ANY,           None)      \
+    X(PositionerSensorPowerGroupB,       8, Bool,     reg::kSensorPowerGroupB, Zero, Arg1,  IsOne,   0, ANY,      ANY,           None)      \
+    X(PositionerDutyCycleEnable,         8, Bool,     reg::kDutyCycleEnable, Zero, Arg1,  IsOne,   0, ANY,      ANY,           None)      \
+    X(PositionerDutyCyclePeriod,         8, Int,      reg::kDutyCyclePeriod, Zero, Arg1,  Raw,     0, R(0, 65535), ANY,        None)      \
+    X(PositionerDutyCycleOffTime,        8, Int,      reg::kDutyCycleOffTime, Zero, Arg1,  Raw,     0, R(0, 65535), ANY,        None)
 
 // Setters that send a sequence of SETs, index = Arg1 (checked by the range).
 // Each step: S(register, value, onFailure); Stop ends the sequence when that
@@ -70,18 +70,18 @@
 // the last SET sent.
 // X(name, argBytes, shape, range of Arg1, step 1, step 2, step 3)
 #define POSITIONER_SEQUENCES(X) \
-    X(PositionerMoveAbsolute, 16, AxisIntInt, AXIS,    S(1032, Arg2, Stop), S(1304, Arg3, Go), S(1037, One, Go)) \
-    X(PositionerSetTargetPos, 16, AxisIntInt, AXIS,    S(1032, Arg2, Stop), S(1304, Arg3, Go), NO_STEP)          \
-    X(PositionerMoveRelative, 16, AxisIntInt, AXIS,    S(1032, Arg2, Stop), S(1304, Arg3, Go), S(1048, One, Go)) \
-    X(PositionerTrigger,      16, AxisIntInt, R(0, 5), S(1328, Arg2, Stop), S(1329, Arg3, Go), NO_STEP)
+    X(PositionerMoveAbsolute, 16, AxisIntInt, AXIS,    S(reg::kTarget, Arg2, Stop), S(reg::kTargetRotationCount, Arg3, Go), S(reg::kApproach, One, Go)) \
+    X(PositionerSetTargetPos, 16, AxisIntInt, AXIS,    S(reg::kTarget, Arg2, Stop), S(reg::kTargetRotationCount, Arg3, Go), NO_STEP)          \
+    X(PositionerMoveRelative, 16, AxisIntInt, AXIS,    S(reg::kTarget, Arg2, Stop), S(reg::kTargetRotationCount, Arg3, Go), S(reg::kRelativeMove, One, Go)) \
+    X(PositionerTrigger,      16, AxisIntInt, R(0, 5), S(reg::kTriggerLower, Arg2, Stop), S(reg::kTriggerUpper, Arg3, Go), NO_STEP)
 
 // Setters whose direction argument (Arg2) picks the register, which is set
 // to 1 (index = axis): direction 0 the first register, 1 the second, any
 // other direction is out of range.
 // X(name, argBytes, shape, register for 0, register for 1)
 #define POSITIONER_DIRECTIONS(X) \
-    X(PositionerMoveSingleStep, 12, AxisInt, 1040, 1041) \
-    X(PositionerMoveContinuous, 12, AxisInt, 1038, 1039)
+    X(PositionerMoveSingleStep, 12, AxisInt, reg::kStepBackward, reg::kStepForward) \
+    X(PositionerMoveContinuous, 12, AxisInt, reg::kContinuousBackward, reg::kContinuousForward)
 
 // Getters that copy a cached value (nothing sent). StatusBits packs status
 // bits 0, 1, 8, 10 into result bits 0..3; RefOut also reports status bit 11.
@@ -100,14 +100,14 @@
 // without examining its result. A bool output is 1 when the value is 1.
 // X(name, argBytes, shape, request, register, wait condition, cache)
 #define POSITIONER_QUERIES(X) \
-    X(PositionerGetAmplitude,            12, IntOut,  Get,          1024, AmplitudeReady,      Amplitude)            \
-    X(PositionerGetFrequency,            12, IntOut,  Get,          1025, FrequencyReady,      Frequency)            \
-    X(PositionerGetDcLevel,              12, IntOut,  Get,          1300, DcLevelReady,        DcLevel)              \
-    X(PositionerGetDcInEnable,           12, BoolOut, Get,          1377, DcInEnableReady,     DcInEnable)           \
-    X(PositionerGetAcInEnable,           12, BoolOut, Get,          1378, AcInEnableReady,     AcInEnable)           \
-    X(PositionerGetIntEnable,            12, BoolOut, Get,          1379, IntEnableReady,      IntEnable)            \
-    X(PositionerGetBandwidthLimitEnable, 12, BoolOut, Get,          1384, BandwidthLimitReady, BandwidthLimitEnable) \
-    X(PositionerCapMeasure,              12, IntOut,  StartMeasure, 1310, CapMeasureReady,     CapMeasure)
+    X(PositionerGetAmplitude,            12, IntOut,  Get,          reg::kAmplitude, AmplitudeReady,      Amplitude)            \
+    X(PositionerGetFrequency,            12, IntOut,  Get,          reg::kFrequency, FrequencyReady,      Frequency)            \
+    X(PositionerGetDcLevel,              12, IntOut,  Get,          reg::kDcLevel, DcLevelReady,        DcLevel)              \
+    X(PositionerGetDcInEnable,           12, BoolOut, Get,          reg::kDcInEnable, DcInEnableReady,     DcInEnable)           \
+    X(PositionerGetAcInEnable,           12, BoolOut, Get,          reg::kAcInEnable, AcInEnableReady,     AcInEnable)           \
+    X(PositionerGetIntEnable,            12, BoolOut, Get,          reg::kIntEnable, IntEnableReady,      IntEnable)            \
+    X(PositionerGetBandwidthLimitEnable, 12, BoolOut, Get,          reg::kBandwidthLimitEnable, BandwidthLimitReady, BandwidthLimitEnable) \
+    X(PositionerCapMeasure,              12, IntOut,  StartMeasure, reg::kCapacityStart, CapMeasureReady,     CapMeasure)
 
 // Functions with bodies of their own (lifecycle and file loader).
 // X(name, argBytes)

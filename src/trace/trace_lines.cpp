@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../link/telegram.h"
+#include "wire/telegram.h"
 #include "platform/socket_os.h"
 #include "trace_internal.h"
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "net/tick.h"
+#include "wire/tick.h"
 #include "net/wait.h"
 #include "platform/socket_os.h"
 #include "trace.h"

@@ -3,13 +3,10 @@
 #include "ithreads.h"
 #include "net/sockets.h"
 #include "uc_telegram.h"
+#include "wire/timing.h"
 
 namespace {
 
-constexpr int kReceiveWaitMs = 500;
-constexpr int kSyncQuietMs = 500;
-constexpr int kSyncLimitMs = 2000;
-constexpr int kClosePauseMs = 100;
 
 }  // namespace
 
@@ -54,9 +51,9 @@ int UcTcpDevice::disconnect() {
     // leave before the descriptor is released and its number reused.
     shutdownSocket(s);
     while (socketUsers_ > 0) IThread::sleep(1);
-    IThread::sleep(kClosePauseMs);
+    IThread::sleep(uc::kShortPauseMs);
     closeSocket(s);
-    IThread::sleep(kClosePauseMs);
+    IThread::sleep(uc::kShortPauseMs);
     return RC_OK;
 }
 
@@ -64,7 +61,7 @@ int UcTcpDevice::receive(void* buffer, int* length) {
     SocketUse use(*this);
     const int s = use.socket();
     if (s < 0) return RC_NOT_CONNECTED;
-    int n = receiveTelegram(s, kReceiveWaitMs, buffer, &readAhead_);
+    int n = receiveTelegram(s, uc::kReceiveWaitMs, buffer, &readAhead_);
     if (n == 0) return RC_TIMEOUT;
     if (n > 0) {
         if (length) *length = n;
@@ -84,7 +81,7 @@ int UcTcpDevice::resync() {
     SocketUse use(*this);
     const int s = use.socket();
     if (s < 0) return RC_NOT_CONNECTED;
-    switch (syncToStream(s, kSyncQuietMs, kSyncLimitMs, &readAhead_)) {
+    switch (syncToStream(s, uc::kSyncQuietMs, uc::kSyncLimitMs, &readAhead_)) {
         case 0: return RC_OK;
         case -2: return RC_OUT_OF_SYNC;
         default: return RC_ERROR;

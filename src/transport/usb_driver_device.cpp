@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "trace.h"
 #include "uc_telegram.h"
+#include "wire/timing.h"
 
 using namespace plat;
 
@@ -20,7 +21,6 @@ constexpr int32_t kSmallestAck = 28;
 constexpr DWord kMaxDetailSize = 4096;
 // How long disconnect waits for an aborted request to be given back.
 constexpr int kSettleTries = 10;
-constexpr DWord kSettleSliceMs = 100;
 
 const Guid& guidOfVariant(uint8_t variant) { return variant == 1 ? kGuidVariant1 : kGuidVariant0; }
 
@@ -39,7 +39,7 @@ void closeIfValid(Handle& handle) {
 // the driver no longer touches its record and buffer.
 void settle(Handle device, Overlapped* overlapped, Handle event) {
     for (int i = 0; i < kSettleTries && inFlight(device, overlapped); ++i)
-        waitForSingleObject(event, kSettleSliceMs);
+        waitForSingleObject(event, uc::kShortPauseMs);
 }
 
 void abortAndReset(Handle device, uint8_t endpoint) {
@@ -267,7 +267,7 @@ int UcUsbDriverDevice::issueRead() {
 // the buffer; otherwise the result of receive().
 int UcUsbDriverDevice::awaitRead() {
     UsbDriverIo& io = *io_;
-    const DWord waited = waitForSingleObject(io.readEvent, kReceiveWaitMs);
+    const DWord waited = waitForSingleObject(io.readEvent, uc::kReceiveWaitMs);
     if (waited == kWaitTimeout) return RC_TIMEOUT;
     if (waited != kWaitObject0) {
         // A read still held by the driver stays pending: its record and
@@ -334,7 +334,7 @@ int UcUsbDriverDevice::takeTelegram(int32_t requested, bool freshTransfer, void*
 // driver has given the write back.
 int UcUsbDriverDevice::awaitWrite() {
     UsbDriverIo& io = *io_;
-    const DWord waited = waitForSingleObject(io.writeEvent, kSendWaitMs);
+    const DWord waited = waitForSingleObject(io.writeEvent, uc::kSendWaitMs);
     if (waited == kWaitTimeout) return RC_TIMEOUT;
     DWord count = 0;
     const bool ok = getOverlappedResult(io.device, &io.writeOverlapped, &count, false);

@@ -37,8 +37,6 @@ struct UsbDriverIo {
 
 class UcUsbDriverDevice : public UcDevice {
 public:
-    static constexpr int kReceiveWaitMs = 500;
-    static constexpr int kSendWaitMs = 10000;
     static constexpr size_t kInstanceIdSize = 99;
 
     // variant 1: interface of the variant-1 GUID, 0: of the variant-0 GUID;

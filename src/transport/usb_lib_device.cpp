@@ -8,11 +8,12 @@
 #include "transport/usblib/usb_api.h"
 #include "transport/usblib/usb_constants.h"
 #include "uc_telegram.h"
+#include "wire/timing.h"
 
 using namespace usblib;
 
 UsbLibLink::UsbLibLink(UcUsbLibDevice* owner, int slotBytes, int slots)
-    : slotSize(std::max(slotBytes, kMinSlotSize)),
+    : slotSize(std::max(slotBytes, UC_MAX_TELEGRAM)),
       slotCount(std::max(slots, kMinSlotCount)),
       reader(owner) {
     this->slots.reserve(static_cast<size_t>(slotCount));
@@ -130,7 +131,7 @@ int UcUsbLibDevice::send(int length, const void* data) {
         return RC_INVALID_PARAM;
     }
     const int n = usb_bulk_write(l.handle, kBulkOutEndpoint, static_cast<const char*>(data),
-                                 length, kWriteTimeoutMs);
+                                 length, uc::kSendWaitMs);
     l.sendLock.unlock();
 
     if (n < 0) {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "trace.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "test_support.h"
 #include "trace.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <thread>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "net_peers.h"
 
 int ScriptedDevice::connect() {

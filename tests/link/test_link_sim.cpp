@@ -11,6 +11,7 @@
 #include "link/uc_link.h"
 #include "sim_controller.h"
 #include "test_support.h"
+#include "wire/timing.h"
 
 using test_support::captureStderr;
 
@@ -69,7 +70,7 @@ TEST_F(LinkSimTest, ClosedPeerEndsTheExchangeAtOnce) {
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_NE(result, RC_OK);
     EXPECT_NE(result, RC_TIMEOUT);
-    EXPECT_LT(took, std::chrono::milliseconds(UC_REQUEST_LIMIT_MS));
+    EXPECT_LT(took, std::chrono::milliseconds(uc::kRequestLimitMs));
     EXPECT_LE(std::count(lines.begin(), lines.end(), '\n'), 4) << lines;
     EXPECT_EQ(type, 0);
     UC_shutdown(0);

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "link/registry.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "link/uc_link.h"
 #include "net_peers.h"
 #include "scripted_device.h"

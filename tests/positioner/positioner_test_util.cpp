@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "link/registry.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "link/uc_link.h"
 #include "test_support.h"
 

@@ -8,7 +8,7 @@
 
 #include <chrono>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 
 namespace simtest {
 

@@ -1,6 +1,6 @@
 #include "telegram_bytes.h"
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 
 namespace test_support {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "connect/usb_slot.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "test_support.h"
 #include "tormak.h"
 #include "trace.h"

@@ -13,7 +13,7 @@
 
 #include "connect/addp_search.h"
 #include "connect/eth_transport.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "net_peers.h"
 #include "net_setup.h"
 #include "sim_controller.h"

@@ -12,6 +12,7 @@
 #include "uc_telegram.h"
 #include "test_support.h"
 #include "usb_bench.h"
+#include "wire/timing.h"
 
 using bench::BareDevice;
 using test_support::elapsedMs;
@@ -211,8 +212,8 @@ TEST_F(UsbSlotTest, StalledWriteTimesOutAndIsWaitedForBeforeTheNext) {
     int result = -9;
     long long ms = elapsedMs([&] { result = usb::send(handle, static_cast<int>(first.size()), first.data()); });
     EXPECT_EQ(result, RC_TIMEOUT);
-    EXPECT_GE(ms, usb::kWriteWaitMs - 50);
-    EXPECT_LT(ms, usb::kWriteWaitMs + 2000);
+    EXPECT_GE(ms, uc::kSendWaitMs - 50);
+    EXPECT_LT(ms, uc::kSendWaitMs + 2000);
     std::fill(first.begin(), first.end(), 0xEE);  // the caller's buffer is free again
     int requestsWhileStalled = -1;
     std::thread release([&] {

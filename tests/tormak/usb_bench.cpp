@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 
 namespace bench {
 

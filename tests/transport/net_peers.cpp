@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "test_support.h"
 
 namespace peers {

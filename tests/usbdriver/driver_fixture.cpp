@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "trace.h"
 #include "usb_driver_protocol.h"
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "driver_fixture.h"
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "sim_controller.h"
 #include "test_support.h"
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <thread>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "sim_controller.h"
 #include "test_support.h"
 #include "usb_fixture.h"

@@ -1,6 +1,6 @@
 #include "usb_fixture.h"
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "link/uc_link.h"
 
 namespace usbtest {

@@ -3,7 +3,7 @@
 
 #include "platform/socket_os.h"
 #include "sockets.h"
-#include "tick.h"
+#include "wire/tick.h"
 #include "trace.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include "platform/socket_os.h"
 #include "sockets.h"
-#include "link/telegram.h"
-#include "tick.h"
+#include "wire/telegram.h"
+#include "wire/tick.h"
 #include "trace.h"
 #include "wait.h"
 
@@ -95,7 +95,7 @@ int receiveTelegram(int socket, int waitMs, void* buffer, StreamReadAhead* ahead
             return -2;
         }
         if (got == 4 && want == 4) {
-            want = uc::wireSize(uc::get32(bytes, 0));
+            want = uc::wireSize(uc::get32(bytes, uc::kLengthOffset));
             if (want > UC_MAX_TELEGRAM) {
                 traceError(false, "Receive from controller: Length too large (%lld), assuming out of sync",
                            static_cast<long long>(want));
@@ -106,7 +106,7 @@ int receiveTelegram(int socket, int waitMs, void* buffer, StreamReadAhead* ahead
     // A length word below 4 ends the read with fewer than 8 bytes; such a
     // short telegram is passed on without an opcode test.
     if (got >= 8) {
-        int32_t opcode = uc::get32(bytes, 4);
+        int32_t opcode = uc::get32(bytes, uc::kOpcodeOffset);
         if (opcode != UC_OP_ACK && opcode != UC_OP_TELL) {
             traceError(false, "Receive from controller: invalid opcode %d, assuming out of sync", opcode);
             return -2;

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "tick.h"
+#include "wire/tick.h"
 
 namespace uc {
 

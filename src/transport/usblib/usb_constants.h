@@ -5,20 +5,17 @@
 
 #include <cerrno>
 
+#include "wire/offsets.h"
+
 namespace usblib {
 
 constexpr int kInterface = 0;
 constexpr int kBulkInEndpoint = 0x86;
 constexpr int kBulkOutEndpoint = 0x02;
-constexpr int kReadTimeoutMs = 500;
-constexpr int kWriteTimeoutMs = 10000;
-constexpr int kSlotFreeWaitMs = 100;
-constexpr int kReceiveWaitMs = 500;
-constexpr int kSmallestWholeAck = 28;
-constexpr int kLengthWordBytes = 4;
-constexpr int kLengthAndOpcodeBytes = 8;
-// Smallest ring the object accepts whatever the ring settings say.
-constexpr int kMinSlotSize = 512;
+// An ACK (reason and value words) as a whole.
+constexpr int kSmallestWholeAck = UC_HEADER_SIZE + 2 * static_cast<int>(uc::kWordSize);
+// Smallest ring the object accepts whatever the ring settings say: slots
+// of one telegram.
 constexpr int kMinSlotCount = 2;
 
 // libusb-0.1 on Linux (Debian libusb 0.1.12, usbfs backend) reports

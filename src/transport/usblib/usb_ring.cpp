@@ -4,12 +4,13 @@
 #include <chrono>
 #include <cstring>
 
-#include "link/telegram.h"
+#include "wire/telegram.h"
 #include "trace.h"
 #include "transport/usb_lib_device.h"
 #include "transport/usblib/usb_api.h"
 #include "transport/usblib/usb_constants.h"
 #include "uc_telegram.h"
+#include "wire/timing.h"
 
 using namespace usblib;
 
@@ -27,14 +28,14 @@ int UcUsbLibDevice::readerStep() {
     // never writes into a slot that receive() still owns.
     l.spaceLock.lock();
     if (r == RC_OK && slot.filled != 0) {
-        l.slotFree.wait(&l.spaceLock, kSlotFreeWaitMs);
+        l.slotFree.wait(&l.spaceLock, uc::kShortPauseMs);
         if (slot.filled != 0) r = RC_TIMEOUT;
     }
     l.spaceLock.unlock();
 
     if (r == RC_OK) {
         const int n = usb_bulk_read(l.handle, kBulkInEndpoint, reinterpret_cast<char*>(slot.data.data()),
-                                    l.slotSize, kReadTimeoutMs);
+                                    l.slotSize, uc::kReceiveWaitMs);
         if (n < 0) {
             if (n == kTransferTimeout) {
                 r = RC_TIMEOUT;
@@ -71,11 +72,11 @@ int UcUsbLibDevice::takeTelegram(UsbRingSlot& slot, int requested, void* buffer,
     bool framed = true;
     if (requested == 0) {
         // The length word must lie within the transfer to be read at all.
-        framed = available >= kLengthWordBytes;
+        framed = available >= static_cast<int>(uc::kLengthEnd);
         if (framed) {
-            n = uc::wireSize(uc::get32(src));
+            n = uc::wireSize(uc::get32(src, uc::kLengthOffset));
             // A short ACK is read as a whole one (reason and value).
-            if (available >= kLengthAndOpcodeBytes && uc::get32(src, 4) == UC_OP_ACK &&
+            if (available >= static_cast<int>(uc::kOpcodeEnd) && uc::get32(src, uc::kOpcodeOffset) == UC_OP_ACK &&
                 n < kSmallestWholeAck)
                 n = kSmallestWholeAck;
         }
@@ -109,7 +110,7 @@ void UcUsbLibDevice::releaseSlot(UsbRingSlot& slot) {
 void UcUsbLibDevice::waitForData(const UsbRingSlot& slot) {
     UsbLibLink& l = *link;
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kReceiveWaitMs);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(uc::kReceiveWaitMs);
     auto settled = [&] {
         return slot.filled > slot.readPos || l.cancelPending ||
                (l.lastReadResult != RC_OK && l.lastReadResult != RC_TIMEOUT);

@@ -1,10 +1,10 @@
-#include "telegram.h"
+#include "wire/telegram.h"
 
 namespace uc {
 
 int dataWordCount(int32_t length) {
-    if (length < 16) return 0;
-    int32_t words = (length - 16) / 4;
+    if (length < kHeaderLength) return 0;
+    int32_t words = (length - kHeaderLength) / static_cast<int32_t>(kWordSize);
     return words > UC_MAX_DATA_WORDS ? UC_MAX_DATA_WORDS : words;
 }
 
@@ -12,11 +12,11 @@ int build(UcTelegram& t, int32_t op, int32_t addr, int32_t idx, int32_t corr,
           const int32_t* words, int n) {
     if (n < 0 || !words) n = 0;
     if (n > UC_MAX_DATA_WORDS) n = UC_MAX_DATA_WORDS;
-    put32(&t, 0, 16 + 4 * n);
-    put32(&t, 4, op);
-    put32(&t, 8, addr);
-    put32(&t, 12, idx);
-    put32(&t, 16, corr);
+    put32(&t, kLengthOffset, kHeaderLength + 4 * n);
+    put32(&t, kOpcodeOffset, op);
+    put32(&t, kAddressOffset, addr);
+    put32(&t, kIndexOffset, idx);
+    put32(&t, kCorrelationOffset, corr);
     for (int i = 0; i < n; ++i) setDataWord(t, i, words[i]);
     return UC_HEADER_SIZE + 4 * n;
 }

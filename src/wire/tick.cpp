@@ -1,4 +1,4 @@
-#include "tick.h"
+#include "wire/tick.h"
 
 #include <chrono>
 

@@ -1,7 +1,7 @@
 // Millisecond tick of a monotonic clock, for time limits that must not
 // jump with the wall clock.
-#ifndef TRANSPORT_NET_TICK_H
-#define TRANSPORT_NET_TICK_H
+#ifndef WIRE_TICK_H
+#define WIRE_TICK_H
 
 #include <cstdint>
 

@@ -1,12 +1,13 @@
 // Building and reading controller telegrams. Fields are little-endian on
 // the wire whatever the host's byte order; these helpers convert.
-#ifndef LINK_TELEGRAM_H
-#define LINK_TELEGRAM_H
+#ifndef WIRE_TELEGRAM_H
+#define WIRE_TELEGRAM_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "offsets.h"
 #include "uc_telegram.h"
 
 namespace uc {
@@ -32,21 +33,21 @@ inline void put32(void* bytes, size_t offset, int32_t value) {
 }
 
 // Field readers of a telegram held in wire order.
-inline int32_t length(const UcTelegram& t) { return get32(&t, 0); }
-inline int32_t opcode(const UcTelegram& t) { return get32(&t, 4); }
-inline int32_t address(const UcTelegram& t) { return get32(&t, 8); }
-inline int32_t index(const UcTelegram& t) { return get32(&t, 12); }
-inline int32_t correlation(const UcTelegram& t) { return get32(&t, 16); }
+inline int32_t length(const UcTelegram& t) { return get32(&t, kLengthOffset); }
+inline int32_t opcode(const UcTelegram& t) { return get32(&t, kOpcodeOffset); }
+inline int32_t address(const UcTelegram& t) { return get32(&t, kAddressOffset); }
+inline int32_t index(const UcTelegram& t) { return get32(&t, kIndexOffset); }
+inline int32_t correlation(const UcTelegram& t) { return get32(&t, kCorrelationOffset); }
 // Data word i (0-based), i < UC_MAX_DATA_WORDS.
 inline int32_t dataWord(const UcTelegram& t, int i) {
-    return get32(&t, UC_HEADER_SIZE + 4 * static_cast<size_t>(i));
+    return get32(&t, kDataOffset + kWordSize * static_cast<size_t>(i));
 }
 inline int32_t ackReason(const UcTelegram& t) { return dataWord(t, 0); }
 inline int32_t ackValue(const UcTelegram& t) { return dataWord(t, 1); }
 inline int32_t tellValue(const UcTelegram& t) { return dataWord(t, 0); }
 
 inline void setDataWord(UcTelegram& t, int i, int32_t v) {
-    put32(&t, UC_HEADER_SIZE + 4 * static_cast<size_t>(i), v);
+    put32(&t, kDataOffset + kWordSize * static_cast<size_t>(i), v);
 }
 
 // Number of data words that a length word announces, bounded by the data
@@ -54,7 +55,7 @@ inline void setDataWord(UcTelegram& t, int i, int32_t v) {
 int dataWordCount(int32_t length);
 
 // Whole telegram size (length word + 4) in bytes.
-inline int64_t wireSize(int32_t length) { return static_cast<int64_t>(length) + 4; }
+inline int64_t wireSize(int32_t length) { return static_cast<int64_t>(length) + kLengthEnd; }
 
 // Writes a telegram with the given header and n data words (n is clamped
 // to 0..123). Returns the number of bytes to send (20 + 4n).
