@@ -13,10 +13,10 @@
 
 #include "fuzz_input.h"
 #include "link/uc_link.h"
-#include "sim_usb_driver.h"
+#include "platform/sim_usb_driver.h"
 #include "trace.h"
 #include "transport/usb_driver_device.h"
-#include "usb_driver_protocol.h"
+#include "platform/usb_driver_protocol.h"
 
 namespace simdrv = plat::simdrv;
 

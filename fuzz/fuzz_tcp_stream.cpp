@@ -19,7 +19,7 @@
 #include "fuzz_input.h"
 #include "wire/telegram.h"
 #include "trace.h"
-#include "transport/net/sockets.h"
+#include "net/sockets.h"
 #include "uc_telegram.h"
 
 namespace {

@@ -21,10 +21,10 @@
 #include "connect/carrier.h"
 #include "fuzz_input.h"
 #include "wire/telegram.h"
-#include "sim_usb_driver.h"
+#include "platform/sim_usb_driver.h"
 #include "tormak.h"
 #include "trace.h"
-#include "usb_driver_protocol.h"
+#include "platform/usb_driver_protocol.h"
 
 namespace simdrv = plat::simdrv;
 

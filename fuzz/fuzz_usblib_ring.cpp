@@ -37,7 +37,7 @@ constexpr int kIdleReadUs = 100;
 // once instead of waiting for data that cannot come any more.
 class FuzzedUsbDevice : public UcUsbLibDevice {
 public:
-    explicit FuzzedUsbDevice(fake_libusb::Device* fake) : UcUsbLibDevice(0, 0) {
+    explicit FuzzedUsbDevice(fake_libusb::Device* fake) : UcUsbLibDevice(0, 0, UC_usbRingConfig()) {
         fake_libusb::Peer idle;
         idle.read = [this](fake_libusb::Bytes&, int, size_t) {
             drained_ = true;

@@ -4,8 +4,8 @@
 
 #include "platform/socket_os.h"
 #include "trace.h"
-#include "transport/net/sockets.h"
-#include "transport/net/wait.h"
+#include "net/sockets.h"
+#include "net/wait.h"
 
 namespace tmk {
 namespace {

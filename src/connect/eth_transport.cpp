@@ -6,7 +6,7 @@
 #include "platform/socket_os.h"
 #include "trace.h"
 #include "uc_telegram.h"
-#include "transport/net/sockets.h"
+#include "net/sockets.h"
 #include "wire/tick.h"
 #include "wire/timing.h"
 

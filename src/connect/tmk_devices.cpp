@@ -1,7 +1,7 @@
 // Carrier choice, device numbering, open and close of the TMK_ family.
 #include "api_state.h"
 #include "tormak.h"
-#include "trace/trace_internal.h"
+#include "trace/trace_setup.h"
 
 namespace tmk {
 namespace {

@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "usb_driver_api.h"
-#include "usb_driver_protocol.h"
+#include "platform/usb_driver_api.h"
+#include "platform/usb_driver_protocol.h"
 
 namespace tmk {
 namespace usb {

@@ -21,14 +21,6 @@ std::shared_ptr<UcDevice> UC_deviceRef(int device) {
 
 void UC_testAppendDevice(std::shared_ptr<UcDevice> device) { deviceList.push_back(std::move(device)); }
 
-void UC_initTrace(TraceParams* params) {
-    if (params) {
-        traceInit(params);
-    } else {
-        traceInit(nullptr, "", TraceCategoryMask);
-    }
-}
-
 void UC_setUsbBuffers(int size, int count) {
     usbRing.bufferSize = size > 1024 ? size : 1024;
     usbRing.bufferCount = count > 2 ? count : 2;
@@ -45,7 +37,7 @@ int UC_presence(int* count, int flags) {
         if (scanResult < result) result = scanResult;
     };
     if (flags & UC_CARRIER_USB) {
-        take(scanLibUsbDevices(deviceList));
+        take(scanLibUsbDevices(deviceList, usbRing));
         take(scanDriverDevices(deviceList));
     }
     if (flags & UC_CARRIER_ADDP) take(discoverTcpDevices(deviceList, true));

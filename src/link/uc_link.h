@@ -6,9 +6,8 @@
 #include <memory>
 
 #include "trace.h"
+#include "transport/uc_device.h"
 #include "uc_telegram.h"
-
-class UcDevice;
 
 // Carrier mask bits of UC_presence.
 enum {
@@ -27,7 +26,6 @@ constexpr int UC_COMPLETION_ATTEMPTS = 4;
 // often.
 constexpr int UC_REQUEST_ATTEMPTS = 3;
 
-void UC_initTrace(TraceParams* params);
 void UC_setUsbBuffers(int size, int count);
 int UC_presence(int* count, int flags);
 int UC_init(int device);
@@ -69,11 +67,7 @@ int UC_startSync(UcDevice& device);
 int UC_request(UcDevice& device, int address, int* value);
 int UC_sendHeader(UcDevice& device, int address, int opcode);
 
-// USB ring settings read by libusb device objects when a scan creates them.
-struct UsbRingConfig {
-    int bufferSize;
-    int bufferCount;
-};
+// USB ring settings that the next scan gives the libusb devices it creates.
 UsbRingConfig UC_usbRingConfig();
 
 #endif

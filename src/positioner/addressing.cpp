@@ -7,7 +7,7 @@
 #include "link/uc_link.h"
 #include "trace.h"
 #include "trace_control.h"
-#include "transport/net/sockets.h"
+#include "net/sockets.h"
 #include "transport/uc_tcp_device.h"
 
 namespace pos {

@@ -5,7 +5,7 @@
 #include "handle_table.h"
 #include "link/uc_link.h"
 #include "positioner.h"
-#include "trace/trace_internal.h"
+#include "trace/trace_setup.h"
 
 namespace pos {
 
@@ -24,7 +24,7 @@ TraceParams* parkedRecord = nullptr;
 
 void setUpDefaults() {
     traceInit(nullptr, kDefaultPrefix, TraceMessages);
-    UC_initTrace(traceGetParamset());
+    traceSetupShared(traceGetParamset());
 }
 
 // The record the caller's settings go to (under controlLock): the current
@@ -49,7 +49,7 @@ int32_t withRecord(Fn fn) {
 // Lines go to the record again after PositionerTraceOff.
 void resume(TraceParams* record) {
     parkedRecord = nullptr;
-    UC_initTrace(record);
+    traceSetupShared(record);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // queries are operating-system calls in the platform layer
 // (platform/<os>/thread_os.cpp).
 #include "ithreads.h"
-#include "records.h"
+#include "platform/thread_records.h"
 
 #if defined(_WIN32)
 // GCC exports the virtual table and the type information of IThread with

@@ -2,7 +2,7 @@
 // releases a mutex. The operating-system calls are in the platform layer
 // (platform/<os>/sync_os.cpp).
 #include "ithreads.h"
-#include "records.h"
+#include "platform/thread_records.h"
 
 // ---- IMutex -------------------------------------------------------------
 

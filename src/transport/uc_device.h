@@ -60,7 +60,12 @@ using UcDeviceList = std::vector<std::shared_ptr<UcDevice>>;
 // Enumeration routines: each appends the objects it creates to the list.
 // scanLibUsbDevices returns 0, or RC_DRIVER_ERROR when the libusb library
 // cannot be loaded (Windows).
-int scanLibUsbDevices(UcDeviceList& list);
+// USB ring of each libusb device: bufferCount slots of bufferSize bytes.
+struct UsbRingConfig {
+    int bufferSize;
+    int bufferCount;
+};
+int scanLibUsbDevices(UcDeviceList& list, const UsbRingConfig& ring);
 int scanDriverDevices(UcDeviceList& list);
 int discoverTcpDevices(UcDeviceList& list, bool addp);
 

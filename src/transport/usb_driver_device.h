@@ -13,8 +13,8 @@
 
 #include "transport/uc_device.h"
 #include "uc_telegram.h"
-#include "usb_driver_api.h"
-#include "usb_driver_protocol.h"
+#include "platform/usb_driver_api.h"
+#include "platform/usb_driver_protocol.h"
 
 // I/O state of an open device; zero-filled when created by connect().
 struct UsbDriverIo {

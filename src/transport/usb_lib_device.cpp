@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "link/uc_link.h"
 #include "trace.h"
 #include "transport/usblib/usb_api.h"
 #include "transport/usblib/usb_constants.h"
@@ -20,9 +19,8 @@ UsbLibLink::UsbLibLink(UcUsbLibDevice* owner, int slotBytes, int slots)
     for (int i = 0; i < slotCount; ++i) this->slots.emplace_back(slotSize);
 }
 
-UcUsbLibDevice::UcUsbLibDevice(uint8_t variant, int32_t position)
+UcUsbLibDevice::UcUsbLibDevice(uint8_t variant, int32_t position, const UsbRingConfig& ring)
     : UcDevice(UC_DEVICE_USB, variant), index(position), link(nullptr) {
-    const UsbRingConfig ring = UC_usbRingConfig();
     link = new UsbLibLink(this, ring.bufferSize, ring.bufferCount);
 }
 

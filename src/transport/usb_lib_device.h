@@ -66,7 +66,7 @@ struct UsbLibLink {
 
 class UcUsbLibDevice : public UcDevice {
 public:
-    UcUsbLibDevice(uint8_t variant, int32_t index);
+    UcUsbLibDevice(uint8_t variant, int32_t index, const UsbRingConfig& ring);
     ~UcUsbLibDevice() override;
 
     int connect() override;

@@ -6,9 +6,9 @@
 #include "link/uc_link.h"
 #include "net_peers.h"
 #include "test_support.h"
-#include "sim_usb_driver.h"
+#include "platform/sim_usb_driver.h"
 #include "transport/uc_device.h"
-#include "usb_driver_protocol.h"
+#include "platform/usb_driver_protocol.h"
 
 using test_support::captureStderr;
 using test_support::elapsedMs;

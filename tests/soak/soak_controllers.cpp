@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fake_libusb.h"
-#include "sim_usb_driver.h"
-#include "usb_driver_protocol.h"
+#include "platform/sim_usb_driver.h"
+#include "platform/usb_driver_protocol.h"
 
 namespace soak {
 namespace {

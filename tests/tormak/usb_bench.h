@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "sim_controller.h"
-#include "sim_usb_driver.h"
-#include "usb_driver_protocol.h"
+#include "platform/sim_usb_driver.h"
+#include "platform/usb_driver_protocol.h"
 
 namespace bench {
 

@@ -6,7 +6,7 @@
 
 #include "wire/telegram.h"
 #include "trace.h"
-#include "usb_driver_protocol.h"
+#include "platform/usb_driver_protocol.h"
 
 namespace drvtest {
 

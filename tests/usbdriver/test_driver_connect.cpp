@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "driver_fixture.h"
-#include "usb_driver_protocol.h"
+#include "platform/usb_driver_protocol.h"
 
 using namespace drvtest;
 

@@ -4,7 +4,7 @@
 #include "link/registry.h"
 #include "link/uc_link.h"
 #include "positioner.h"
-#include "usb_driver_protocol.h"
+#include "platform/usb_driver_protocol.h"
 
 using namespace drvtest;
 

@@ -2,17 +2,18 @@
 
 #include "wire/telegram.h"
 #include "link/uc_link.h"
+#include "trace/trace_setup.h"
 
 namespace usbtest {
 
 void UsbLibTest::SetUp() {
-    UC_initTrace(nullptr);
+    traceSetupShared(nullptr);
     fake_libusb::reset();
     UC_setUsbBuffers(1024, slotCount_);
     fake = fake_libusb::addDevice(fake_libusb::addBus(), 0x16C0, 0x055B);
     fake_libusb::setReadWaitCap(fake, 50);
     UcDeviceList list;
-    ASSERT_EQ(scanLibUsbDevices(list), RC_OK);
+    ASSERT_EQ(scanLibUsbDevices(list, UC_usbRingConfig()), RC_OK);
     ASSERT_EQ(list.size(), 1u);
     device = std::static_pointer_cast<UcUsbLibDevice>(list.front());
 }

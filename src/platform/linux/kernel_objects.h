@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "usb_driver_api.h"
+#include "platform/usb_driver_api.h"
 
 namespace plat {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "sim_driver_state.h"
-#include "usb_driver_protocol.h"
+#include "platform/usb_driver_protocol.h"
 
 namespace plat {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "kernel_objects.h"
-#include "sim_usb_driver.h"
+#include "platform/sim_usb_driver.h"
 
 namespace plat {
 namespace simdrv {

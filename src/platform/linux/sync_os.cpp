@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "ithreads.h"
-#include "threads/records.h"
+#include "platform/thread_records.h"
 
 MutexRecord::MutexRecord() {
     pthread_mutexattr_t attr;

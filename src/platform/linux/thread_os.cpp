@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "ithreads.h"
-#include "threads/records.h"
+#include "platform/thread_records.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstddef>
 
 #include "platform/windows/win_handles.h"
-#include "usb_driver_api.h"
+#include "platform/usb_driver_api.h"
 
 namespace plat {
 

@@ -1,6 +1,6 @@
 // Last error, events, handles and the named-mutex instance lock.
 #include "platform/windows/win_handles.h"
-#include "usb_driver_api.h"
+#include "platform/usb_driver_api.h"
 
 namespace plat {
 

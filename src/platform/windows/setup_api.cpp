@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "usb_driver_api.h"
+#include "platform/usb_driver_api.h"
 
 namespace plat {
 

@@ -1,7 +1,7 @@
 // IMutex and IWaitCondition on Windows: an unnamed mutex (recursive for
 // its owning thread) and an unnamed auto-reset event.
 #include "ithreads.h"
-#include "threads/records.h"
+#include "platform/thread_records.h"
 
 MutexRecord::MutexRecord() : mutex(CreateMutexA(nullptr, FALSE, nullptr)) {}
 MutexRecord::~MutexRecord() {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "ithreads.h"
-#include "threads/records.h"
+#include "platform/thread_records.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "usb_driver_api.h"
+#include "platform/usb_driver_api.h"
 
 namespace plat {
 

@@ -3,7 +3,6 @@
 #include <new>
 #include <string>
 
-#include "link/uc_link.h"
 #include "trace.h"
 #include "transport/usb_lib_device.h"
 #include "transport/usblib/usb_api.h"
@@ -32,7 +31,7 @@ const UsbIdRow* findRow(const usb_device_descriptor& d) {
 
 }  // namespace
 
-int scanLibUsbDevices(UcDeviceList& list) {
+int scanLibUsbDevices(UcDeviceList& list, const UsbRingConfig& ring) {
     usb_init();
     if (!usbLibraryLoaded()) {
         // Windows: libusb0.dll is missing; the other carriers still scan.
@@ -49,10 +48,9 @@ int scanLibUsbDevices(UcDeviceList& list) {
             if (!row) continue;
             std::unique_ptr<UcUsbLibDevice> device;
             try {
-                device = std::make_unique<UcUsbLibDevice>(row->variant, matches);
+                device = std::make_unique<UcUsbLibDevice>(row->variant, matches, ring);
             } catch (const std::bad_alloc&) {
                 // The ring settings asked for more memory than there is.
-                const UsbRingConfig ring = UC_usbRingConfig();
                 traceError(false, "USB ring of %d buffers of %d bytes cannot be allocated",
                            ring.bufferCount, ring.bufferSize);
                 return RC_OK;

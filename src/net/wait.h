@@ -1,8 +1,8 @@
 // Waiting for sockets to become readable. poll() (WSAPoll on Windows) is
 // used rather than select() so that descriptors of any value can be
 // watched.
-#ifndef TRANSPORT_NET_WAIT_H
-#define TRANSPORT_NET_WAIT_H
+#ifndef NET_WAIT_H
+#define NET_WAIT_H
 
 #include "platform/socket_os.h"
 

@@ -1,7 +1,7 @@
 // Plain socket routines and the discovery probes, shared by dravex and
 // tormak.
-#ifndef TRANSPORT_NET_SOCKETS_H
-#define TRANSPORT_NET_SOCKETS_H
+#ifndef NET_SOCKETS_H
+#define NET_SOCKETS_H
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,8 @@
-// Private records behind IThread, IMutex and IWaitCondition. Each record
-// is reference counted so that copies share it and the last holder
-// releases it exactly once. The records themselves hold the
-// operating-system objects and are defined by the platform layer.
-#ifndef THREADS_RECORDS_H
-#define THREADS_RECORDS_H
+// Private records behind IThread, IMutex and IWaitCondition, holding the
+// operating-system objects. Each record is reference counted so that
+// copies share it and the last holder releases it exactly once.
+#ifndef PLATFORM_THREAD_RECORDS_H
+#define PLATFORM_THREAD_RECORDS_H
 
 #include <atomic>
 

@@ -1,1 +1,0 @@
-// Lets a static library be declared before its subsystem adds sources.
