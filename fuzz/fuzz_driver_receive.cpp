@@ -13,7 +13,7 @@
 
 #include "fuzz_input.h"
 #include "link/uc_link.h"
-#include "platform/sim_usb_driver.h"
+#include "sim_usb_driver.h"
 #include "trace.h"
 #include "transport/usb_driver_device.h"
 #include "platform/usb_driver_protocol.h"

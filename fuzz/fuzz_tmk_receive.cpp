@@ -21,7 +21,7 @@
 #include "connect/carrier.h"
 #include "fuzz_input.h"
 #include "wire/telegram.h"
-#include "platform/sim_usb_driver.h"
+#include "sim_usb_driver.h"
 #include "tormak.h"
 #include "trace.h"
 #include "platform/usb_driver_protocol.h"

@@ -6,7 +6,7 @@
 #include "link/uc_link.h"
 #include "net_peers.h"
 #include "test_support.h"
-#include "platform/sim_usb_driver.h"
+#include "sim_usb_driver.h"
 #include "transport/uc_device.h"
 #include "platform/usb_driver_protocol.h"
 

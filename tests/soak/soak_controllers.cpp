@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fake_libusb.h"
-#include "platform/sim_usb_driver.h"
+#include "sim_usb_driver.h"
 #include "platform/usb_driver_protocol.h"
 
 namespace soak {

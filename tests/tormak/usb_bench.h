@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "sim_controller.h"
-#include "platform/sim_usb_driver.h"
+#include "sim_usb_driver.h"
 #include "platform/usb_driver_protocol.h"
 
 namespace bench {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim_usb_driver.h"
+#include "sim_usb_driver.h"
 #include "telegram_bytes.h"
 #include "transport/usb_driver_device.h"
 

@@ -2,7 +2,6 @@
 #include <chrono>
 
 #include "kernel_objects.h"
-#include "sim_driver_state.h"
 
 namespace plat {
 
@@ -22,18 +21,8 @@ void EventObject::reset() {
     isSignalled = false;
 }
 
-void EventObject::failNextWait() {
-    std::lock_guard<std::mutex> guard(lock);
-    waitFails = true;
-}
-
 DWord EventObject::wait(DWord milliseconds) {
     std::unique_lock<std::mutex> guard(lock);
-    if (waitFails) {
-        waitFails = false;
-        setLastError(kErrorInvalidHandle);
-        return kWaitFailed;
-    }
     auto ready = [this] { return isSignalled; };
     if (milliseconds == kInfinite) {
         changed.wait(guard, ready);
@@ -44,11 +33,7 @@ DWord EventObject::wait(DWord milliseconds) {
     return kWaitObject0;
 }
 
-Handle createEvent(bool manualReset, bool initiallySignalled) {
-    if (simdrv::consumeFault(simdrv::Fault::CreateEvent)) {
-        setLastError(kErrorNotEnoughMemory);
-        return kNullHandle;
-    }
+Handle os::createEvent(bool manualReset, bool initiallySignalled) {
     return handleInsert(std::make_shared<EventObject>(manualReset, initiallySignalled));
 }
 
@@ -66,7 +51,7 @@ bool resetEvent(Handle event) {
     return true;
 }
 
-DWord waitForSingleObject(Handle object, DWord milliseconds) {
+DWord os::waitForSingleObject(Handle object, DWord milliseconds) {
     auto e = lookupAs<EventObject>(object, KernelObject::Kind::Event);
     if (!e) return kWaitFailed;
     return e->wait(milliseconds);

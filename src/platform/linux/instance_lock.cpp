@@ -14,7 +14,6 @@
 #include <string>
 
 #include "kernel_objects.h"
-#include "sim_driver_state.h"
 
 namespace plat {
 
@@ -63,13 +62,9 @@ Taken lockOnce(int fd, const std::string& path) {
 
 }  // namespace
 
-Handle createInstanceLock(const char* name) {
+Handle os::createInstanceLock(const char* name) {
     if (!name || !*name || std::char_traits<char>::length(name) > kMaxNameLength) {
         setLastError(kErrorInvalidParameter);
-        return kNullHandle;
-    }
-    if (simdrv::consumeFault(simdrv::Fault::InstanceLock)) {
-        setLastError(kErrorNotEnoughMemory);
         return kNullHandle;
     }
     const std::string path = lockPath(name);

@@ -42,15 +42,21 @@ struct EventObject : KernelObject {
     void set();
     void reset();
     DWord wait(DWord milliseconds);
-    // Makes the next wait fail (simulated driver control).
-    void failNextWait();
 
     const bool manualReset;
     std::mutex lock;
     std::condition_variable changed;
     bool isSignalled;
-    bool waitFails = false;
 };
+
+// The operating system's own events and instance locks. The driver
+// backend (no_driver.cpp in the libraries, a simulated driver in the
+// tests) provides the calls of usb_driver_api.h on top of them.
+namespace os {
+Handle createEvent(bool manualReset, bool initiallySignalled);
+DWord waitForSingleObject(Handle object, DWord milliseconds);
+Handle createInstanceLock(const char* name);
+}  // namespace os
 
 }  // namespace plat
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <set>
 
 namespace plat {
 namespace simdrv {
@@ -11,6 +12,11 @@ namespace {
 
 constexpr int kFaultKinds = static_cast<int>(Fault::CreateEvent) + 1;
 std::atomic<bool> gFaults[kFaultKinds];
+
+// Event handles whose next wait fails; a lock of their own, since reads
+// arm them with the driver's lock held.
+std::mutex gFailingWaitsLock;
+std::set<Handle> gFailingWaits;
 
 // Slice of one poll of the peer, so that close and abort are noticed soon.
 constexpr int kPollSliceMs = 20;
@@ -24,6 +30,16 @@ Driver& driver() {
 
 bool consumeFault(Fault fault) { return gFaults[static_cast<int>(fault)].exchange(false); }
 void failNext(Fault fault) { gFaults[static_cast<int>(fault)] = true; }
+void armFailingWait(Handle event) {
+    std::lock_guard<std::mutex> guard(gFailingWaitsLock);
+    gFailingWaits.insert(event);
+}
+
+bool consumeFailingWait(Handle event) {
+    std::lock_guard<std::mutex> guard(gFailingWaitsLock);
+    return gFailingWaits.erase(event) != 0;
+}
+
 void clearFaults() {
     for (auto& f : gFaults) f = false;
 }

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "usb_driver_api.h"
+#include "platform/usb_driver_api.h"
 
 namespace plat {
 namespace simdrv {

@@ -29,7 +29,7 @@ bool issueRead(DeviceFile& file, PendingRequest request) {
     ++device.readRequestCount;
     if (device.failReadWaitArmed && request.event) {
         device.failReadWaitArmed = false;
-        request.event->failNextWait();
+        simdrv::armFailingWait(request.overlapped->event);
     }
     file.reads.push_back(std::move(request));
     simdrv::deliverQueuedTransfers(device);

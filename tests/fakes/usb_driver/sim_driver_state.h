@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "kernel_objects.h"
-#include "platform/sim_usb_driver.h"
+#include "platform/linux/kernel_objects.h"
+#include "sim_usb_driver.h"
 
 namespace plat {
 namespace simdrv {
@@ -26,6 +26,10 @@ constexpr uintptr_t kStatusPending = 0x103;
 constexpr size_t kMaxTransfer = 4096;
 
 bool consumeFault(Fault fault);
+// Arms the next wait on the event of a read request to fail; true (once)
+// for an armed event handle.
+void armFailingWait(Handle event);
+bool consumeFailingWait(Handle event);
 
 struct PendingRequest {
     Overlapped* overlapped = nullptr;
