@@ -63,7 +63,7 @@ std::vector<std::vector<uint8_t>> ScriptDevice::takeSent() {
 }
 
 int openHandle(const std::shared_ptr<UcDevice>& device) {
-    UC_testAppendDevice(device);
+    deviceList.push_back(device);
     int32_t handle = -1;
     if (PositionerConnect(static_cast<int32_t>(deviceList.size()) - 1, &handle) != RC_OK) return -1;
     return handle;

@@ -10,8 +10,6 @@
 
 namespace tmk {
 
-// Bytes of a received telegram up to and including its address word.
-
 enum ConnectionType { kNoCarrier = 0, kUsb = 1, kEthernet = 2 };
 
 struct ApiState {

@@ -91,8 +91,6 @@ int resync(int socket) {
     return drained == 0 ? RC_OK : RC_ERROR;
 }
 
-int tableCount() { return table.count; }
-uint32_t tableAddress(int i) { return i >= 0 && i < table.count ? table.addresses[i] : 0; }
 
 }  // namespace eth
 

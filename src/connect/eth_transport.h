@@ -30,9 +30,6 @@ int cancel(int socket);
 // failure, 2 for socket <= 0.
 int resync(int socket);
 
-// Addresses (network byte order) of the last search, for tests.
-int tableCount();
-uint32_t tableAddress(int i);
 
 }  // namespace eth
 }  // namespace tmk

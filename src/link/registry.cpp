@@ -19,8 +19,6 @@ std::shared_ptr<UcDevice> UC_deviceRef(int device) {
     return deviceList[static_cast<unsigned>(device)];
 }
 
-void UC_testAppendDevice(std::shared_ptr<UcDevice> device) { deviceList.push_back(std::move(device)); }
-
 void UC_setUsbBuffers(int size, int count) {
     usbRing.bufferSize = size > 1024 ? size : 1024;
     usbRing.bufferCount = count > 2 ? count : 2;

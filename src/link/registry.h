@@ -9,13 +9,11 @@
 
 // The controllers found by the last presence scan; device number =
 // position. Released with the library; objects that no handle shares any
-// more are destroyed then (a connected one disconnects).
+// more are destroyed then (a connected one disconnects). Test programs put
+// their own device objects here as a scan would.
 extern UcDeviceList deviceList;
 
 // Stops request exchanges and background connect sequences.
 extern std::atomic<bool> abortRequested;
-
-// For tests: appends a device object to the list as a scan would.
-void UC_testAppendDevice(std::shared_ptr<UcDevice> device);
 
 #endif

@@ -36,7 +36,7 @@ protected:
     std::shared_ptr<ScriptedDevice> add(int32_t type = UC_DEVICE_USB, uint8_t variantFlag = 0) {
         auto device = std::make_shared<ScriptedDevice>(type, variantFlag);
         device->connect();
-        UC_testAppendDevice(device);
+        deviceList.push_back(device);
         return device;
     }
 };
@@ -73,8 +73,8 @@ TEST_F(RegistryTest, BadDeviceNumbersAreRefusedBeforeAnyDeviceIsTouched) {
     EXPECT_STREQ(UC_getName(0), "SCRIPTED");
     EXPECT_EQ(UC_getTransport(0), 1);
     EXPECT_EQ(UC_getTransferSize(), 512);
-    UC_testAppendDevice(std::make_shared<ScriptedDevice>(UC_DEVICE_TCP));
-    UC_testAppendDevice(std::make_shared<ScriptedDevice>(7));
+    deviceList.push_back(std::make_shared<ScriptedDevice>(UC_DEVICE_TCP));
+    deviceList.push_back(std::make_shared<ScriptedDevice>(7));
     EXPECT_EQ(UC_getTransport(1), 2);
     EXPECT_EQ(UC_getTransport(2), 0);
 }
@@ -309,7 +309,7 @@ void waitForConnect(int* result, int* step) {
 
 TEST_F(RegistryTest, BackgroundConnectRunsItsFourSteps) {
     auto device = std::make_shared<ScriptedDevice>();
-    UC_testAppendDevice(device);
+    deviceList.push_back(device);
     device->answer(REG_CONTROLLER_TYPE, 0x5000);
     device->answer(REG_CONTROLLER_ID, 1234);
     device->answer(500, 50);
@@ -328,7 +328,7 @@ TEST_F(RegistryTest, BackgroundConnectRunsItsFourSteps) {
 
 TEST_F(RegistryTest, BackgroundConnectStopsAtAFailingStep) {
     auto device = std::make_shared<ScriptedDevice>();
-    UC_testAppendDevice(device);
+    deviceList.push_back(device);
     device->dropOnGet(REG_CONTROLLER_TYPE);
     EXPECT_EQ(UC_initAsync(0, 0), RC_OK);
     int result = -9, step = -9;

@@ -127,7 +127,7 @@ std::vector<Tel> TestDevice::sentTelegrams() const {
 }
 
 int appendDevice(const std::shared_ptr<UcDevice>& device) {
-    UC_testAppendDevice(device);
+    deviceList.push_back(device);
     return static_cast<int>(deviceList.size()) - 1;
 }
 
