@@ -70,7 +70,7 @@ UC_EXPORT int UC_CDECL TMK_startSync(int handle) {
     }
     if (!isOpenHandle(handle)) return RC_NOT_CONNECTED;
     UcTelegram request;
-    const int size = uc::buildSet(request, REG_SYNC, 0, 0, 0);
+    const int size = uc::buildSet(request, uc::reg::kSync, 0, 0, 0);
     int result = ethernetCarrier().send(handle, size, &request);
     return result != RC_OK ? result : ethernetCarrier().resync(handle);
 }

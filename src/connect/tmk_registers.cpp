@@ -1,6 +1,7 @@
 // Controller type and id of the TMK_ family: a GET of register 359 or 360
 // answered by the first telegram about that register.
 #include "api_state.h"
+#include "wire/registers.h"
 #include "wire/telegram.h"
 #include "tormak.h"
 #include "wire/tick.h"
@@ -55,11 +56,11 @@ int readControllerRegister(int handle, int32_t reg, int* value) {
 extern "C" {
 
 UC_EXPORT int UC_CDECL TMK_getType(int handle, int* type) {
-    return tmk::readControllerRegister(handle, REG_CONTROLLER_TYPE, type);
+    return tmk::readControllerRegister(handle, uc::reg::kControllerType, type);
 }
 
 UC_EXPORT int UC_CDECL TMK_getId(int handle, int* id) {
-    return tmk::readControllerRegister(handle, REG_CONTROLLER_ID, id);
+    return tmk::readControllerRegister(handle, uc::reg::kControllerId, id);
 }
 
 }  // extern "C"

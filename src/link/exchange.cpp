@@ -4,6 +4,7 @@
 
 #include "ithreads.h"
 #include "registry.h"
+#include "wire/registers.h"
 #include "wire/telegram.h"
 #include "wire/tick.h"
 #include "uc_link.h"
@@ -47,12 +48,12 @@ int UC_recv(UcDevice& device, UcTelegram* buffer) {
     int got = 0;
     int result = device.receive(buffer, &got);
     if (result == RC_OK) result = completeTelegram(device, buffer, got);
-    if (device.deviceType == UC_DEVICE_TCP) {
+    if (device.isResyncableStream()) {
         if (result == RC_OUT_OF_SYNC) {
             UC_startSync(device);
             return RC_OUT_OF_SYNC;
         }
-        if (result == RC_OK && uc::opcode(*buffer) != UC_OP_ACK && uc::address(*buffer) == REG_SYNC) {
+        if (result == RC_OK && uc::opcode(*buffer) != UC_OP_ACK && uc::address(*buffer) == uc::reg::kSync) {
             // The controller reports that it lost step; give it time to
             // recover. The telegram is dropped.
             traceError(false, "Controller is out of sync, sleeping");
@@ -64,8 +65,8 @@ int UC_recv(UcDevice& device, UcTelegram* buffer) {
 }
 
 int UC_startSync(UcDevice& device) {
-    if (device.deviceType != UC_DEVICE_TCP) return RC_OK;
-    int result = UC_sendHeader(device, REG_SYNC, UC_OP_SET);
+    if (!device.isResyncableStream()) return RC_OK;
+    int result = UC_sendHeader(device, uc::reg::kSync, UC_OP_SET);
     if (result == RC_OK) result = device.resync();
     return result;
 }
@@ -136,9 +137,9 @@ int UC_getValue(UcDevice& device, int address, int* value, int fallback) {
 }
 
 int UC_getType(UcDevice& device, int* value) {
-    return UC_getValue(device, REG_CONTROLLER_TYPE, value, UC_IDENTITY_FALLBACK);
+    return UC_getValue(device, uc::reg::kControllerType, value, UC_IDENTITY_FALLBACK);
 }
 
 int UC_getId(UcDevice& device, int* value) {
-    return UC_getValue(device, REG_CONTROLLER_ID, value, UC_IDENTITY_FALLBACK);
+    return UC_getValue(device, uc::reg::kControllerId, value, UC_IDENTITY_FALLBACK);
 }

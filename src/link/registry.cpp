@@ -1,7 +1,7 @@
 // The device list and the operations that address a device by number.
 #include "registry.h"
 
-#include "transport/discovery.h"
+#include "transport/tcp/discovery.h"
 #include "uc_link.h"
 
 UcDeviceList deviceList;
@@ -10,6 +10,23 @@ std::atomic<bool> abortRequested{false};
 namespace {
 
 UsbRingConfig usbRing = {65536, 16};
+
+int scanLibUsb(UcDeviceList& list) { return scanLibUsbDevices(list, usbRing); }
+int scanAddp(UcDeviceList& list) { return discoverTcpDevices(list, true); }
+int scanVelorix(UcDeviceList& list) { return discoverTcpDevices(list, false); }
+
+// The scans of a presence check, in device-number order: each carrier bit
+// with the scans it enables.
+struct CarrierScan {
+    int carrier;
+    int (*scan)(UcDeviceList& list);
+};
+const CarrierScan kCarrierScans[] = {
+    {UC_CARRIER_USB, scanLibUsb},
+    {UC_CARRIER_USB, scanDriverDevices},
+    {UC_CARRIER_ADDP, scanAddp},
+    {UC_CARRIER_VELORIX, scanVelorix},
+};
 
 }  // namespace
 
@@ -30,16 +47,13 @@ int UC_presence(int* count, int flags) {
     abortRequested = false;
     // Objects that an open handle still shares survive until it lets go.
     deviceList.clear();
+    // The lowest result of the scans run: RC_OK once any scan worked.
     int result = RC_NO_DEVICE;
-    auto take = [&result](int scanResult) {
+    for (const CarrierScan& s : kCarrierScans) {
+        if (!(flags & s.carrier)) continue;
+        const int scanResult = s.scan(deviceList);
         if (scanResult < result) result = scanResult;
-    };
-    if (flags & UC_CARRIER_USB) {
-        take(scanLibUsbDevices(deviceList, usbRing));
-        take(scanDriverDevices(deviceList));
     }
-    if (flags & UC_CARRIER_ADDP) take(discoverTcpDevices(deviceList, true));
-    if (flags & UC_CARRIER_VELORIX) take(discoverTcpDevices(deviceList, false));
     if (result == RC_OK && count) *count = static_cast<int>(deviceList.size());
     return result;
 }

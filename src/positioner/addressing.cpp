@@ -8,7 +8,7 @@
 #include "trace.h"
 #include "trace_control.h"
 #include "net/sockets.h"
-#include "transport/uc_tcp_device.h"
+#include "transport/tcp/uc_tcp_device.h"
 
 namespace pos {
 

@@ -42,7 +42,13 @@ public:
         return {deviceType == UC_DEVICE_TCP ? UC_KIND_TCP : UC_KIND_LIBUSB, UC_ROUTE_USB, name()};
     }
 
-    int32_t deviceType;
+    // A byte stream that can lose the telegram framing and find it again
+    // (resync): the TCP kind. Its link resynchronises after a framing loss
+    // and pauses when the controller reports being out of step; USB
+    // transfers keep their framing.
+    bool isResyncableStream() const { return deviceType == UC_DEVICE_TCP; }
+
+    int32_t deviceType;  // UC_DEVICE_USB or UC_DEVICE_TCP
     uint8_t variant;
     // Written by one thread and read by others (receiver, background
     // connect, status queries) without a lock, hence atomic words.

@@ -5,9 +5,9 @@
 
 #include "net_peers.h"
 #include "test_support.h"
-#include "transport/discovery.h"
+#include "transport/tcp/discovery.h"
 #include "trace.h"
-#include "transport/uc_tcp_device.h"
+#include "transport/tcp/uc_tcp_device.h"
 
 using test_support::captureStderr;
 using test_support::elapsedMs;

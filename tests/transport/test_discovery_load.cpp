@@ -17,7 +17,7 @@
 #include "sim_controller.h"
 #include "test_support.h"
 #include "trace.h"
-#include "transport/discovery.h"
+#include "transport/tcp/discovery.h"
 
 using test_support::elapsedMs;
 

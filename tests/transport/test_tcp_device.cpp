@@ -9,7 +9,7 @@
 #include "net_peers.h"
 #include "test_support.h"
 #include "trace.h"
-#include "transport/uc_tcp_device.h"
+#include "transport/tcp/uc_tcp_device.h"
 #include "uc_telegram.h"
 
 using test_support::captureStderr;

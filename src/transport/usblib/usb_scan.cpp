@@ -4,7 +4,7 @@
 #include <string>
 
 #include "trace.h"
-#include "transport/usb_lib_device.h"
+#include "transport/usblib/usb_lib_device.h"
 #include "transport/usblib/usb_api.h"
 #include "uc_telegram.h"
 

@@ -1,4 +1,4 @@
-#include "transport/usb_driver_device.h"
+#include "transport/usbdriver/usb_driver_device.h"
 
 #include <algorithm>
 #include <cstring>

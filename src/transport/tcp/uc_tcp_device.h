@@ -1,14 +1,14 @@
 // Connection object of a network controller: raw telegrams over a TCP
 // stream to port 2101, framed only by their own length words.
-#ifndef TRANSPORT_UC_TCP_DEVICE_H
-#define TRANSPORT_UC_TCP_DEVICE_H
+#ifndef TRANSPORT_TCP_UC_TCP_DEVICE_H
+#define TRANSPORT_TCP_UC_TCP_DEVICE_H
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "net/sockets.h"
-#include "uc_device.h"
+#include "transport/uc_device.h"
 
 // How long a connect to a controller named by its address may take.
 constexpr int UC_ADDRESS_CONNECT_LIMIT_MS = 5000;

@@ -1,4 +1,4 @@
-#include "discovery.h"
+#include "transport/tcp/discovery.h"
 
 #include <algorithm>
 #include <memory>
@@ -8,8 +8,8 @@
 #include "net/wait.h"
 #include "platform/socket_os.h"
 #include "trace.h"
-#include "uc_device.h"
-#include "uc_tcp_device.h"
+#include "transport/uc_device.h"
+#include "transport/tcp/uc_tcp_device.h"
 
 namespace {
 

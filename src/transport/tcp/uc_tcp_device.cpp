@@ -1,4 +1,4 @@
-#include "uc_tcp_device.h"
+#include "transport/tcp/uc_tcp_device.h"
 
 #include "ithreads.h"
 #include "net/sockets.h"

@@ -1,7 +1,7 @@
 // Finding network controllers: one UDP multicast probe out of every local
 // IPv4 address, and the source address of every datagram that answers.
-#ifndef TRANSPORT_DISCOVERY_H
-#define TRANSPORT_DISCOVERY_H
+#ifndef TRANSPORT_TCP_DISCOVERY_H
+#define TRANSPORT_TCP_DISCOVERY_H
 
 #include <cstdint>
 

@@ -5,8 +5,8 @@
 // There is no reader thread: receive() keeps at most one read in flight
 // across calls and hands out the telegrams of a completed transfer one by
 // one.
-#ifndef TRANSPORT_USB_DRIVER_DEVICE_H
-#define TRANSPORT_USB_DRIVER_DEVICE_H
+#ifndef TRANSPORT_USBDRIVER_USB_DRIVER_DEVICE_H
+#define TRANSPORT_USBDRIVER_USB_DRIVER_DEVICE_H
 
 #include <cstddef>
 #include <cstdint>
