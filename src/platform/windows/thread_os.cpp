@@ -7,6 +7,12 @@
 #include "ithreads.h"
 #include "platform/thread_records.h"
 
+// GCC exports the virtual table and the type information of IThread with
+// the class, but not the type information's name; it is exported here (by
+// the linker directive that dllexport itself produces), so that dravex
+// exports the same names on both systems.
+__asm__(".section .drectve\n\t.ascii \" -export:\\\"_ZTS7IThread\\\",data\"\n\t.text");
+
 namespace {
 
 struct StartPacket {

@@ -3,8 +3,7 @@
 #ifndef TRANSPORT_USBLIB_USB_CONSTANTS_H
 #define TRANSPORT_USBLIB_USB_CONSTANTS_H
 
-#include <cerrno>
-
+#include "platform/libusb_api.h"
 #include "wire/offsets.h"
 
 namespace usblib {
@@ -14,22 +13,14 @@ constexpr int kBulkInEndpoint = 0x86;
 constexpr int kBulkOutEndpoint = 0x02;
 // An ACK (reason and value words) as a whole.
 constexpr int kSmallestWholeAck = UC_HEADER_SIZE + 2 * static_cast<int>(uc::kWordSize);
-// Smallest ring the object accepts whatever the ring settings say: slots
-// of one telegram.
+// Smallest ring the object accepts whatever the ring settings say: two
+// slots of one telegram (UC_MAX_TELEGRAM) each.
 constexpr int kMinSlotCount = 2;
 
-// libusb-0.1 on Linux (Debian libusb 0.1.12, usbfs backend) reports
-// failures as negative errno values. A claim of an interface that another
-// driver or process holds fails with -EBUSY; a bulk transfer that does not
-// complete within its time-out ends with -ETIMEDOUT. libusb-win32 uses -5
-// and -116 for the same two conditions.
-#if defined(_WIN32)
-constexpr int kClaimInUse = -5;
-constexpr int kTransferTimeout = -116;
-#else
-constexpr int kClaimInUse = -EBUSY;
-constexpr int kTransferTimeout = -ETIMEDOUT;
-#endif
+// Result codes of a claimed interface held elsewhere and of a bulk
+// transfer that timed out.
+constexpr int kClaimInUse = plat::kLibUsbClaimInUse;
+constexpr int kTransferTimeout = plat::kLibUsbTransferTimeout;
 
 }  // namespace usblib
 

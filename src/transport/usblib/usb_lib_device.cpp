@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "trace.h"
-#include "transport/usblib/usb_api.h"
+#include "platform/libusb_api.h"
 #include "transport/usblib/usb_constants.h"
 #include "uc_telegram.h"
 #include "wire/timing.h"

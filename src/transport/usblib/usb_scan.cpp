@@ -5,7 +5,7 @@
 
 #include "trace.h"
 #include "transport/usblib/usb_lib_device.h"
-#include "transport/usblib/usb_api.h"
+#include "platform/libusb_api.h"
 #include "uc_telegram.h"
 
 namespace {
