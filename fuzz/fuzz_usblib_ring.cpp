@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     queueItems(in, fake);
     {
         FuzzedUsbDevice device(fake);
-        device.link->usbDevice = usb_get_busses()->devices;
+        device.ring().usbDevice = usb_get_busses()->devices;
         FUZZ_CHECK(device.connect() == RC_OK);
         UcTelegram telegram;
         for (;;) {

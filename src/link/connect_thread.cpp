@@ -3,6 +3,7 @@
 #include "ithreads.h"
 #include "registry.h"
 #include "uc_link.h"
+#include "threads/mutex_guard.h"
 
 namespace {
 
@@ -26,9 +27,10 @@ public:
         // start() still touches this object after the thread began; wait
         // for it to return before the object deletes itself (and with it
         // its reference to the device).
-        launchLock_.lock();
-        while (!launched_) launchedChanged_.wait(&launchLock_, -1);
-        launchLock_.unlock();
+        {
+            MutexGuard guard(launchLock_);
+            while (!launched_) launchedChanged_.wait(&launchLock_, -1);
+        }
         delete this;
     }
 
@@ -45,10 +47,9 @@ public:
         }
         // Notified under the lock, so the thread cannot delete the object
         // (and its lock) before this call is done with them.
-        thread->launchLock_.lock();
+        MutexGuard guard(thread->launchLock_);
         thread->launched_ = true;
         thread->launchedChanged_.wakeOne();
-        thread->launchLock_.unlock();
         return true;
     }
 

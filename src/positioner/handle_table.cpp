@@ -4,6 +4,7 @@
 #include "wire/telegram.h"
 #include "link/uc_link.h"
 #include "receive_thread.h"
+#include "threads/mutex_guard.h"
 
 namespace pos {
 
@@ -15,15 +16,6 @@ HandleEntry handles[kHandleCount];
 // Serialises the device holds of concurrent connects and closes on
 // different handle numbers.
 IMutex deviceClaims;
-
-// Holds deviceClaims for one scope.
-class ClaimsLock {
-public:
-    ClaimsLock() { deviceClaims.lock(); }
-    ~ClaimsLock() { deviceClaims.unlock(); }
-    ClaimsLock(const ClaimsLock&) = delete;
-    ClaimsLock& operator=(const ClaimsLock&) = delete;
-};
 }  // namespace
 
 HandleEntry* handleEntry(int handle) {
@@ -56,7 +48,7 @@ bool anyHandleAllocated() {
 }
 
 bool claimDevice(HandleEntry& h, std::shared_ptr<UcDevice> device) {
-    ClaimsLock guard;
+    MutexGuard guard(deviceClaims);
     for (const HandleEntry& other : handles) {
         if (&other != &h && other.device == device) return false;
     }
@@ -67,7 +59,7 @@ bool claimDevice(HandleEntry& h, std::shared_ptr<UcDevice> device) {
 void releaseDevice(HandleEntry& h) {
     std::shared_ptr<UcDevice> dropped;
     {
-        ClaimsLock guard;
+        MutexGuard guard(deviceClaims);
         dropped.swap(h.device);
     }
     // The object may be destroyed here, outside the lock.

@@ -6,6 +6,7 @@
 #include "link/uc_link.h"
 #include "positioner.h"
 #include "trace/trace_setup.h"
+#include "threads/mutex_guard.h"
 
 namespace pos {
 
@@ -40,10 +41,8 @@ TraceParams* controlledRecord() {
 // Runs fn(record) under controlLock and returns its result.
 template <typename Fn>
 int32_t withRecord(Fn fn) {
-    controlLock.lock();
-    const int32_t result = fn(controlledRecord());
-    controlLock.unlock();
-    return result;
+    MutexGuard guard(controlLock);
+    return fn(controlledRecord());
 }
 
 // Lines go to the record again after PositionerTraceOff.
@@ -87,9 +86,8 @@ int32_t traceToFile(const char* path) {
 
 int32_t traceFlags(int32_t flags) {
     return withRecord([flags](TraceParams* record) {
-        record->mutex.lock();
+        MutexGuard guard(record->mutex);
         trace_detail::storeFlags(record, flags);
-        record->mutex.unlock();
         return RC_OK;
     });
 }

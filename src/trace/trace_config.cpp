@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "trace_internal.h"
+#include "threads/mutex_guard.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ void traceInit(const char* logFile, const char* prefix, int flags) {
     TraceParams& r = defaultRecord;
     // Held across the reset so that threads writing lines meanwhile see
     // either the old or the new set-up, never a half-written one.
-    r.mutex.lock();
+    MutexGuard guard(r.mutex);
     closeUnlessStandardError(r.file);  // an earlier log file is not leaked
     r.file = stderr;
     r.prefix[0] = '\0';
@@ -127,7 +128,6 @@ void traceInit(const char* logFile, const char* prefix, int flags) {
     traceSetFile(logFile);
     traceSetFlags(flags);
     traceInitLists();
-    r.mutex.unlock();
 }
 
 TraceParams* traceGetParamset() { return &defaultRecord; }
@@ -145,15 +145,14 @@ bool trace_detail::setRecordFile(TraceParams* p, const char* logFile) {
             return false;
         }
     }
-    p->mutex.lock();
+    MutexGuard guard(p->mutex);
     closeUnlessStandardError(p->file);
     p->file = opened;
-    p->mutex.unlock();
     return true;
 }
 
 void trace_detail::setRecordPrefix(TraceParams* p, const char* prefix) {
-    p->mutex.lock();
+    MutexGuard guard(p->mutex);
     p->prefix[0] = '\0';
     if (prefix && prefix[0]) {
         size_t n = std::strlen(prefix);
@@ -162,32 +161,28 @@ void trace_detail::setRecordPrefix(TraceParams* p, const char* prefix) {
         p->prefix[n] = ' ';
         p->prefix[n + 1] = '\0';
     }
-    p->mutex.unlock();
 }
 
 void traceSetFlags(int flags) {
     TraceParams* p = trace_detail::current();
     if (!p) return;
-    p->mutex.lock();
+    MutexGuard guard(p->mutex);
     trace_detail::storeFlags(p, flags);
-    p->mutex.unlock();
 }
 
 void traceInitTraceList(bool include) {
     TraceParams* p = trace_detail::current();
     if (!p) return;
-    p->mutex.lock();
+    MutexGuard guard(p->mutex);
     p->addressList.clear();
     p->listExcludes = !include;
-    p->mutex.unlock();
 }
 
 void traceAddTraceList(int first, int last) {
     TraceParams* p = trace_detail::current();
     if (!p) return;
-    p->mutex.lock();
+    MutexGuard guard(p->mutex);
     p->addressList.add(first, last);
-    p->mutex.unlock();
 }
 
 void traceInitLists() {

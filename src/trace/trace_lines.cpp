@@ -9,6 +9,7 @@
 #include "wire/telegram.h"
 #include "platform/socket_os.h"
 #include "trace_internal.h"
+#include "threads/mutex_guard.h"
 
 namespace trace_detail {
 
@@ -34,14 +35,15 @@ bool writeReport(const char* kind, const char* format, va_list args) {
     if (!p) return false;
     va_list again;
     va_copy(again, args);
-    p->mutex.lock();
-    writeReportTo(p->file, p->prefix, kind, format, args);
-    flushIfAsked(p);
-    if (p->file != stderr && reportsOnStdout.load(std::memory_order_relaxed)) {
-        writeReportTo(stdout, p->prefix, kind, format, again);
-        std::fflush(stdout);
+    {
+        MutexGuard guard(p->mutex);
+        writeReportTo(p->file, p->prefix, kind, format, args);
+        flushIfAsked(p);
+        if (p->file != stderr && reportsOnStdout.load(std::memory_order_relaxed)) {
+            writeReportTo(stdout, p->prefix, kind, format, again);
+            std::fflush(stdout);
+        }
     }
-    p->mutex.unlock();
     va_end(again);
     return true;
 }
@@ -72,11 +74,8 @@ using trace_detail::current;
 void traceTrace(const char* format, ...) {
     TraceParams* p = current();
     if (!p || !format) return;
-    p->mutex.lock();
-    if (!(p->flags & TraceMessages)) {
-        p->mutex.unlock();
-        return;
-    }
+    MutexGuard guard(p->mutex);
+    if (!(p->flags & TraceMessages)) return;
     va_list args;
     va_start(args, format);
     int number = p->counter++;
@@ -84,7 +83,6 @@ void traceTrace(const char* format, ...) {
     std::vfprintf(p->file, format, args);
     std::fputs(".\n", p->file);
     if (p->flags & TraceFlush) std::fflush(p->file);
-    p->mutex.unlock();
     va_end(args);
 }
 
@@ -141,10 +139,13 @@ void traceTelegram(const char* label, const UcTelegram* tel, int categories) {
     // The other filters read the record under its lock: a set-up call on
     // another thread (a scan while handles trace) must not change it
     // underneath.
-    p->mutex.lock();
-    const int flags = p->flags;
-    const bool shown = flagsLetThrough(flags) && p->addressList.contains(address) != p->listExcludes;
-    p->mutex.unlock();
+    int flags = 0;
+    bool shown = false;
+    {
+        MutexGuard guard(p->mutex);
+        flags = p->flags;
+        shown = flagsLetThrough(flags) && p->addressList.contains(address) != p->listExcludes;
+    }
     if (!shown) return;
 
     char text[10000];
@@ -161,11 +162,10 @@ void traceTelegram(const char* label, const UcTelegram* tel, int categories) {
         used += static_cast<size_t>(n);
     }
 
-    p->mutex.lock();
+    MutexGuard guard(p->mutex);
     int number = p->counter++;
     std::fprintf(p->file, "%sTRACE %4d: %s.\n", p->prefix, number, text);
     if (p->flags & TraceFlush) std::fflush(p->file);
-    p->mutex.unlock();
 }
 
 const char* tracePrintReason(int reason) {

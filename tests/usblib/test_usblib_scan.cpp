@@ -73,8 +73,8 @@ TEST_F(UsbScan, RingIsSizedByTheSettingsAtScanTime) {
     UC_setUsbBuffers(8192, 5);  // affects later scans only
     scanLibUsbDevices(list, UC_usbRingConfig());
     ASSERT_EQ(list.size(), 2u);
-    const UsbLibLink* first = std::static_pointer_cast<UcUsbLibDevice>(list[0])->link;
-    const UsbLibLink* second = std::static_pointer_cast<UcUsbLibDevice>(list[1])->link;
+    const UsbLibLink* first = &std::static_pointer_cast<UcUsbLibDevice>(list[0])->ring();
+    const UsbLibLink* second = &std::static_pointer_cast<UcUsbLibDevice>(list[1])->ring();
     EXPECT_EQ(first->slotSize, 4096);
     EXPECT_EQ(first->slotCount, 3);
     EXPECT_EQ(first->slots.size(), 3u);

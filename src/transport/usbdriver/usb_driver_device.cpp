@@ -66,7 +66,6 @@ UcUsbDriverDevice::UcUsbDriverDevice(uint8_t variantFlag, int32_t index)
 
 UcUsbDriverDevice::~UcUsbDriverDevice() {
     if (connected) disconnect();
-    delete io_;
 }
 
 int countInterfaces(const Guid& guid, int* count) {
@@ -163,29 +162,24 @@ int UcUsbDriverDevice::startIo(const OpenedInterface& opened) {
     Handle lock = opened.instanceLock;
     Handle readEvent = kNullHandle;
     Handle writeEvent = kNullHandle;
-    UsbDriverIo* io = nullptr;
+    std::unique_ptr<UsbDriverIo> io;
     // A lock granted to an object that is already open can only come from
     // a lock file removed behind its back; the open connection stays.
     if (!connected) {
-        io = new (std::nothrow) UsbDriverIo();
+        io.reset(new (std::nothrow) UsbDriverIo());
         readEvent = createEvent(false, false);
         writeEvent = createEvent(false, false);
     }
     if (!io || readEvent == kNullHandle || writeEvent == kNullHandle) {
         const int result = connected ? RC_DEVICE_LOCKED : RC_SYSTEM_ERROR;
-        delete io;
         closeIfValid(readEvent);
         closeIfValid(writeEvent);
         closeIfValid(device);
         closeIfValid(lock);
-        if (!connected) {
-            delete io_;
-            io_ = nullptr;
-        }
+        if (!connected) io_.reset();
         return result;
     }
-    delete io_;
-    io_ = io;
+    io_ = std::move(io);
     io_->device = device;
     io_->instanceLock = lock;
     io_->readEvent = readEvent;

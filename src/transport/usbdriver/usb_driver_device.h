@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "transport/uc_device.h"
 #include "uc_telegram.h"
@@ -68,7 +69,7 @@ private:
     int32_t wordAt(uint32_t pos) const;
 
     const int32_t index_;
-    UsbDriverIo* io_ = nullptr;
+    std::unique_ptr<UsbDriverIo> io_;
 };
 
 // Counts the present interfaces of a GUID: 0 (count set), 3 when the

@@ -8,6 +8,7 @@
 #include "transport/usblib/usb_constants.h"
 #include "uc_telegram.h"
 #include "wire/timing.h"
+#include "threads/mutex_guard.h"
 
 using namespace usblib;
 
@@ -20,96 +21,94 @@ UsbLibLink::UsbLibLink(UcUsbLibDevice* owner, int slotBytes, int slots)
 }
 
 UcUsbLibDevice::UcUsbLibDevice(uint8_t variant, int32_t position, const UsbRingConfig& ring)
-    : UcDevice(UC_DEVICE_USB, variant), index(position), link(nullptr) {
-    link = new UsbLibLink(this, ring.bufferSize, ring.bufferCount);
-}
+    : UcDevice(UC_DEVICE_USB, variant),
+      index(position),
+      link_(std::make_unique<UsbLibLink>(this, ring.bufferSize, ring.bufferCount)) {}
 
 UcUsbLibDevice::~UcUsbLibDevice() {
     // disconnect() also waits for a reader that closed the device itself,
     // so no thread touches the ring once it is freed.
     disconnect();
-    delete link;
 }
 
 // connected is written with handleLock, sendLock and dataLock held, so
 // holding any one of them gives a stable value.
 bool UcUsbLibDevice::isConnected() {
-    link->dataLock.lock();
-    const bool open = connected;
-    link->dataLock.unlock();
-    return open;
+    MutexGuard guard(link_->dataLock);
+    return connected;
 }
 
 void UcUsbLibDevice::setConnected(bool value) {
-    link->dataLock.lock();
+    MutexGuard guard(link_->dataLock);
     connected = value;
-    link->dataLock.unlock();
 }
 
 int UcUsbLibDevice::connect() {
-    UsbLibLink& l = *link;
+    UsbLibLink& l = *link_;
     if (isConnected()) return RC_OK;
     // A reader that closed the device after a failed read may still be
     // leaving its loop; it must be gone before a new one starts.
     l.reader.wait();
 
-    l.handleLock.lock();
     int result = RC_OK;
-    usb_dev_handle* handle = l.usbDevice ? usb_open(l.usbDevice) : nullptr;
-    if (!handle) {
-        traceError(false, "usb_open failed");
-        result = RC_ERROR;
-    } else {
-        l.sendLock.lock();
-        l.handle = handle;
-        l.sendLock.unlock();
-        const int claim = usb_claim_interface(handle, kInterface);
-        if (claim == kClaimInUse) {
-            result = RC_DEVICE_LOCKED;
-        } else if (claim != 0) {
-            traceError(false, "usb_claim_interface failed: %s", usb_strerror());
+    {
+        MutexGuard handleGuard(l.handleLock);
+        usb_dev_handle* handle = l.usbDevice ? usb_open(l.usbDevice) : nullptr;
+        if (!handle) {
+            traceError(false, "usb_open failed");
             result = RC_ERROR;
+        } else {
+            {
+                MutexGuard sendGuard(l.sendLock);
+                l.handle = handle;
+            }
+            const int claim = usb_claim_interface(handle, kInterface);
+            if (claim == kClaimInUse) {
+                result = RC_DEVICE_LOCKED;
+            } else if (claim != 0) {
+                traceError(false, "usb_claim_interface failed: %s", usb_strerror());
+                result = RC_ERROR;
+            }
+        }
+        if (result == RC_OK) {
+            {
+                MutexGuard sendGuard(l.sendLock);
+                MutexGuard dataGuard(l.dataLock);
+                connected = true;
+                l.lastReadResult = 0;
+                l.cancelPending = false;
+            }
+            l.reader.stop = false;
+            l.reader.start();
         }
     }
-    if (result == RC_OK) {
-        l.sendLock.lock();
-        l.dataLock.lock();
-        connected = true;
-        l.lastReadResult = 0;
-        l.cancelPending = false;
-        l.dataLock.unlock();
-        l.sendLock.unlock();
-        l.reader.stop = false;
-        l.reader.start();
-    }
-    l.handleLock.unlock();
 
     if (result != RC_OK) disconnect();  // closes a handle that was opened
     return result;
 }
 
 int UcUsbLibDevice::disconnect() {
-    UsbLibLink& l = *link;
+    UsbLibLink& l = *link_;
     int result = RC_OK;
     // Set before taking handleLock: the reader holds it during each step
     // and leaves its loop after the current one.
     l.reader.stop = true;
 
-    l.handleLock.lock();
-    if (connected && l.handle) {
-        if (usb_release_interface(l.handle, kInterface) != 0) {
-            traceError(false, "usb_release_interface failed: %s", usb_strerror());
-            result = RC_ERROR;
+    {
+        MutexGuard handleGuard(l.handleLock);
+        if (connected && l.handle) {
+            if (usb_release_interface(l.handle, kInterface) != 0) {
+                traceError(false, "usb_release_interface failed: %s", usb_strerror());
+                result = RC_ERROR;
+            }
         }
+        MutexGuard sendGuard(l.sendLock);  // no bulk write may run on the handle being closed
+        if (l.handle) {
+            usb_close(l.handle);
+            l.handle = nullptr;
+        }
+        setConnected(false);
     }
-    l.sendLock.lock();  // no bulk write may run on the handle being closed
-    if (l.handle) {
-        usb_close(l.handle);
-        l.handle = nullptr;
-    }
-    setConnected(false);
-    l.sendLock.unlock();
-    l.handleLock.unlock();
 
     // On the reader thread itself the loop ends after this step; joining
     // here would wait for ever.
@@ -118,19 +117,15 @@ int UcUsbLibDevice::disconnect() {
 }
 
 int UcUsbLibDevice::send(int length, const void* data) {
-    UsbLibLink& l = *link;
-    l.sendLock.lock();
-    if (!connected || !l.handle) {
-        l.sendLock.unlock();
-        return RC_NOT_CONNECTED;
+    UsbLibLink& l = *link_;
+    int n = 0;
+    {
+        MutexGuard guard(l.sendLock);
+        if (!connected || !l.handle) return RC_NOT_CONNECTED;
+        if (length < 0 || (!data && length > 0)) return RC_INVALID_PARAM;
+        n = usb_bulk_write(l.handle, kBulkOutEndpoint, static_cast<const char*>(data), length,
+                           uc::kSendWaitMs);
     }
-    if (length < 0 || (!data && length > 0)) {
-        l.sendLock.unlock();
-        return RC_INVALID_PARAM;
-    }
-    const int n = usb_bulk_write(l.handle, kBulkOutEndpoint, static_cast<const char*>(data),
-                                 length, uc::kSendWaitMs);
-    l.sendLock.unlock();
 
     if (n < 0) {
         traceError(false, "usb_bulk_write failed: %s", usb_strerror());
@@ -145,8 +140,7 @@ int UcUsbLibDevice::send(int length, const void* data) {
 }
 
 void UcUsbLibDevice::cancelReceive() {
-    link->dataLock.lock();
-    link->cancelPending = true;
-    link->dataLock.unlock();
-    link->dataReady.wakeOne();
+    MutexGuard guard(link_->dataLock);
+    link_->cancelPending = true;
+    link_->dataReady.wakeOne();
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -81,8 +82,10 @@ public:
     // One reader iteration: wait for a free slot, read one transfer into it.
     int readerStep();
 
+    // The ring and the libusb handle of the device.
+    UsbLibLink& ring() { return *link_; }
+
     int32_t index;
-    UsbLibLink* link;
     std::string location;  // "bus/device" as the scan found it
 
 private:
@@ -91,6 +94,8 @@ private:
     void waitForData(const UsbRingSlot& slot);
     int takeTelegram(UsbRingSlot& slot, int requested, void* buffer, int* length);
     void releaseSlot(UsbRingSlot& slot);
+
+    std::unique_ptr<UsbLibLink> link_;
 };
 
 #endif

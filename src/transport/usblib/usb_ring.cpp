@@ -11,6 +11,7 @@
 #include "transport/usblib/usb_constants.h"
 #include "uc_telegram.h"
 #include "wire/timing.h"
+#include "threads/mutex_guard.h"
 
 using namespace usblib;
 
@@ -19,43 +20,45 @@ void UsbReaderThread::run() {
 }
 
 int UcUsbLibDevice::readerStep() {
-    UsbLibLink& l = *link;
-    l.handleLock.lock();
-    UsbRingSlot& slot = l.slots[static_cast<size_t>(l.writeIndex)];
-    int r = connected ? RC_OK : RC_NOT_CONNECTED;
+    UsbLibLink& l = *link_;
+    int r = RC_OK;
+    {
+        MutexGuard handleGuard(l.handleLock);
+        UsbRingSlot& slot = l.slots[static_cast<size_t>(l.writeIndex)];
+        r = connected ? RC_OK : RC_NOT_CONNECTED;
 
-    // A full ring waits for receive() to free the next slot; the reader
-    // never writes into a slot that receive() still owns.
-    l.spaceLock.lock();
-    if (r == RC_OK && slot.filled != 0) {
-        l.slotFree.wait(&l.spaceLock, uc::kShortPauseMs);
-        if (slot.filled != 0) r = RC_TIMEOUT;
-    }
-    l.spaceLock.unlock();
-
-    if (r == RC_OK) {
-        const int n = usb_bulk_read(l.handle, kBulkInEndpoint, reinterpret_cast<char*>(slot.data.data()),
-                                    l.slotSize, uc::kReceiveWaitMs);
-        if (n < 0) {
-            if (n == kTransferTimeout) {
-                r = RC_TIMEOUT;
-            } else {
-                r = RC_DRIVER_ERROR;
-                traceError(false, "usb_bulk_read failed: %s", usb_strerror());
+        // A full ring waits for receive() to free the next slot; the reader
+        // never writes into a slot that receive() still owns.
+        {
+            MutexGuard spaceGuard(l.spaceLock);
+            if (r == RC_OK && slot.filled != 0) {
+                l.slotFree.wait(&l.spaceLock, uc::kShortPauseMs);
+                if (slot.filled != 0) r = RC_TIMEOUT;
             }
-        } else if (n > 0) {
-            l.dataLock.lock();
-            l.writeIndex = (l.writeIndex + 1) % l.slotCount;
-            slot.filled = std::min(n, l.slotSize);
-            l.dataReady.wakeOne();
-            l.dataLock.unlock();
+        }
+
+        if (r == RC_OK) {
+            char* into = reinterpret_cast<char*>(slot.data.data());
+            const int n = usb_bulk_read(l.handle, kBulkInEndpoint, into, l.slotSize, uc::kReceiveWaitMs);
+            if (n < 0) {
+                if (n == kTransferTimeout) {
+                    r = RC_TIMEOUT;
+                } else {
+                    r = RC_DRIVER_ERROR;
+                    traceError(false, "usb_bulk_read failed: %s", usb_strerror());
+                }
+            } else if (n > 0) {
+                MutexGuard dataGuard(l.dataLock);
+                l.writeIndex = (l.writeIndex + 1) % l.slotCount;
+                slot.filled = std::min(n, l.slotSize);
+                l.dataReady.wakeOne();
+            }
         }
     }
-    l.handleLock.unlock();
-
-    l.dataLock.lock();
-    l.lastReadResult = r;
-    l.dataLock.unlock();
+    {
+        MutexGuard dataGuard(l.dataLock);
+        l.lastReadResult = r;
+    }
     if (r != RC_OK && r != RC_TIMEOUT) {
         disconnect();
         l.dataReady.wakeOne();  // a waiting receive() reports the failure now
@@ -93,12 +96,13 @@ int UcUsbLibDevice::takeTelegram(UsbRingSlot& slot, int requested, void* buffer,
 }
 
 void UcUsbLibDevice::releaseSlot(UsbRingSlot& slot) {
-    UsbLibLink& l = *link;
-    l.spaceLock.lock();
-    slot.filled = 0;
-    slot.readPos = 0;
-    l.readIndex = (l.readIndex + 1) % l.slotCount;
-    l.spaceLock.unlock();
+    UsbLibLink& l = *link_;
+    {
+        MutexGuard guard(l.spaceLock);
+        slot.filled = 0;
+        slot.readPos = 0;
+        l.readIndex = (l.readIndex + 1) % l.slotCount;
+    }
     l.slotFree.wakeOne();
 }
 
@@ -108,7 +112,7 @@ void UcUsbLibDevice::releaseSlot(UsbRingSlot& slot) {
 // slots that an earlier call took without waiting; such a stale wake does
 // not end the wait early.
 void UcUsbLibDevice::waitForData(const UsbRingSlot& slot) {
-    UsbLibLink& l = *link;
+    UsbLibLink& l = *link_;
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(uc::kReceiveWaitMs);
     auto settled = [&] {
@@ -125,27 +129,29 @@ void UcUsbLibDevice::waitForData(const UsbRingSlot& slot) {
 
 int UcUsbLibDevice::receive(void* buffer, int* length) {
     if (!buffer || !length) return RC_INVALID_PARAM;
-    UsbLibLink& l = *link;
+    UsbLibLink& l = *link_;
     UsbRingSlot& slot = l.slots[static_cast<size_t>(l.readIndex)];
     const int requested = *length;
 
-    l.dataLock.lock();
-    int r = connected ? RC_OK : RC_NOT_CONNECTED;
-    if (r == RC_NOT_CONNECTED && l.lastReadResult != RC_OK && l.lastReadResult != RC_TIMEOUT) {
-        // The reader closed the device after a failed read: that failure
-        // is reported once, whether or not a receive was waiting then.
-        r = l.lastReadResult;
-        l.lastReadResult = 0;
-    }
-    if (r == RC_OK && slot.filled <= slot.readPos) {
-        waitForData(slot);
-        if (slot.filled <= slot.readPos) {
-            r = l.lastReadResult != 0 ? l.lastReadResult : RC_TIMEOUT;
+    int r = RC_OK;
+    {
+        MutexGuard guard(l.dataLock);
+        r = connected ? RC_OK : RC_NOT_CONNECTED;
+        if (r == RC_NOT_CONNECTED && l.lastReadResult != RC_OK && l.lastReadResult != RC_TIMEOUT) {
+            // The reader closed the device after a failed read: that failure
+            // is reported once, whether or not a receive was waiting then.
+            r = l.lastReadResult;
             l.lastReadResult = 0;
-            l.cancelPending = false;
+        }
+        if (r == RC_OK && slot.filled <= slot.readPos) {
+            waitForData(slot);
+            if (slot.filled <= slot.readPos) {
+                r = l.lastReadResult != 0 ? l.lastReadResult : RC_TIMEOUT;
+                l.lastReadResult = 0;
+                l.cancelPending = false;
+            }
         }
     }
-    l.dataLock.unlock();
 
     if (r == RC_OK) r = takeTelegram(slot, requested, buffer, length);
     if (r != RC_OK && r != RC_TIMEOUT && r != RC_OUT_OF_SYNC) {

@@ -56,7 +56,7 @@ int scanLibUsbDevices(UcDeviceList& list, const UsbRingConfig& ring) {
                 return RC_OK;
             }
             ++matches;
-            device->link->usbDevice = dev;
+            device->ring().usbDevice = dev;
             device->location = std::string(bus->dirname) + "/" + dev->filename;
             list.push_back(std::move(device));
         }
