@@ -1,6 +1,6 @@
 // IThread: construction and copies. Starting, joining and the thread
-// queries are operating-system calls in the platform layer
-// (platform/<os>/thread_os.cpp).
+// queries are operating-system calls
+// (threads/<os>/thread_os.cpp).
 #include "ithreads.h"
 #include "platform/thread_records.h"
 

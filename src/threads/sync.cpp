@@ -1,6 +1,6 @@
 // IMutex and IWaitCondition: construction, copies and the wait that
-// releases a mutex. The operating-system calls are in the platform layer
-// (platform/<os>/sync_os.cpp).
+// releases a mutex. The operating-system calls are in
+// threads/<os>/sync_os.cpp.
 #include "ithreads.h"
 #include "platform/thread_records.h"
 
