@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "link/registry.h"
+#include "telegram_bytes.h"
 #include "wire/telegram.h"
 #include "link/uc_link.h"
 #include "test_support.h"
@@ -133,31 +134,17 @@ int appendDevice(const std::shared_ptr<UcDevice>& device) {
 
 void clearDevices() { deviceList.clear(); }
 
-namespace {
-std::vector<uint8_t> bytesOf(const UcTelegram& t, size_t n) {
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(&t);
-    return std::vector<uint8_t>(p, p + n);
-}
-}  // namespace
-
-std::vector<uint8_t> ackBytes(int32_t address, int32_t index, int32_t reason, int32_t value, int32_t correlation) {
-    UcTelegram t{};
-    const int n = uc::buildAck(t, address, index, correlation, reason, value);
-    return bytesOf(t, static_cast<size_t>(n));
+std::vector<uint8_t> ackReply(int32_t address, int32_t index, int32_t reason, int32_t value, int32_t correlation) {
+    return test_support::telegram(UC_OP_ACK, address, index, correlation, {reason, value});
 }
 
 std::vector<uint8_t> tellBytes(int32_t address, int32_t index, int32_t value) {
-    UcTelegram t{};
-    const int n = uc::buildTell(t, address, index, 0, value);
-    return bytesOf(t, static_cast<size_t>(n));
+    return test_support::telegram(UC_OP_TELL, address, index, 0, {value});
 }
 
 std::vector<uint8_t> rawBytes(int32_t length, int32_t opcode, int32_t address, int32_t index,
                               const std::vector<int32_t>& words) {
-    UcTelegram t{};
-    const int n = uc::build(t, opcode, address, index, 0, words.data(), static_cast<int>(words.size()));
-    uc::put32(&t, 0, length);
-    return bytesOf(t, static_cast<size_t>(n));
+    return test_support::telegramWithLength(length, opcode, address, index, 0, words);
 }
 
 bool eventually(const std::function<bool()>& fn, int timeoutMs) {

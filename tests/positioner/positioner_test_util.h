@@ -109,7 +109,7 @@ int appendDevice(const std::shared_ptr<UcDevice>& device);
 void clearDevices();
 
 // Wire bytes of controller telegrams.
-std::vector<uint8_t> ackBytes(int32_t address, int32_t index, int32_t reason, int32_t value,
+std::vector<uint8_t> ackReply(int32_t address, int32_t index, int32_t reason, int32_t value,
                               int32_t correlation = 1);
 std::vector<uint8_t> tellBytes(int32_t address, int32_t index, int32_t value);
 // Any header and data words; the length word is taken as given.

@@ -10,7 +10,7 @@
 #include "test_support.h"
 #include "trace.h"
 
-using postest::ackBytes;
+using postest::ackReply;
 using postest::tellBytes;
 using test_support::captureStderr;
 using test_support::elapsedMs;
@@ -64,7 +64,7 @@ TEST_F(DispatchTest, AckWakesTheWaitingGetterWithItsValueWordNotItsReason) {
     int32_t amplitude = 0, result = -99;
     std::thread getter([&] { result = PositionerGetAmplitude(handle, 1, &amplitude); });
     ASSERT_TRUE(postest::eventually([&] { return device->gets(1024) == 1; }));
-    device->deliver(0, ackBytes(1024, 1, 2 /* out of range */, 4242));
+    device->deliver(0, ackReply(1024, 1, 2 /* out of range */, 4242));
     getter.join();
     EXPECT_EQ(result, RC_OK);
     EXPECT_EQ(amplitude, 4242);
@@ -88,7 +88,7 @@ TEST_F(DispatchTest, AmplitudeTellUpdatesTheValueButWakesNobody) {
     ASSERT_TRUE(postest::eventually([&] { return device->gets(1024) == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(amplitude, 0) << "the getter must still wait";
-    device->deliver(0, ackBytes(1024, 0, 0, 22));
+    device->deliver(0, ackReply(1024, 0, 0, 22));
     getter.join();
     EXPECT_EQ(result, RC_OK);
     EXPECT_EQ(amplitude, 22);
@@ -97,14 +97,14 @@ TEST_F(DispatchTest, AmplitudeTellUpdatesTheValueButWakesNobody) {
 TEST_F(DispatchTest, RepliesOfOtherRegistersAxesOrShapesDoNotWake) {
     // ACK for a register that is only TELL-routed, ACK of another axis, an
     // ACK too short to carry a value, a TELL of an ACK-routed register.
-    deliverAndSettle({ackBytes(1045, 0, 0, 5), ackBytes(1377, 1, 0, 1), postest::rawBytes(20, UC_OP_ACK, 1377, 0, {0}),
-                      tellBytes(1377, 0, 1), ackBytes(1032, 0, 0, 9)});
+    deliverAndSettle({ackReply(1045, 0, 0, 5), ackReply(1377, 1, 0, 1), postest::rawBytes(20, UC_OP_ACK, 1377, 0, {0}),
+                      tellBytes(1377, 0, 1), ackReply(1032, 0, 0, 9)});
     bool enabled = true;
     int32_t result = -99;
     std::thread getter([&] { result = PositionerGetDcInEnable(handle, 0, &enabled); });
     ASSERT_TRUE(postest::eventually([&] { return device->gets(1377) == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    device->deliver(0, ackBytes(1377, 0, 0, 2));
+    device->deliver(0, ackReply(1377, 0, 0, 2));
     getter.join();
     EXPECT_EQ(result, RC_OK);
     EXPECT_FALSE(enabled);

@@ -8,17 +8,13 @@
 
 #include <chrono>
 
+#include "telegram_bytes.h"
 #include "wire/telegram.h"
 
 namespace simtest {
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-Bytes bytesOf(const UcTelegram& t, int n) {
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(&t);
-    return Bytes(p, p + n);
-}
 
 int remainingMs(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -32,18 +28,15 @@ bool readable(int fd, int timeoutMs) {
 }  // namespace
 
 Bytes getRequest(int32_t address, int32_t index, int32_t correlation) {
-    UcTelegram t;
-    return bytesOf(t, uc::buildGet(t, address, index, correlation));
+    return test_support::telegram(UC_OP_GET, address, index, correlation);
 }
 
 Bytes setRequest(int32_t address, int32_t index, int32_t value, int32_t correlation) {
-    UcTelegram t;
-    return bytesOf(t, uc::buildSet(t, address, index, correlation, value));
+    return test_support::telegram(UC_OP_SET, address, index, correlation, {value});
 }
 
 Bytes ackBytes(int32_t address, int32_t index, int32_t correlation, int32_t reason, int32_t value) {
-    UcTelegram t;
-    return bytesOf(t, uc::buildAck(t, address, index, correlation, reason, value));
+    return test_support::telegram(UC_OP_ACK, address, index, correlation, {reason, value});
 }
 
 int32_t word(const Bytes& b, size_t i) { return b.size() >= 4 * i + 4 ? uc::get32(b.data(), 4 * i) : -12345; }

@@ -4,29 +4,26 @@
 
 namespace test_support {
 
-namespace {
-
-Bytes bytesOf(const UcTelegram& t, int n) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&t);
-    return Bytes(p, p + n);
+Bytes telegramWithLength(int32_t lengthWord, int32_t opcode, int32_t address, int32_t index,
+                         int32_t correlation, const std::vector<int32_t>& words) {
+    Bytes bytes(uc::kDataOffset + uc::kWordSize * words.size());
+    const int32_t header[] = {lengthWord, opcode, address, index, correlation};
+    for (size_t i = 0; i < 5; ++i) uc::put32(bytes.data(), uc::kWordSize * i, header[i]);
+    for (size_t i = 0; i < words.size(); ++i) uc::put32(bytes.data(), uc::kDataOffset + uc::kWordSize * i, words[i]);
+    return bytes;
 }
 
-}  // namespace
-
-Bytes tell(int32_t address, int32_t value) {
-    UcTelegram t{};
-    return bytesOf(t, uc::buildTell(t, address, 0, 0, value));
+Bytes telegram(int32_t opcode, int32_t address, int32_t index, int32_t correlation,
+               const std::vector<int32_t>& words) {
+    const int32_t length = uc::kHeaderLength + static_cast<int32_t>(uc::kWordSize * words.size());
+    return telegramWithLength(length, opcode, address, index, correlation, words);
 }
 
-Bytes ack(int32_t address, int32_t value) {
-    UcTelegram t{};
-    return bytesOf(t, uc::buildAck(t, address, 0, 1, 0, value));
-}
+Bytes tell(int32_t address, int32_t value) { return telegram(UC_OP_TELL, address, 0, 0, {value}); }
 
-Bytes get(int32_t address) {
-    UcTelegram t{};
-    return bytesOf(t, uc::buildGet(t, address, 0, 1));
-}
+Bytes ack(int32_t address, int32_t value) { return telegram(UC_OP_ACK, address, 0, 1, {0, value}); }
+
+Bytes get(int32_t address) { return telegram(UC_OP_GET, address, 0, 1); }
 
 Bytes raw(int32_t lengthWord, int32_t opcode, size_t total) {
     Bytes b(total < 8 ? 8 : total, 0);

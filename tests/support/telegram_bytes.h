@@ -12,6 +12,15 @@ namespace test_support {
 
 using Bytes = std::vector<uint8_t>;
 
+// The telegram-to-bytes builder of the tests: header and data words in wire
+// order, the length word 16 + 4 * words.size(), or lengthWord as given.
+Bytes telegram(int32_t opcode, int32_t address, int32_t index, int32_t correlation,
+               const std::vector<int32_t>& words = {});
+Bytes telegramWithLength(int32_t lengthWord, int32_t opcode, int32_t address, int32_t index,
+                         int32_t correlation, const std::vector<int32_t>& words = {});
+
+// Shorthands (index 0): a TELL, an ACK "ok" of correlation 1, a GET of
+// correlation 1.
 Bytes tell(int32_t address, int32_t value);
 Bytes ack(int32_t address, int32_t value);
 Bytes get(int32_t address);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "telegram_bytes.h"
 #include "wire/telegram.h"
 
 namespace bench {
@@ -38,10 +39,7 @@ UsbController::~UsbController() { plat::simdrv::removeDevice(id_); }
 
 std::vector<uint8_t> telegramBytes(int32_t opcode, int32_t address, int32_t index, int32_t correlation,
                                    const std::vector<int32_t>& data) {
-    UcTelegram t;
-    const int n = uc::build(t, opcode, address, index, correlation, data.data(), static_cast<int>(data.size()));
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&t);
-    return std::vector<uint8_t>(bytes, bytes + n);
+    return test_support::telegram(opcode, address, index, correlation, data);
 }
 
 }  // namespace bench

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "telegram_bytes.h"
 #include "wire/telegram.h"
 #include "test_support.h"
 
@@ -97,11 +98,7 @@ void TcpPeer::closeConnection() {
 
 std::vector<uint8_t> telegram(int32_t length, int32_t opcode, int32_t address, int32_t index,
                               int32_t correlation, const std::vector<int32_t>& data) {
-    std::vector<uint8_t> bytes(20 + 4 * data.size());
-    const int32_t header[5] = {length, opcode, address, index, correlation};
-    for (int i = 0; i < 5; ++i) uc::put32(bytes.data(), 4 * i, header[i]);
-    for (size_t i = 0; i < data.size(); ++i) uc::put32(bytes.data(), 20 + 4 * i, data[i]);
-    return bytes;
+    return test_support::telegramWithLength(length, opcode, address, index, correlation, data);
 }
 
 std::vector<uint8_t> ack(int32_t address, int32_t correlation, int32_t value) {
