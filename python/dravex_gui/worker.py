@@ -1,0 +1,172 @@
+"""One worker thread per open controller.
+
+The GUI thread never calls the library: it posts Requests to the
+controller's ControllerSession, whose worker runs them one after the
+other on its own QThread (calls on one handle must not overlap) and
+answers by signals. Between requests the worker polls the cached
+position, status and speed of every axis; a poll or request that finds
+the connection gone reports the loss and closes the handle.
+"""
+import dataclasses
+from typing import Any, Callable, Optional, Set, Tuple
+
+from PyQt5.QtCore import QObject, Qt, QThread, QTimer, pyqtSignal, pyqtSlot
+
+from . import backend
+
+POLL_INTERVAL_MS = 50
+
+
+@dataclasses.dataclass(frozen=True)
+class Request:
+    """One job for the worker thread."""
+    action: str                          # "Moving axis 0", for messages
+    call: Callable[[Any], Any]           # runs with the open dravex.Controller
+    moves: Tuple[int, ...] = ()          # axes this request sets moving
+    on_result: Optional[Callable[[Any], None]] = None  # runs on the GUI thread
+
+
+class ControllerWorker(QObject):
+    opened = pyqtSignal()
+    axes = pyqtSignal(object)            # tuple of backend.AxisState
+    result = pyqtSignal(object, object)  # Request, value
+    failed = pyqtSignal(str)             # one sentence
+    lost = pyqtSignal(str)
+    closed = pyqtSignal()
+
+    def __init__(self, target: backend.Target, library_log: backend.LibraryLog) -> None:
+        super().__init__()
+        self.target = target
+        self._library_log = library_log
+        self._controller: Any = None
+        self._moved: Set[int] = set()
+        self._timer: Optional[QTimer] = None
+
+    @pyqtSlot()
+    def open(self) -> None:
+        self._library_log.start()
+        try:
+            self._controller = backend.open_controller(self.target)
+        except backend.LibraryError as error:
+            self.lost.emit(backend.sentence(error, f"Opening {self.target.describe()}"))
+            self.closed.emit()
+            return
+        self._timer = QTimer(self)
+        self._timer.timeout.connect(self._poll)
+        self._timer.start(POLL_INTERVAL_MS)
+        self.opened.emit()
+        self._poll()
+
+    @pyqtSlot(object)
+    def run(self, request: Request) -> None:
+        if self._controller is None:
+            return
+        self._moved.update(request.moves)
+        try:
+            value = request.call(self._controller)
+        except backend.LibraryError as error:
+            self._report(error, request.action)
+            return
+        self.result.emit(request, value)
+
+    @pyqtSlot()
+    def _poll(self) -> None:
+        if self._controller is None:
+            return
+        try:
+            self.axes.emit(backend.read_axes(self._controller))
+        except backend.LibraryError as error:
+            self._report(error, "Reading the axes")
+
+    def _report(self, error: BaseException, action: str) -> None:
+        if isinstance(error, backend.NotConnected):
+            self._release()
+            self.lost.emit(backend.sentence(error, action))
+            self.closed.emit()
+        else:
+            self.failed.emit(backend.sentence(error, action))
+
+    @pyqtSlot()
+    def close(self) -> None:
+        """Stops the axes this program set moving, then closes."""
+        if self._controller is not None:
+            for axis in sorted(self._moved):
+                try:
+                    backend.stop(self._controller, axis)
+                except backend.LibraryError:
+                    break  # gone: nothing left to stop
+        self._release()
+        self.closed.emit()
+
+    def _release(self) -> None:
+        if self._timer is not None:
+            self._timer.stop()
+            self._timer = None
+        controller, self._controller = self._controller, None
+        self._moved.clear()
+        if controller is not None:
+            try:
+                backend.close_controller(controller)
+            except backend.LibraryError:
+                pass  # the connection is gone either way
+
+
+class ControllerSession(QObject):
+    """GUI-thread side of one open controller: owns its thread."""
+    _submit = pyqtSignal(object)
+    _close = pyqtSignal()
+    opened = pyqtSignal()
+    axes = pyqtSignal(object)
+    failed = pyqtSignal(str)
+    lost = pyqtSignal(str)
+    finished = pyqtSignal()
+
+    def __init__(self, target: backend.Target, library_log: backend.LibraryLog,
+                 parent: Optional[QObject] = None) -> None:
+        super().__init__(parent)
+        self.target = target
+        self.alive = True
+        self._thread = QThread()
+        self._thread.setObjectName(f"controller {target.describe()}")
+        self._worker = ControllerWorker(target, library_log)
+        self._worker.moveToThread(self._thread)
+        self._thread.started.connect(self._worker.open)
+        self._submit.connect(self._worker.run)
+        self._close.connect(self._worker.close)
+        self._worker.opened.connect(self.opened)
+        self._worker.axes.connect(self.axes)
+        self._worker.failed.connect(self.failed)
+        self._worker.lost.connect(self.lost)
+        self._worker.result.connect(self._deliver)
+        # Directly on the worker thread: the GUI thread may be waiting in wait().
+        self._worker.closed.connect(self._thread.quit, Qt.DirectConnection)
+        self._thread.finished.connect(self._finish)
+        self._thread.start()
+
+    def post(self, action: str, call: Callable[[Any], Any], moves: Tuple[int, ...] = (),
+             on_result: Optional[Callable[[Any], None]] = None) -> None:
+        if self.alive:
+            self._submit.emit(Request(action, call, moves, on_result))
+
+    def stop_all(self) -> None:
+        for axis in backend.AXES:
+            self.post(f"Stopping axis {axis}", lambda c, a=axis: backend.stop(c, a))
+
+    def close(self) -> None:
+        """Asks the worker to stop what it started and close; returns at once."""
+        if self.alive:
+            self._close.emit()
+
+    def wait(self, milliseconds: int) -> bool:
+        """After close(): waits for the thread (end of the program only)."""
+        return self._thread.wait(milliseconds)
+
+    @pyqtSlot(object, object)
+    def _deliver(self, request: Request, value: Any) -> None:
+        if request.on_result is not None:
+            request.on_result(value)
+
+    @pyqtSlot()
+    def _finish(self) -> None:
+        self.alive = False
+        self.finished.emit()
