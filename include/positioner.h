@@ -246,6 +246,98 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetBandwidthLimitEnable(int32_t ha
  * in register 1385. */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerCapMeasure(int32_t handle, int32_t axis, int32_t* capacity);
 
+/* ---- Addressing and trace control ----------------------------------------
+ *
+ * Scanning while handles are open. PositionerCheck may run while handles
+ * are open, and other threads may go on using those handles meanwhile. A
+ * caller may rely on this:
+ *   - every open handle stays connected to the controller it was opened
+ *     on; its receive thread, its cached values and its calls are not
+ *     touched by the scan, and PositionerClose closes that controller;
+ *   - device numbers (PositionerConnect, PositionerDeviceInfo) refer to the
+ *     newest scan only; a number from an earlier scan may name another
+ *     controller now, or none;
+ *   - a controller held by an open handle is listed again, under a new
+ *     device number. On USB, which admits one opener, that entry shows it
+ *     unavailable (hardwareId 0) and PositionerConnect on that number
+ *     answers RC_DEVICE_LOCKED (7) while the handle is open; over TCP the
+ *     scan reads its type and id on a connection of its own, and
+ *     PositionerConnect on that number opens a second connection;
+ *   - handles from PositionerConnectAddress have no device number; no scan
+ *     touches their connection;
+ *   - tracing is not reset by a scan while a handle is open, nor ever after
+ *     one of the trace functions below was called.
+ * PositionerCheck must not overlap another PositionerCheck, nor
+ * PositionerConnect, PositionerConnectAddress or PositionerDeviceInfo on
+ * another thread. */
+
+/* Carrier of a listed controller (PositionerDeviceDescription.carrier). */
+#define POSITIONER_CARRIER_LIBUSB 1
+#define POSITIONER_CARRIER_DRIVER 2
+#define POSITIONER_CARRIER_TCP    3
+/* How a network controller was found (PositionerDeviceDescription.discovery). */
+#define POSITIONER_FOUND_USB     0 /* USB: not found by a network probe */
+#define POSITIONER_FOUND_ADDP    1 /* the ADDP probe */
+#define POSITIONER_FOUND_VELORIX 2 /* the "Velorix discovery" probe */
+
+/* What PositionerDeviceInfo tells about one device number (128 bytes). */
+typedef struct PositionerDeviceDescription {
+    int32_t carrier;      /* POSITIONER_CARRIER_*                                */
+    int32_t discovery;    /* POSITIONER_FOUND_*                                  */
+    int32_t hardwareId;   /* id read by the last PositionerCheck; -1 if not read */
+    char address[116];    /* NUL-terminated: dotted IPv4 (TCP), "bus/device"
+                             (libusb), the driver's instance id (kernel driver);
+                             empty when the driver cannot tell it             */
+} PositionerDeviceDescription;
+
+#ifdef __cplusplus
+static_assert(sizeof(PositionerDeviceDescription) == 128, "PositionerDeviceDescription must be 128 bytes");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(sizeof(PositionerDeviceDescription) == 128, "PositionerDeviceDescription must be 128 bytes");
+#endif
+
+/* Describes device number `device` of the last scan in *info. Sends
+ * nothing. Results: 0; 9 for a device number outside the last scan (also
+ * before any scan); 6 for a null info (checked after the number). The same
+ * controller found by both probes is listed under two numbers with the same
+ * address. */
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerDeviceInfo(int32_t device, PositionerDeviceDescription* info);
+
+/* Opens the controller at `address` (dotted IPv4 or host name; TCP port
+ * 2101) without any scan and writes the new handle to *handle. The handle
+ * behaves as one from PositionerConnect: the type is read, the receive
+ * thread started, SET 325[0] := 1 sent, and PositionerClose closes it. It
+ * may be opened while other handles are open; later scans do not touch it.
+ * Sets up tracing as PositionerCheck does when no handle is open and the
+ * trace functions below were not used. Results: 0; 6 for a null pointer
+ * (nothing written); -1 when 99 handles are open (nothing written); 2 when
+ * the name does not resolve to an IPv4 address or the connection is
+ * refused or fails (an error line names the address); otherwise the type
+ * read's result. On failure *handle receives -1. Each call makes a
+ * connection of its own, also to an address that another handle has open. */
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerConnectAddress(const char* address, int32_t* handle);
+
+/* Trace control for callers that cannot call the C++ trace functions.
+ * The first call of any of them takes tracing over from PositionerCheck:
+ * it starts from the set-up PositionerCheck makes (standard error, prefix
+ * "Positioner", flags TraceMessages = 4) unless tracing is set up already,
+ * and from then on PositionerCheck leaves tracing as the caller set it.
+ * All return 0 unless stated otherwise. */
+/* No line at all is written, error lines included. */
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTraceOff(void);
+/* Lines go to standard error (and tracing is on again after PositionerTraceOff). */
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTraceToStderr(void);
+/* Lines go to the file `path` (truncated), and to the file only: error
+ * lines are not repeated on standard output. 6 for a null path or a file
+ * that cannot be opened (tracing is then left as it was). */
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTraceToFile(const char* path);
+/* Sets the flag bits of trace.h (TraceFlags; for example 4 trace lines,
+ * 0x20 received telegrams). Error lines are written whatever the flags. */
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTraceFlags(int32_t flags);
+/* Sets the text in front of every line (at most 30 characters are kept, a
+ * blank is added); null or "" for none. */
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTracePrefix(const char* prefix);
+
 #ifdef __cplusplus
 }
 #endif

@@ -95,13 +95,17 @@ int UC_request(UcDevice& device, int address, int* value) {
         if (uc::tickMs() - start >= UC_REQUEST_LIMIT_MS) break;
         if (!UC_isConnected(device) || abortRequested) break;
         result = UC_recv(device, &reply);
+        // A failed receive (a closed peer, a lost device) ends the exchange
+        // with its code: asking again would only fail again, at once.
+        if (result != RC_OK && result != RC_TIMEOUT && result != RC_OUT_OF_SYNC) {
+            traceError(false, "recv rc %d, connected %d", result, UC_isConnected(device) ? 1 : 0);
+            break;
+        }
         // Out of step, or still no final reply in hand: ask again.
         if (result == RC_OUT_OF_SYNC || !UC_isReply(&reply)) {
             UC_sendHeader(device, address, UC_OP_GET);
             result = RC_TIMEOUT;
         }
-        if (result != RC_OK && result != RC_TIMEOUT)
-            traceError(false, "recv rc %d, connected %d", result, UC_isConnected(device) ? 1 : 0);
         // A reply for another register: keep waiting without a new request.
         if (result == RC_OK && uc::address(reply) != address) result = RC_TIMEOUT;
     }

@@ -2,10 +2,12 @@
 // family with the row of the register map that names it.
 #include <cstring>
 
+#include "addressing.h"
 #include "config_loader.h"
 #include "families.h"
 #include "lifecycle.h"
 #include "positioner.h"
+#include "trace_control.h"
 
 namespace {
 // The byte a bool argument arrived as; only that byte is read, so a byte
@@ -65,5 +67,17 @@ int32_t UC_STDCALL PositionerSetHardwareId(int32_t handle, int32_t id) { return 
 int32_t UC_STDCALL PositionerLoad(int32_t handle, int32_t axis, const char* fileName) {
     return pos::loadConfiguration(handle, axis, fileName);
 }
+
+int32_t UC_STDCALL PositionerDeviceInfo(int32_t device, PositionerDeviceDescription* info) {
+    return pos::describeDevice(device, info);
+}
+int32_t UC_STDCALL PositionerConnectAddress(const char* address, int32_t* handle) {
+    return pos::connectAddress(address, handle);
+}
+int32_t UC_STDCALL PositionerTraceOff(void) { return pos::traceOff(); }
+int32_t UC_STDCALL PositionerTraceToStderr(void) { return pos::traceToStderr(); }
+int32_t UC_STDCALL PositionerTraceToFile(const char* path) { return pos::traceToFile(path); }
+int32_t UC_STDCALL PositionerTraceFlags(int32_t flags) { return pos::traceFlags(flags); }
+int32_t UC_STDCALL PositionerTracePrefix(const char* prefix) { return pos::tracePrefix(prefix); }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #include "link/uc_link.h"
 #include "receive_thread.h"
 #include "trace.h"
+#include "trace_control.h"
 
 namespace pos {
 
@@ -20,8 +21,9 @@ constexpr int32_t kIdUnlockCode = 0x5A3C;
 constexpr int kClosePollMs = 1;
 
 // The array that PositionerCheck hands out; kept and reused so that
-// repeated scans do not leak.
+// repeated scans do not leak. detectedCount elements describe the scan.
 std::vector<DetectedDevice> detected(1);
+int detectedCount = 0;
 
 DetectedDevice probeDevice(int device) {
     DetectedDevice d{};
@@ -37,10 +39,9 @@ DetectedDevice probeDevice(int device) {
     return d;
 }
 
-// Opens the device for the handle: 0 with the device held and open, or the
-// failure (nothing held, nothing left open).
-int openDevice(HandleEntry& h, int device) {
-    std::shared_ptr<UcDevice> object = UC_deviceRef(device);
+// Opens the device object for the handle: 0 with the device held and
+// open, or the failure (nothing held, nothing left open).
+int openDevice(HandleEntry& h, const std::shared_ptr<UcDevice>& object) {
     if (!object) return RC_NO_DEVICE;
     if (!claimDevice(h, object)) return RC_DEVICE_LOCKED;
     int rc = UC_init(*object);
@@ -76,30 +77,36 @@ void zeroReportedValues(HandleEntry& h) {
 }  // namespace
 
 int32_t checkDevices(DetectedDevice** devices) {
-    // Receive threads of open handles write trace lines; resetting the
-    // record under them would race. Their tracing was set up by the scan
-    // that found their device, so it is left as it is.
-    if (!anyHandleAllocated()) {
-        traceInit(nullptr, "Positioner", TraceMessages);
-        UC_initTrace(traceGetParamset());
-    }
+    setUpDefaultTrace();
 
     int count = 0;
     if (UC_presence(&count, UC_CARRIER_ALL) != RC_OK || count < 0) count = 0;
 
+    detectedCount = 0;
     detected.assign(static_cast<size_t>(count > 0 ? count : 1), DetectedDevice{});
     for (int i = 0; i < count; ++i) detected[static_cast<size_t>(i)] = probeDevice(i);
+    detectedCount = count;
     if (devices) *devices = detected.data();
     return count;
 }
 
+int32_t checkedHardwareId(int32_t device) {
+    if (device < 0 || device >= detectedCount) return -1;
+    const DetectedDevice& d = detected[static_cast<size_t>(device)];
+    return d.unavailable ? -1 : d.hardwareId;
+}
+
 int32_t connectHandle(int32_t device, int32_t* handleOut) {
     if (!handleOut) return RC_INVALID_PARAM;
+    return openHandle(UC_deviceRef(device), device, handleOut);
+}
+
+int32_t openHandle(const std::shared_ptr<UcDevice>& object, int32_t device, int32_t* handleOut) {
     const int handle = allocateHandle();
     if (handle < 0) return RC_ERROR;
     HandleEntry& h = *handleEntry(handle);
 
-    const int rc = openDevice(h, device);
+    const int rc = openDevice(h, object);
     h.deviceNumber = device;
     *handleOut = rc == RC_OK ? handle : -1;
     if (rc != RC_OK) {

@@ -118,6 +118,17 @@
     X(PositionerSetHardwareId,  8) \
     X(PositionerLoad,          12)
 
+// Functions added beside the 64 of the Positioner family: addressing and
+// trace control. X(name, argBytes)
+#define POSITIONER_ADDITIONS(X) \
+    X(PositionerDeviceInfo,      8) \
+    X(PositionerConnectAddress,  8) \
+    X(PositionerTraceOff,        0) \
+    X(PositionerTraceToStderr,   0) \
+    X(PositionerTraceToFile,     4) \
+    X(PositionerTraceFlags,      4) \
+    X(PositionerTracePrefix,     4)
+
 // clang-format on
 
 #endif

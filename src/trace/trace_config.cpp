@@ -122,13 +122,8 @@ void traceInit(const char* logFile, const char* prefix, int flags) {
     r.counter = 0;
     r.listExcludes = true;
     currentRecord.store(&r, std::memory_order_release);
-    if (prefix && prefix[0]) {
-        size_t n = std::strlen(prefix);
-        if (n > kPrefixChars) n = kPrefixChars;
-        std::memcpy(r.prefix, prefix, n);
-        r.prefix[n] = ' ';
-        r.prefix[n + 1] = '\0';
-    }
+    trace_detail::setRecordPrefix(&r, prefix);
+    trace_detail::repeatReportsOnStdout(true);
     traceSetFile(logFile);
     traceSetFlags(flags);
     traceInitLists();
@@ -138,19 +133,35 @@ void traceInit(const char* logFile, const char* prefix, int flags) {
 TraceParams* traceGetParamset() { return &defaultRecord; }
 
 void traceSetFile(const char* logFile) {
-    TraceParams* p = trace_detail::current();
-    if (!p) return;
+    if (TraceParams* p = trace_detail::current()) trace_detail::setRecordFile(p, logFile);
+}
+
+bool trace_detail::setRecordFile(TraceParams* p, const char* logFile) {
     FILE* opened = stderr;
     if (logFile && logFile[0]) {
         opened = std::fopen(logFile, "w");
         if (!opened) {
             traceError(false, "Failed to open Logfile %s", logFile);
-            return;
+            return false;
         }
     }
     p->mutex.lock();
     closeUnlessStandardError(p->file);
     p->file = opened;
+    p->mutex.unlock();
+    return true;
+}
+
+void trace_detail::setRecordPrefix(TraceParams* p, const char* prefix) {
+    p->mutex.lock();
+    p->prefix[0] = '\0';
+    if (prefix && prefix[0]) {
+        size_t n = std::strlen(prefix);
+        if (n > kPrefixChars) n = kPrefixChars;
+        std::memcpy(p->prefix, prefix, n);
+        p->prefix[n] = ' ';
+        p->prefix[n + 1] = '\0';
+    }
     p->mutex.unlock();
 }
 

@@ -19,9 +19,21 @@ inline int loadFlags(const TraceParams* p) { return __atomic_load_n(&p->flags, _
 inline void storeFlags(TraceParams* p, int flags) { __atomic_store_n(&p->flags, flags, __ATOMIC_RELAXED); }
 
 // Writes "<prefix><kind>: <text>.\n" (error or fatal line), repeated on
-// standard output when a log file is in use. Returns false when no record
-// is current.
+// standard output when a log file is in use (unless switched off below).
+// Returns false when no record is current.
 bool writeReport(const char* kind, const char* format, va_list args);
+// Whether error and fatal lines that go to a log file are repeated on
+// standard output (initially, and after every traceInit with a log file
+// name, they are).
+void repeatReportsOnStdout(bool repeat);
+
+// Sends the record's lines to the log file (truncated), or to standard
+// error for a null or empty name. False, with an error line and the
+// record unchanged, when the file cannot be opened.
+bool setRecordFile(TraceParams* p, const char* logFile);
+// The record's prefix: the text (at most 30 characters) and a blank, or
+// nothing for a null or empty text.
+void setRecordPrefix(TraceParams* p, const char* prefix);
 
 // Composes "label: NAME Len=.. Addr=.. Ind=.. CNo=..-.." into out.
 // Returns the number of characters written (bounded by size - 1).

@@ -1,4 +1,5 @@
 // Writing trace, error, fatal and telegram lines.
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -12,6 +13,8 @@
 namespace trace_detail {
 
 namespace {
+
+std::atomic<bool> reportsOnStdout{true};
 
 void flushIfAsked(TraceParams* p) {
     if (p->flags & TraceFlush) std::fflush(p->file);
@@ -34,7 +37,7 @@ bool writeReport(const char* kind, const char* format, va_list args) {
     p->mutex.lock();
     writeReportTo(p->file, p->prefix, kind, format, args);
     flushIfAsked(p);
-    if (p->file != stderr) {
+    if (p->file != stderr && reportsOnStdout.load(std::memory_order_relaxed)) {
         writeReportTo(stdout, p->prefix, kind, format, again);
         std::fflush(stdout);
     }
@@ -42,6 +45,8 @@ bool writeReport(const char* kind, const char* format, va_list args) {
     va_end(again);
     return true;
 }
+
+void repeatReportsOnStdout(bool repeat) { reportsOnStdout.store(repeat, std::memory_order_relaxed); }
 
 int formatTelegramHeader(char* out, size_t size, const char* label, const UcTelegram& tel) {
     char unknown[24];

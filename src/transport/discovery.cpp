@@ -122,6 +122,7 @@ int discoverTcpDevices(UcDeviceList& list, bool addp) {
     std::vector<uint32_t> addresses(UC_MAX_DISCOVERED);
     int count = UC_MAX_DISCOVERED;
     if (searchControllers(addp, UC_FIRST_REPLY_WAIT_MS, addresses.data(), &count) != 0) return 0;
-    for (int i = 0; i < count; ++i) list.push_back(std::make_shared<UcTcpDevice>(addresses[i], addp));
+    const UcRoute route = addp ? UC_ROUTE_ADDP : UC_ROUTE_VELORIX;
+    for (int i = 0; i < count; ++i) list.push_back(std::make_shared<UcTcpDevice>(addresses[i], route));
     return 0;
 }

@@ -7,9 +7,20 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 enum UcDeviceType { UC_DEVICE_USB = 1, UC_DEVICE_TCP = 2 };
+
+// Where a controller sits, as callers are told (PositionerDeviceInfo): the
+// carrier, the route by which it was found, and a printable address.
+enum UcCarrierKind { UC_KIND_LIBUSB = 1, UC_KIND_DRIVER = 2, UC_KIND_TCP = 3 };
+enum UcRoute { UC_ROUTE_USB = 0, UC_ROUTE_ADDP = 1, UC_ROUTE_VELORIX = 2, UC_ROUTE_ADDRESS = 3 };
+struct UcOrigin {
+    int32_t carrier;
+    int32_t route;
+    std::string address;
+};
 
 class UcDevice {
 public:
@@ -27,6 +38,9 @@ public:
     virtual int resync() = 0;
     virtual const char* name() = 0;
     virtual void cancelReceive() {}
+    virtual UcOrigin origin() {
+        return {deviceType == UC_DEVICE_TCP ? UC_KIND_TCP : UC_KIND_LIBUSB, UC_ROUTE_USB, name()};
+    }
 
     int32_t deviceType;
     uint8_t variant;

@@ -27,8 +27,8 @@ private:
     UcTcpDevice& device_;
 };
 
-UcTcpDevice::UcTcpDevice(uint32_t address, bool foundByAddp)
-    : UcDevice(UC_DEVICE_TCP, 0), address_(address), foundByAddp_(foundByAddp),
+UcTcpDevice::UcTcpDevice(uint32_t address, UcRoute route)
+    : UcDevice(UC_DEVICE_TCP, 0), address_(address), route_(route),
       addressText_(dottedAddress(address)) {}
 
 UcTcpDevice::~UcTcpDevice() { disconnect(); }

@@ -12,8 +12,9 @@
 
 class UcTcpDevice : public UcDevice {
 public:
-    // address: the controller's IPv4 address in network byte order.
-    UcTcpDevice(uint32_t address, bool foundByAddp);
+    // address: the controller's IPv4 address in network byte order; route:
+    // the probe that found it, or UC_ROUTE_ADDRESS when the caller named it.
+    UcTcpDevice(uint32_t address, UcRoute route);
     ~UcTcpDevice() override;
 
     int connect() override;
@@ -22,15 +23,15 @@ public:
     int send(int length, const void* data) override;
     int resync() override;
     const char* name() override;
+    UcOrigin origin() override { return {UC_KIND_TCP, route_, addressText_}; }
 
     uint32_t address() const { return address_; }
-    bool foundByAddp() const { return foundByAddp_; }
 
 private:
     class SocketUse;
 
     const uint32_t address_;
-    const bool foundByAddp_;
+    const UcRoute route_;
     // The stream socket while connected, -1 otherwise. Read by the
     // receiving and the sending thread while another may disconnect.
     std::atomic<int> socket_{-1};

@@ -112,22 +112,33 @@ int takeInstanceLock(const char* instanceId, Handle* lock) {
     return RC_DEVICE_LOCKED;
 }
 
-// Finds interface `index_` in the set, reads its path and instance id,
-// takes the instance lock and opens the path. On failure nothing it opened
-// stays open.
-int UcUsbDriverDevice::openInterface(DevInfoSet set, const Guid& guid, OpenedInterface* opened) {
+namespace {
+
+// Finds interface `index` of the GUID in the set: its device path and its
+// device record. 0, 2 when the set has no such interface, 8 otherwise.
+int findInterface(DevInfoSet set, const Guid& guid, int32_t index, std::vector<char>* path, DevInfoData* info) {
     DeviceInterfaceData data;
-    if (!enumDeviceInterfaces(set, guid, static_cast<DWord>(index_), &data))
+    if (!enumDeviceInterfaces(set, guid, static_cast<DWord>(index), &data))
         return getLastError() == kErrorNoMoreItems ? RC_NOT_CONNECTED : RC_SYSTEM_ERROR;
 
     DWord detailSize = 0;
     if (getDeviceInterfaceDetail(set, &data, nullptr, 0, &detailSize, nullptr) ||
         getLastError() != kErrorInsufficientBuffer || detailSize == 0 || detailSize > kMaxDetailSize)
         return RC_SYSTEM_ERROR;
-    std::vector<char> path(detailSize);
+    path->assign(detailSize, '\0');
+    return getDeviceInterfaceDetail(set, &data, path->data(), detailSize, nullptr, info) ? RC_OK : RC_SYSTEM_ERROR;
+}
+
+}  // namespace
+
+// Finds interface `index_` in the set, reads its path and instance id,
+// takes the instance lock and opens the path. On failure nothing it opened
+// stays open.
+int UcUsbDriverDevice::openInterface(DevInfoSet set, const Guid& guid, OpenedInterface* opened) {
+    std::vector<char> path;
     DevInfoData info;
-    if (!getDeviceInterfaceDetail(set, &data, path.data(), detailSize, nullptr, &info))
-        return RC_SYSTEM_ERROR;
+    const int found = findInterface(set, guid, index_, &path, &info);
+    if (found != RC_OK) return found;
 
     char instanceId[kInstanceIdSize];
     if (!getDeviceInstanceId(set, &info, instanceId, sizeof instanceId, nullptr)) return RC_ERROR;
@@ -183,6 +194,21 @@ int UcUsbDriverDevice::startIo(const OpenedInterface& opened) {
     io_->writeOverlapped.event = writeEvent;
     connected = true;
     return RC_OK;
+}
+
+UcOrigin UcUsbDriverDevice::origin() {
+    UcOrigin origin{UC_KIND_DRIVER, UC_ROUTE_USB, ""};
+    const Guid& guid = guidOfVariant(variant);
+    DevInfoSet set = getClassDevs(guid);
+    if (set == kInvalidDevInfoSet) return origin;
+    std::vector<char> path;
+    DevInfoData info;
+    char instanceId[kInstanceIdSize];
+    if (findInterface(set, guid, index_, &path, &info) == RC_OK &&
+        getDeviceInstanceId(set, &info, instanceId, sizeof instanceId, nullptr))
+        origin.address = instanceId;
+    destroyDeviceInfoList(set);
+    return origin;
 }
 
 int UcUsbDriverDevice::connect() {

@@ -53,6 +53,9 @@ public:
     int resync() override { return RC_OK; }
     const char* name() override { return "USB"; }
     void cancelReceive() override;
+    // The instance id is looked up now (empty when the driver's list no
+    // longer has the interface).
+    UcOrigin origin() override;
 
     int32_t index() const { return index_; }
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "ithreads.h"
@@ -75,12 +76,14 @@ public:
     int resync() override { return 0; }
     const char* name() override { return "USB"; }
     void cancelReceive() override;
+    UcOrigin origin() override { return {UC_KIND_LIBUSB, UC_ROUTE_USB, location}; }
 
     // One reader iteration: wait for a free slot, read one transfer into it.
     int readerStep();
 
     int32_t index;
     UsbLibLink* link;
+    std::string location;  // "bus/device" as the scan found it
 
 private:
     bool isConnected();

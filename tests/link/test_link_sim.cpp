@@ -3,7 +3,9 @@
 // background connect.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "link/uc_link.h"
@@ -53,6 +55,24 @@ TEST_F(LinkSimTest, IdentityIsReadOnceThroughTheCache) {
     EXPECT_EQ(UC_shutdown(0), RC_OK);
     EXPECT_FALSE(UC_isConnected(0));
     EXPECT_EQ(UC_getType(0, &type), RC_OK);
+}
+
+// A controller that closes the connection on the GET: the exchange ends
+// with the failed receive after a few lines, not after its whole limit
+// of re-sends.
+TEST_F(LinkSimTest, ClosedPeerEndsTheExchangeAtOnce) {
+    ASSERT_EQ(UC_init(0), RC_OK);
+    controller->setFault(sim::Controller::Fault::CloseConnection, true, 1);
+    int type = 0, result = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const std::string lines = captureStderr([&] { result = UC_getType(0, &type); });
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_NE(result, RC_OK);
+    EXPECT_NE(result, RC_TIMEOUT);
+    EXPECT_LT(took, std::chrono::milliseconds(UC_REQUEST_LIMIT_MS));
+    EXPECT_LE(std::count(lines.begin(), lines.end(), '\n'), 4) << lines;
+    EXPECT_EQ(type, 0);
+    UC_shutdown(0);
 }
 
 TEST_F(LinkSimTest, ImplausibleLengthStartsAResynchronisation) {

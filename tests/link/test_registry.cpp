@@ -3,6 +3,7 @@
 // TCP out-of-step handling.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -188,7 +189,14 @@ TEST_F(RegistryTest, ExchangeFailuresAbortAndDisconnect) {
     EXPECT_EQ(result, RC_ERROR);
     EXPECT_NE(err.find("ERROR: recv rc -1, connected 1.\n"), std::string::npos) << err;
 
-    device->deliver(RC_ERROR);  // no final reply in hand: ask again and go on
+    // No final reply in hand: the failure ends the exchange all the same,
+    // without asking again (a closed peer would fail every receive at once).
+    const int getsBefore = device->gets(359);
+    device->deliver(RC_ERROR);
+    err = captureStderr([&] { result = UC_request(0, 359, &v); });
+    EXPECT_EQ(result, RC_ERROR);
+    EXPECT_EQ(device->gets(359), getsBefore + 1);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     device->deliver(0, peers::ack(359, 1, 4));
     EXPECT_EQ(UC_request(0, 359, &v), RC_OK);
     EXPECT_EQ(v, 4);

@@ -1,6 +1,6 @@
-// The shared library exports exactly the 64 Positioner functions, and the
-// export list from which the Windows module-definition file is made gives
-// each its argument byte count.
+// The shared library exports exactly the 64 Positioner functions and the
+// additions, and the export list from which the Windows module-definition
+// file is made gives each its argument byte count.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -40,9 +40,13 @@ const std::map<std::string, int> kExpected = {
     {"PositionerGetAmplitude", 12}, {"PositionerGetFrequency", 12}, {"PositionerGetDcLevel", 12},
     {"PositionerGetDcInEnable", 12}, {"PositionerGetAcInEnable", 12}, {"PositionerGetIntEnable", 12},
     {"PositionerGetBandwidthLimitEnable", 12}, {"PositionerCapMeasure", 12},
+    // Additions: addressing and trace control.
+    {"PositionerDeviceInfo", 8}, {"PositionerConnectAddress", 8}, {"PositionerTraceOff", 0},
+    {"PositionerTraceToStderr", 0}, {"PositionerTraceToFile", 4}, {"PositionerTraceFlags", 4},
+    {"PositionerTracePrefix", 4},
 };
 
-TEST(Exports, ExpectedListHasSixtyFourFunctions) { EXPECT_EQ(kExpected.size(), 64u); }
+TEST(Exports, ExpectedListHasTheFamilyAndSevenAdditions) { EXPECT_EQ(kExpected.size(), 64u + 7u); }
 
 TEST(Exports, SharedLibraryExportsExactlyThePositionerFunctions) {
     const std::string command = std::string("nm -D --defined-only '") + DRAVEX_LIBRARY + "'";

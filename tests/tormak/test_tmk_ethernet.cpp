@@ -6,6 +6,7 @@
 // Ethernet.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -66,6 +67,15 @@ TEST_F(TmkEthernetTest, ChosenWithoutUsbAndKeptWhenUsbAppears) {
     EXPECT_EQ(TMK_getType(handle, &type), RC_OK);
     EXPECT_EQ(type, 0x5777);
     EXPECT_EQ(TMK_cancelIo(handle), RC_OK) << "nothing to cancel on a socket";
+    // A controller that closes the connection on the GET: the read ends
+    // with the failed receive at once, after one line.
+    controller->setFault(sim::Controller::Fault::CloseConnection, true, 1);
+    int id = 0, readResult = 0;
+    std::string lines;
+    const long long readMs = elapsedMs([&] { lines = captureStderr([&] { readResult = TMK_getId(handle, &id); }); });
+    EXPECT_EQ(readResult, RC_ERROR);
+    EXPECT_LT(readMs, 3000);
+    EXPECT_LE(std::count(lines.begin(), lines.end(), '\n'), 2) << lines;
     int other = -9;
     EXPECT_EQ(TMK_init(1, &other), RC_NOT_CONNECTED) << "beyond the discovered list";
     EXPECT_EQ(other, 0);

@@ -146,14 +146,14 @@ TEST_F(DiscoveryTest, DiscoverAppendsTcpDevicesInReplyOrder) {
     peers::ProbeResponder two("239.255.170.171", 7071, {"127.0.0.3", "127.0.0.2"});
     ASSERT_TRUE(two.ready());
     UcDeviceList list;
-    list.push_back(std::make_shared<UcTcpDevice>(peers::ipv4("127.0.0.9"), true));
+    list.push_back(std::make_shared<UcTcpDevice>(peers::ipv4("127.0.0.9"), UC_ROUTE_ADDP));
     captureStderr([&] { EXPECT_EQ(discoverTcpDevices(list, false), 0); });
     EXPECT_TRUE(socketsStarted());
     ASSERT_EQ(list.size(), 3u);
     EXPECT_STREQ(list[1]->name(), "127.0.0.3");
     EXPECT_STREQ(list[2]->name(), "127.0.0.2");
     EXPECT_EQ(list[1]->deviceType, UC_DEVICE_TCP);
-    EXPECT_FALSE(static_cast<UcTcpDevice&>(*list[1]).foundByAddp());
+    EXPECT_EQ(list[1]->origin().route, UC_ROUTE_VELORIX);
     EXPECT_FALSE(list[1]->connected);
 }
 

@@ -34,18 +34,19 @@ protected:
     }
 
     peers::TcpPeer peer{"127.0.0.2"};
-    UcTcpDevice device{peers::ipv4("127.0.0.2"), true};
+    UcTcpDevice device{peers::ipv4("127.0.0.2"), UC_ROUTE_ADDP};
     UcTelegram buffer = {};
 };
 
 TEST(TcpDeviceClosed, NameConnectFailureAndClosedOperations) {
     traceInit(nullptr, "", 0x1FC);
     REQUIRE_PRIVATE_NETWORK();
-    UcTcpDevice device(peers::ipv4("127.0.0.9"), false);
+    UcTcpDevice device(peers::ipv4("127.0.0.9"), UC_ROUTE_VELORIX);
     EXPECT_STREQ(device.name(), "127.0.0.9");
     EXPECT_EQ(device.deviceType, UC_DEVICE_TCP);
     EXPECT_EQ(device.variant, 0);
-    EXPECT_FALSE(device.foundByAddp());
+    EXPECT_EQ(device.origin().carrier, UC_KIND_TCP);
+    EXPECT_EQ(device.origin().route, UC_ROUTE_VELORIX);
     int result = 0;
     std::string err = captureStderr([&] { result = device.connect(); });
     EXPECT_EQ(result, RC_NOT_CONNECTED);

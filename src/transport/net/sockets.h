@@ -16,6 +16,10 @@ int startSockets();
 bool socketsStarted();
 // Returns a connected stream socket, or -1.
 int connectToController(uint32_t addressNetworkOrder, int port);
+// The first IPv4 address of a dotted address or host name (network byte
+// order). False when it does not resolve to one; the socket layer must be
+// started.
+bool resolveIpv4(const char* host, uint32_t* addressNetworkOrder);
 // Bytes of a stream read ahead of the telegram that was asked for, served
 // to the next reads of the same stream before the socket is read again:
 // telegrams that arrive together then cost one read call between them.

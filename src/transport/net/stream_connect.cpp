@@ -25,6 +25,23 @@ int connectToController(uint32_t addressNetworkOrder, int port) {
     return s;
 }
 
+bool resolveIpv4(const char* host, uint32_t* addressNetworkOrder) {
+    if (!host || !host[0]) return false;
+    struct addrinfo hints = {};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    struct addrinfo* answer = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &answer) != 0 || !answer) return false;
+    bool found = false;
+    for (const struct addrinfo* it = answer; it && !found; it = it->ai_next) {
+        if (it->ai_family != AF_INET || !it->ai_addr) continue;
+        *addressNetworkOrder = reinterpret_cast<const struct sockaddr_in*>(it->ai_addr)->sin_addr.s_addr;
+        found = true;
+    }
+    freeaddrinfo(answer);
+    return found;
+}
+
 int sendAll(int socket, int length, const void* data) {
     const char* bytes = static_cast<const char*>(data);
     int remaining = length;

@@ -1,6 +1,7 @@
 // libusb bus scan: one UcUsbLibDevice per controller, in bus order.
 #include <memory>
 #include <new>
+#include <string>
 
 #include "link/uc_link.h"
 #include "trace.h"
@@ -58,6 +59,7 @@ int scanLibUsbDevices(UcDeviceList& list) {
             }
             ++matches;
             device->link->usbDevice = dev;
+            device->location = std::string(bus->dirname) + "/" + dev->filename;
             list.push_back(std::move(device));
         }
     }
