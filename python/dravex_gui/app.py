@@ -25,10 +25,6 @@ def parse_arguments(argv: List[str]) -> argparse.Namespace:
 
 def main(argv: Optional[List[str]] = None) -> int:
     arguments = parse_arguments(sys.argv[1:] if argv is None else argv)
-    if arguments.address and not backend.can_open_by_address():
-        print("positioner-gui: this dravex package cannot open a controller by address; "
-              "start without --address and pick it from the list", file=sys.stderr)
-        return 2
     app = QApplication.instance() or QApplication(sys.argv[:1])
     app.setApplicationName("positioner-gui")
     library_log = backend.LibraryLog()

@@ -2,7 +2,6 @@
 jog and stop; drive parameters and configuration file; units; plot."""
 import functools
 import logging
-import math
 from typing import Any, Callable, Optional, Tuple
 
 from PyQt5.QtCore import Qt, pyqtSignal, pyqtSlot
@@ -40,7 +39,7 @@ class StatusLight(QLabel):
 class AxisPanel(QWidget):
     message = pyqtSignal(str)
     unit_changed = pyqtSignal(int, object)  # axis, AxisUnit
-    moved = pyqtSignal(int, int)            # axis, raw position (for tab titles)
+    moved = pyqtSignal(int, object)         # axis, position (for tab titles)
 
     def __init__(self, axis: int, post: Post, unit: AxisUnit,
                  parent: Optional[QWidget] = None) -> None:
@@ -165,10 +164,10 @@ class AxisPanel(QWidget):
         self.state = state
         self.position.setText(self.unit.format(state.position))
         self.speed.setText(f"speed {self.unit.format(state.speed)}/s")
-        for name, bit in backend.STATUS_FLAGS:
+        for name, attribute in backend.STATUS_FLAGS:
             light = self.lights[name]
-            if light.on != state.flag(bit):
-                light.show_on(state.flag(bit))
+            if light.on != state.flag(attribute):
+                light.show_on(state.flag(attribute))
         self.plot.add(state.position)
         self.moved.emit(self.axis, state.position)
 
@@ -180,21 +179,21 @@ class AxisPanel(QWidget):
 
     def _apply_unit(self, unit: AxisUnit) -> None:
         self.unit = unit
-        self.scale_edit.setText(f"{unit.scale:g}")
+        self.scale_edit.setText("" if unit.scale is None else f"{unit.scale:g}")
         self.unit_edit.setText(unit.unit)
-        self.plot.set_unit(unit)
-        if self.state is not None:
-            self.show_state(self.state)
+        self.plot.set_unit(unit)  # starts a new plot: earlier points are in the old unit
 
     @pyqtSlot()
     def apply_unit_edits(self) -> None:
+        text = self.scale_edit.text().strip().replace(",", ".")
         try:
-            scale = float(self.scale_edit.text().replace(",", "."))
+            scale = float(text) if text else None
         except ValueError:
-            scale = math.nan
+            scale = 0.0
         unit = self.unit_edit.text().strip()
         if not valid(scale, unit):
-            self.message.emit("The scale must be a number other than 0; enter it again.")
+            self.message.emit("The scale must be a number other than 0 (or empty for the "
+                              "controller's own units); enter it again.")
             return
         self._apply_unit(AxisUnit(scale, unit))
         self.unit_changed.emit(self.axis, self.unit)
@@ -204,11 +203,12 @@ class AxisPanel(QWidget):
                  on_result: Optional[Callable[[Any], None]] = None) -> None:
         self._post(f"{action} (axis {self.axis})", call, (self.axis,) if moves else (), on_result)
 
-    def _entered(self) -> Optional[int]:
+    def _entered(self) -> Optional[backend.Number]:
         try:
-            return self.unit.to_raw(float(self.target.text().replace(",", ".")))
+            return self.unit.parse(self.target.text())
         except ValueError as error:
-            self.message.emit(f"Enter a number for the target of axis {self.axis} "
+            kind = "a whole number" if self.unit.scale is None else "a number"
+            self.message.emit(f"Enter {kind} as target of axis {self.axis} "
                               f"({error if 'range' in str(error) else 'none given'}).")
             return None
 

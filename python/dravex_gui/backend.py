@@ -1,29 +1,19 @@
 """The one place where the GUI meets the dravex package.
 
-Everything here runs on a controller's worker thread (never on the GUI
-thread). The rest of the GUI sees plain values: ControllerEntry rows,
-AxisState snapshots and Target descriptions; it never imports dravex.
-Parts of the package that may be missing in an older dravex (addressing,
-decoded status, logging integration) are looked up here, with a fallback.
+Every function here that takes a controller runs on that controller's
+worker thread (never on the GUI thread); find_controllers and
+LibraryLog.start run on the scan or a worker thread. The rest of the GUI
+sees plain values (ControllerEntry rows, AxisState snapshots, Target
+descriptions) and never imports dravex.
 """
 import dataclasses
-import logging
-import os
-import tempfile
 import threading
-from typing import Any, List, Optional, Tuple
+from typing import Any, List, Optional, Tuple, Union
 
 import dravex
 
-AXES = range(6)
+AXES = range(dravex.AXES)
 LOGGER_NAME = "dravex"
-
-# Bits of the controller's status word (register 1028) shown by the GUI.
-MOVING, TARGET_REACHED, END_OF_TRAVEL, APPROACH_ACTIVE, REFERENCE_VALID = (
-    0x001, 0x002, 0x100, 0x400, 0x800)
-STATUS_FLAGS = (
-    ("moving", MOVING), ("target reached", TARGET_REACHED), ("end of travel", END_OF_TRAVEL),
-    ("reference valid", REFERENCE_VALID))
 
 # Drive parameters: name -> (setter, querying getter, lowest, highest).
 # The library checks amplitude and frequency; it gives the DC level no
@@ -33,10 +23,13 @@ DRIVE_PARAMETERS = {
     "frequency": ("PositionerFrequency", "PositionerGetFrequency", 0, 20000),
     "dc level": ("PositionerDCLevel", "PositionerGetDcLevel", -2**31, 2**31 - 1),
 }
+# The status lights: (label, attribute of dravex.Status).
+STATUS_FLAGS = (("moving", "moving"), ("target reached", "target_reached"),
+                ("end of travel", "end_of_travel"), ("reference valid", "reference_valid"))
 
 LibraryError = dravex.DravexError
-NotConnected = dravex.errors.NotConnected
-ReplyTimeout = dravex.errors.ReplyTimeout
+NotConnected = dravex.NotConnected
+Number = Union[int, float]
 
 
 @dataclasses.dataclass(frozen=True)
@@ -48,215 +41,144 @@ class ControllerEntry:
     devices: Tuple[int, ...]
 
     def target(self) -> "Target":
-        if self.address:
+        if self.carrier == "tcp":
             return Target(address=self.address, hardware_id=self.hardware_id)
         return Target(device=self.devices[0], hardware_id=self.hardware_id)
 
 
 @dataclasses.dataclass(frozen=True)
 class Target:
-    """How to reach a controller again: by address, else by device number."""
+    """How to reach a controller again: by address (network), else by its
+    device number of the last scan (USB)."""
     address: str = ""
     device: Optional[int] = None
     hardware_id: Optional[int] = None
 
     def describe(self) -> str:
         name = self.address or f"device {self.device}"
-        return f"{name} (id {self.hardware_id})" if self.hardware_id not in (None, -1) else name
+        return name if self.hardware_id is None else f"{name} (id {self.hardware_id})"
 
     def settings_key(self) -> str:
-        """Name of the controller's settings file: its hardware id when
+        """Names the controller's settings file: its hardware id when
         known, else its address or device number."""
-        if self.hardware_id not in (None, -1, 0):
+        if self.hardware_id is not None:
             return f"id-{self.hardware_id}"
         return self.address or f"device-{self.device}"
 
 
 @dataclasses.dataclass(frozen=True)
 class AxisState:
-    """What the controller last reported for one axis (raw units)."""
-    position: int
-    status: int
-    speed: int
+    """What the controller last reported for one axis, in the axis's unit."""
+    position: Number
+    speed: Number
+    status: Any  # dravex.Status: .moving, .target_reached, ... and .packed
 
-    def flag(self, bit: int) -> bool:
-        return bool(self.status & bit)
-
-
-def can_open_by_address() -> bool:
-    return _supports_keyword("address")
-
-
-def scan_while_open_is_safe() -> bool:
-    """Only the addressing version of the library keeps open handles
-    intact across a scan."""
-    return can_open_by_address()
-
-
-def _supports_keyword(name: str) -> bool:
-    import inspect
-    try:
-        return name in inspect.signature(dravex.Controller).parameters
-    except (TypeError, ValueError):
-        return False
+    def flag(self, attribute: str) -> bool:
+        return bool(getattr(self.status, attribute))
 
 
 def find_controllers() -> List[ControllerEntry]:
-    """Scans and returns one row per controller."""
-    rows: List[ControllerEntry] = []
-    for info in dravex.find_controllers():
-        devices = getattr(info, "devices", None) or getattr(info, "device_numbers", None)
-        if devices is None:
-            devices = (info.device,)
-            if not getattr(info, "available", True):
-                continue
-        hardware_id = getattr(info, "hardware_id", None)
-        rows.append(ControllerEntry(
-            hardware_id=hardware_id, carrier=str(getattr(info, "carrier", "") or ""),
-            address=str(getattr(info, "address", "") or ""), devices=tuple(devices)))
-    return rows
+    """Scans and returns one row per available controller."""
+    return [ControllerEntry(info.hardware_id, info.carrier, info.address, info.devices)
+            for info in dravex.find_controllers() if info.available]
 
 
 def open_controller(target: Target) -> Any:
     """An open dravex.Controller for the target."""
     if target.address:
-        if not can_open_by_address():
-            raise LibraryError(-1, "open", "this dravex package cannot open a controller by "
-                                           "address; scan and pick it from the list")
-        controller = dravex.Controller(address=target.address)
-    else:
-        controller = dravex.Controller(device=target.device)
-    return controller.open()
+        return dravex.Controller(address=target.address).open()
+    return dravex.Controller(device=target.device).open()
+
+
+def identify(controller: Any) -> Target:
+    """The target of an open controller, with what opening it told."""
+    return Target(controller.address or "", controller.device, controller.hardware_id)
 
 
 def close_controller(controller: Any) -> None:
     controller.close()
 
 
+def set_unit(controller: Any, axis: int, scale: Optional[float], unit: str) -> None:
+    """Positions, targets and speeds of the axis are in this unit from now
+    on (scale None: the controller's integers, unchanged)."""
+    controller.axis(axis).scale = scale
+    controller.axis(axis).unit = unit
+
+
 def read_axes(controller: Any) -> Tuple[AxisState, ...]:
     """Cached values only: these calls never wait for the controller."""
-    return tuple(AxisState(controller.call("PositionerGetPosition", axis),
-                           controller.call("PositionerGetStatus", axis),
-                           controller.call("PositionerGetSpeed", axis)) for axis in AXES)
+    states = []
+    for axis in controller.axes:
+        state = axis.state()
+        states.append(AxisState(state.position, axis.speed, state.status))
+    return tuple(states)
 
 
-def move_absolute(controller: Any, axis: int, target: int) -> None:
-    controller.call("PositionerMoveAbsolute", axis, target, 0)
+def move_absolute(controller: Any, axis: int, target: Number) -> None:
+    controller.axis(axis).start_move_to(target)
 
 
-def move_relative(controller: Any, axis: int, distance: int) -> None:
-    controller.call("PositionerMoveRelative", axis, distance, 0)
+def move_relative(controller: Any, axis: int, distance: Number) -> None:
+    controller.axis(axis).start_move_by(distance)
 
 
 def step(controller: Any, axis: int, forward: bool) -> None:
-    controller.call("PositionerMoveSingleStep", axis, 1 if forward else 0)
+    controller.axis(axis).step(dravex.FORWARD if forward else dravex.BACKWARD)
 
 
 def jog(controller: Any, axis: int, forward: bool) -> None:
-    controller.call("PositionerMoveContinuous", axis, 1 if forward else 0)
+    controller.axis(axis).continuous(dravex.FORWARD if forward else dravex.BACKWARD)
 
 
 def stop(controller: Any, axis: int) -> None:
-    controller.call("PositionerStopMoving", axis)
+    controller.axis(axis).stop()
 
 
 def set_output(controller: Any, axis: int, enable: bool) -> None:
-    controller.call("PositionerSetOutput", axis, enable)
+    controller.axis(axis).set_output(enable)
 
 
 def set_parameter(controller: Any, axis: int, name: str, value: int) -> None:
-    controller.call(DRIVE_PARAMETERS[name][0], axis, value)
+    controller.axis(axis).call(DRIVE_PARAMETERS[name][0], value)
 
 
 def read_parameters(controller: Any, axis: int) -> Tuple[int, ...]:
     """Asks the controller; each value may take up to 10 s to arrive."""
-    return tuple(controller.call(getter, axis) for _, getter, _, _ in DRIVE_PARAMETERS.values())
+    return tuple(controller.axis(axis).call(getter)
+                 for _, getter, _, _ in DRIVE_PARAMETERS.values())
 
 
 def load_configuration(controller: Any, axis: int, path: str) -> None:
-    controller.call("PositionerLoad", axis, path)
+    controller.axis(axis).load(path)
 
 
 def sentence(error: BaseException, action: str) -> str:
     """One sentence: what failed and what to do."""
-    if isinstance(error, NotConnected):
-        advice = "check the cable or network and reconnect"
-    elif isinstance(error, ReplyTimeout):
-        advice = "the controller did not answer; check that it is powered and try again"
-    elif isinstance(error, dravex.errors.InvalidParameter):
+    if isinstance(error, dravex.NotConnected):
+        advice = "check the cable or network, then reconnect"
+    elif isinstance(error, dravex.ReplyTimeout):
+        advice = "the controller did not answer; check that it is powered, then try again"
+    elif isinstance(error, (dravex.InvalidParameter, ValueError, TypeError)):
         advice = "check the value or the file"
+    elif isinstance(error, (dravex.ControllerNotFound, dravex.SeveralControllers)):
+        advice = "rescan, or open the controller by its address"
     else:
         advice = "see the log for details"
     return f"{action} failed ({error}); {advice}."
 
 
-class _TraceFileTail(threading.Thread):
-    """Fallback for a dravex without logging integration: the library
-    traces into a file, and this thread passes its new lines to logging."""
-
-    def __init__(self, path: str, logger: logging.Logger) -> None:
-        super().__init__(name="dravex-trace-tail", daemon=True)
-        self.path, self.logger = path, logger
-        self.stopping = threading.Event()
-
-    def run(self) -> None:
-        offset, pending = 0, b""
-        while not self.stopping.wait(0.2):
-            try:
-                with open(self.path, "rb") as file:
-                    if os.fstat(file.fileno()).st_size < offset:  # a new trace set-up truncated it
-                        offset, pending = 0, b""
-                    file.seek(offset)
-                    data = file.read(1 << 20)
-            except OSError:
-                continue
-            offset += len(data)
-            lines = (pending + data).split(b"\n")
-            pending = lines.pop()
-            for raw in lines:
-                text = raw.decode("utf-8", "replace").rstrip()
-                if text:
-                    self.logger.log(logging.ERROR if "error" in text.lower() else logging.DEBUG,
-                                    "%s", text)
-
-
 class LibraryLog:
-    """Routes the library's trace lines to logging.getLogger("dravex")."""
+    """Routes the library's trace lines into logging.getLogger("dravex").
+    Set once, before the first controller opens; the setting survives
+    later scans."""
 
     def __init__(self) -> None:
         self._lock = threading.Lock()  # started from the scan and the worker threads
-        self._tail: Optional[_TraceFileTail] = None
-        self._directory: Optional[tempfile.TemporaryDirectory] = None  # type: ignore[type-arg]
+        self._started = False
 
     def start(self) -> None:
-        """(Again) after every scan: a scan resets the library's tracing."""
         with self._lock:
-            self._start()
-
-    def _start(self) -> None:
-        route = getattr(dravex, "log_to_logging", None) or getattr(dravex, "route_to_logging", None)
-        if route is not None:
-            route()
-            return
-        if self._directory is None:
-            self._directory = tempfile.TemporaryDirectory(prefix="dravex-gui-")
-            path = os.path.join(self._directory.name, "trace.log")
-            open(path, "wb").close()
-            self._tail = _TraceFileTail(path, logging.getLogger(LOGGER_NAME))
-            self._tail.start()
-        assert self._tail is not None
-        # Trace lines only (no telegrams), flushed after each line.
-        dravex.trace(True, log_file=self._tail.path, flags=0x006, prefix="")
-
-    def stop(self) -> None:
-        with self._lock:
-            self._stop()
-
-    def _stop(self) -> None:
-        if self._tail is not None:
-            self._tail.stopping.set()
-            self._tail.join(1.0)
-            self._tail = None
-        if self._directory is not None:
-            self._directory.cleanup()
-            self._directory = None
+            if not self._started:
+                dravex.trace_to_logging(LOGGER_NAME)
+                self._started = True

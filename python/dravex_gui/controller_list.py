@@ -21,7 +21,6 @@ class ControllerList(QWidget):
         super().__init__(parent)
         self._library_log = library_log
         self._scan: Optional[ScanThread] = None
-        self._open_count = 0
         self.entries: List[backend.ControllerEntry] = []
 
         self.table = QTableWidget(0, len(COLUMNS))
@@ -44,10 +43,6 @@ class ControllerList(QWidget):
         self.address.returnPressed.connect(self._open_address)
         self.open_address_button = QPushButton("Open address")
         self.open_address_button.clicked.connect(self._open_address)
-        if not backend.can_open_by_address():
-            for widget in (self.address, self.open_address_button):
-                widget.setEnabled(False)
-                widget.setToolTip("needs a dravex package that opens controllers by address")
 
         buttons = QHBoxLayout()
         buttons.addWidget(self.rescan_button)
@@ -61,21 +56,14 @@ class ControllerList(QWidget):
         layout.addLayout(buttons)
         layout.addLayout(by_address)
 
-    def set_open_count(self, count: int) -> None:
-        """A scan while handles are open is only allowed where it is safe."""
-        self._open_count = count
-        self._update_buttons()
-
     def _update_buttons(self) -> None:
         scanning = self._scan is not None
-        blocked = self._open_count > 0 and not backend.scan_while_open_is_safe()
-        self.rescan_button.setEnabled(not scanning and not blocked)
-        self.rescan_button.setToolTip("close every controller first" if blocked else "")
+        self.rescan_button.setEnabled(not scanning)
         self.open_button.setEnabled(not scanning)
 
     @pyqtSlot()
     def rescan(self) -> None:
-        if self._scan is not None or not self.rescan_button.isEnabled():
+        if self._scan is not None:
             return
         self.state.setText("Scanning…")
         self._scan = ScanThread(self._library_log, self)
@@ -119,5 +107,5 @@ class ControllerList(QWidget):
     @pyqtSlot()
     def _open_address(self) -> None:
         address = self.address.text().strip()
-        if address and backend.can_open_by_address():
+        if address:
             self.open_requested.emit(backend.Target(address=address))

@@ -69,15 +69,16 @@ class ControllerView(QWidget):
         self.lost_reason = ""
         self._show_state("opening…", "#8a5a00")
         self.reconnect_button.setEnabled(False)
-        self.session = ControllerSession(self.target, self._library_log, self)
+        self.session = ControllerSession(self.target, self._library_log, self.units, self)
         self.session.opened.connect(self._opened)
         self.session.axes.connect(self._show_axes)
         self.session.failed.connect(self._failed)
         self.session.lost.connect(self._lost)
         self.session.finished.connect(self._finished)
 
-    @pyqtSlot()
-    def _opened(self) -> None:
+    @pyqtSlot(object)
+    def _opened(self, found: backend.Target) -> None:
+        self.title.setText(f"<b>{found.describe()}</b>")
         self._show_state("open", "#1f8f3a")
         self._set_controls_enabled(True)
         log.info("%s opened", self.target.describe())
@@ -138,15 +139,17 @@ class ControllerView(QWidget):
     @pyqtSlot(int, object)
     def _save_unit(self, axis: int, unit: settings.AxisUnit) -> None:
         self.units[axis] = unit
+        self._post(f"Setting the unit of axis {axis}",
+                   lambda c: backend.set_unit(c, axis, unit.scale, unit.unit))
         try:
             settings.save_units(self.target.settings_key(), self.units)
         except OSError as error:
             self.message.emit(f"Saving the units failed ({error.strerror}); "
                               f"check {settings.config_directory()}.")
 
-    @pyqtSlot(int, int)
-    def _retitle(self, axis: int, raw: int) -> None:
-        title = f"Axis {axis}: {self.panels[axis].unit.format(raw)}"
+    @pyqtSlot(int, object)
+    def _retitle(self, axis: int, position: float) -> None:
+        title = f"Axis {axis}: {self.panels[axis].unit.format(position)}"
         if self.tabs.tabText(axis) != title:
             self.tabs.setTabText(axis, title)
 

@@ -69,17 +69,10 @@ class MainWindow(QMainWindow):
                 return view
         view = ControllerView(target, self._library_log)
         view.message.connect(self.show_message)
-        view.finished.connect(self._count_open)
-        view.session.opened.connect(self._count_open)  # type: ignore[union-attr]
         self.views.append(view)
         self.controllers.addTab(view, target.describe())
         self.controllers.setCurrentWidget(view)
-        self._count_open()
         return view
-
-    @pyqtSlot()
-    def _count_open(self) -> None:
-        self.controller_list.set_open_count(sum(view.is_open for view in self.views))
 
     @pyqtSlot(str)
     def show_message(self, text: str) -> None:
@@ -107,13 +100,12 @@ class MainWindow(QMainWindow):
 
     def shutdown(self) -> None:
         """After the window closed: waits for the workers to stop what they
-        started and close, then stops routing the library's messages."""
+        started and close."""
         for view in self.views:
             view.close_controller()
         unfinished = [view.target.describe() for view in self.views if not view.wait(CLOSE_WAIT_MS)]
         self.controller_list.wait_for_scan(CLOSE_WAIT_MS)
         self.log_pane.detach(*map(logging.getLogger, LOGGERS))
-        self._library_log.stop()
         if unfinished:
             raise SystemExit(f"positioner-gui: {', '.join(unfinished)} did not close within "
                              f"{CLOSE_WAIT_MS // 1000} s")

@@ -21,7 +21,7 @@ class PositionPlot(QWidget):
         super().__init__(parent)
         self.axis = axis
         self.unit = AxisUnit()
-        self.samples: Deque[Tuple[float, int]] = collections.deque()  # (monotonic s, raw)
+        self.samples: Deque[Tuple[float, float]] = collections.deque()  # (monotonic s, position)
         self._dirty = False
         self.graph = pyqtgraph.PlotWidget(background="w")
         self.graph.showGrid(x=True, y=True, alpha=0.3)
@@ -52,13 +52,15 @@ class PositionPlot(QWidget):
         self._timer.start(REDRAW_MS)
 
     def set_unit(self, unit: AxisUnit) -> None:
+        """Also clears the plot: its points are in the old unit."""
         self.unit = unit
+        self.samples.clear()
         self.graph.setLabel("left", f"position ({unit.unit})" if unit.unit else "position")
         self._dirty = True
 
-    def add(self, raw: int, now: Optional[float] = None) -> None:
+    def add(self, position: float, now: Optional[float] = None) -> None:
         now = time.monotonic() if now is None else now
-        self.samples.append((now, raw))
+        self.samples.append((now, position))
         while self.samples and self.samples[0][0] < now - WINDOW_SECONDS:
             self.samples.popleft()
         self._dirty = True
@@ -79,7 +81,7 @@ class PositionPlot(QWidget):
         self._dirty = False
         now = time.monotonic()
         self.curve.setData([t - now for t, _ in self.samples],
-                           [self.unit.to_display(raw) for _, raw in self.samples])
+                           [position for _, position in self.samples])
 
     def points(self) -> int:
         """Number of points the curve shows."""
@@ -105,5 +107,5 @@ class PositionPlot(QWidget):
         with open(path, "w", newline="", encoding="utf-8") as file:
             writer = csv.writer(file)
             writer.writerow(["time_s", f"position_{self.unit.unit}" if self.unit.unit else "position"])
-            for t, raw in samples:
-                writer.writerow([f"{t - last:.3f}", self.unit.to_display(raw)])
+            for t, position in samples:
+                writer.writerow([f"{t - last:.3f}", position])

@@ -1,16 +1,17 @@
 """Per-controller settings: the scale and unit of each axis, in a small
 JSON file under $XDG_CONFIG_HOME/dravex/ (default ~/.config/dravex/).
 
-A scale multiplies the controller's value to give the shown one (for
-example 0.001 with unit "µm" for a controller counting nanometres); the
-default scale 1 and an empty unit show the controller's own values.
+The scale and unit are handed to the dravex package's axis: a scale
+multiplies the controller's value to give the shown one (for example 0.001
+with unit "µm" for a controller counting nanometres); without a scale the
+controller's own integers are shown.
 """
 import dataclasses
 import json
 import math
 import os
 import re
-from typing import Dict
+from typing import Dict, Optional, Union
 
 MAX_FILE_BYTES = 64 * 1024
 MAX_UNIT_LENGTH = 16
@@ -18,30 +19,34 @@ MAX_UNIT_LENGTH = 16
 
 @dataclasses.dataclass(frozen=True)
 class AxisUnit:
-    scale: float = 1.0
+    scale: Optional[float] = None  # None: the controller's integers
     unit: str = ""
 
-    def to_display(self, raw: int) -> float:
-        return raw * self.scale
+    @property
+    def decimals(self) -> int:
+        """Decimals that show one controller unit."""
+        if self.scale is None:
+            return 0
+        return max(0, min(9, -math.floor(math.log10(abs(self.scale)))))
 
-    def to_raw(self, shown: float) -> int:
-        """The controller value of a shown one; ValueError outside int32."""
-        raw = round(shown / self.scale)
-        if not -2**31 <= raw < 2**31:
-            raise ValueError(f"{shown} {self.unit} is outside the controller's range")
-        return raw
-
-    def format(self, raw: int) -> str:
-        if self.scale == 1.0:
-            text = str(raw)
-        else:
-            decimals = max(0, min(9, -math.floor(math.log10(abs(self.scale)))))
-            text = f"{self.to_display(raw):.{decimals}f}"
+    def format(self, value: Union[int, float]) -> str:
+        """A value already in this unit, for display."""
+        text = str(int(value)) if self.scale is None else f"{value:.{self.decimals}f}"
         return f"{text} {self.unit}".rstrip()
 
+    def parse(self, text: str) -> Union[int, float]:
+        """A typed position or distance; ValueError when it is none (the
+        controller's units are whole numbers)."""
+        text = text.strip().replace(",", ".")
+        value = int(text) if self.scale is None else float(text)
+        raw = value if self.scale is None else value / self.scale
+        if not (math.isfinite(raw) and -2**31 <= raw < 2**31):
+            raise ValueError(f"{text} is outside the controller's range")
+        return value
 
-def valid(scale: float, unit: str) -> bool:
-    return math.isfinite(scale) and scale != 0 and len(unit) <= MAX_UNIT_LENGTH
+
+def valid(scale: Optional[float], unit: str) -> bool:
+    return (scale is None or (math.isfinite(scale) and scale != 0)) and len(unit) <= MAX_UNIT_LENGTH
 
 
 def config_directory() -> str:
@@ -66,7 +71,8 @@ def load_units(key: str) -> Dict[int, AxisUnit]:
     units: Dict[int, AxisUnit] = {}
     for name, entry in axes.items() if isinstance(axes, dict) else ():
         try:
-            axis, scale, unit = int(name), float(entry["scale"]), str(entry["unit"])
+            scale = None if entry["scale"] is None else float(entry["scale"])
+            axis, unit = int(name), str(entry["unit"])
         except (ValueError, KeyError, TypeError):
             continue
         if 0 <= axis <= 5 and valid(scale, unit):

@@ -8,11 +8,12 @@ position, status and speed of every axis; a poll or request that finds
 the connection gone reports the loss and closes the handle.
 """
 import dataclasses
-from typing import Any, Callable, Optional, Set, Tuple
+from typing import Any, Callable, Dict, Optional, Set, Tuple
 
 from PyQt5.QtCore import QObject, Qt, QThread, QTimer, pyqtSignal, pyqtSlot
 
 from . import backend
+from .settings import AxisUnit
 
 POLL_INTERVAL_MS = 50
 
@@ -27,17 +28,19 @@ class Request:
 
 
 class ControllerWorker(QObject):
-    opened = pyqtSignal()
+    opened = pyqtSignal(object)          # backend.Target, as opening found it
     axes = pyqtSignal(object)            # tuple of backend.AxisState
     result = pyqtSignal(object, object)  # Request, value
     failed = pyqtSignal(str)             # one sentence
     lost = pyqtSignal(str)
     closed = pyqtSignal()
 
-    def __init__(self, target: backend.Target, library_log: backend.LibraryLog) -> None:
+    def __init__(self, target: backend.Target, library_log: backend.LibraryLog,
+                 units: Dict[int, AxisUnit]) -> None:
         super().__init__()
         self.target = target
         self._library_log = library_log
+        self._units = dict(units)
         self._controller: Any = None
         self._moved: Set[int] = set()
         self._timer: Optional[QTimer] = None
@@ -51,10 +54,12 @@ class ControllerWorker(QObject):
             self.lost.emit(backend.sentence(error, f"Opening {self.target.describe()}"))
             self.closed.emit()
             return
+        for axis, unit in self._units.items():
+            backend.set_unit(self._controller, axis, unit.scale, unit.unit)
         self._timer = QTimer(self)
         self._timer.timeout.connect(self._poll)
         self._timer.start(POLL_INTERVAL_MS)
-        self.opened.emit()
+        self.opened.emit(backend.identify(self._controller))
         self._poll()
 
     @pyqtSlot(object)
@@ -64,7 +69,7 @@ class ControllerWorker(QObject):
         self._moved.update(request.moves)
         try:
             value = request.call(self._controller)
-        except backend.LibraryError as error:
+        except (backend.LibraryError, ValueError, TypeError) as error:
             self._report(error, request.action)
             return
         self.result.emit(request, value)
@@ -115,20 +120,20 @@ class ControllerSession(QObject):
     """GUI-thread side of one open controller: owns its thread."""
     _submit = pyqtSignal(object)
     _close = pyqtSignal()
-    opened = pyqtSignal()
+    opened = pyqtSignal(object)
     axes = pyqtSignal(object)
     failed = pyqtSignal(str)
     lost = pyqtSignal(str)
     finished = pyqtSignal()
 
     def __init__(self, target: backend.Target, library_log: backend.LibraryLog,
-                 parent: Optional[QObject] = None) -> None:
+                 units: Dict[int, AxisUnit], parent: Optional[QObject] = None) -> None:
         super().__init__(parent)
         self.target = target
         self.alive = True
         self._thread = QThread()
         self._thread.setObjectName(f"controller {target.describe()}")
-        self._worker = ControllerWorker(target, library_log)
+        self._worker = ControllerWorker(target, library_log, units)
         self._worker.moveToThread(self._thread)
         self._thread.started.connect(self._worker.open)
         self._submit.connect(self._worker.run)
