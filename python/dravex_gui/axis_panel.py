@@ -146,7 +146,9 @@ class AxisPanel(QWidget):
         group = QGroupBox("Unit")
         self.scale_edit = QLineEdit()
         self.scale_edit.setValidator(QDoubleValidator())
-        self.scale_edit.setToolTip("shown value = controller value × scale")
+        self.scale_edit.setToolTip("shown value = controller value × scale; empty: the "
+                                   "controller's own units")
+        self.scale_edit.setPlaceholderText("none")
         self.unit_edit = QLineEdit()
         self.unit_edit.setMaxLength(16)
         self.unit_edit.setPlaceholderText("e.g. µm")
@@ -200,8 +202,9 @@ class AxisPanel(QWidget):
 
     # --- requests -------------------------------------------------------
     def _request(self, action: str, call: Callable[[Any], Any], moves: bool = False,
-                 on_result: Optional[Callable[[Any], None]] = None) -> None:
-        self._post(f"{action} (axis {self.axis})", call, (self.axis,) if moves else (), on_result)
+                 on_result: Optional[Callable[[Any], None]] = None, stops: bool = False) -> None:
+        self._post(f"{action} (axis {self.axis})", call, (self.axis,) if moves else (), on_result,
+                   (self.axis,) if stops else ())
 
     def _entered(self) -> Optional[backend.Number]:
         try:
@@ -239,7 +242,7 @@ class AxisPanel(QWidget):
 
     @pyqtSlot()
     def stop(self) -> None:
-        self._request("Stopping", lambda c: backend.stop(c, self.axis))
+        self._request("Stopping", lambda c: backend.stop(c, self.axis), stops=True)
 
     def set_parameter(self, name: str) -> None:
         value = self.parameters[name].value()

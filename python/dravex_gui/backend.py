@@ -90,9 +90,10 @@ def open_controller(target: Target) -> Any:
     return dravex.Controller(device=target.device).open()
 
 
-def identify(controller: Any) -> Target:
-    """The target of an open controller, with what opening it told."""
-    return Target(controller.address or "", controller.device, controller.hardware_id)
+def identify(controller: Any, target: Target) -> Target:
+    """The target, completed by what opening the controller told."""
+    hardware_id = target.hardware_id if controller.hardware_id is None else controller.hardware_id
+    return Target(controller.address or target.address, controller.device, hardware_id)
 
 
 def close_controller(controller: Any) -> None:
@@ -133,6 +134,11 @@ def jog(controller: Any, axis: int, forward: bool) -> None:
 
 def stop(controller: Any, axis: int) -> None:
     controller.axis(axis).stop()
+
+
+def stop_all(controller: Any) -> None:
+    """Tries every axis before raising the first failure."""
+    controller.stop_all()
 
 
 def set_output(controller: Any, axis: int, enable: bool) -> None:

@@ -1,7 +1,7 @@
 """One open controller: its state line (open, lost, reconnect, close)
 and one tab per axis. Owns the controller's session (worker thread)."""
 import logging
-from typing import List, Optional
+from typing import List, Optional, Set
 
 from PyQt5.QtCore import pyqtSignal, pyqtSlot
 from PyQt5.QtWidgets import QHBoxLayout, QLabel, QPushButton, QTabWidget, QVBoxLayout, QWidget
@@ -46,6 +46,8 @@ class ControllerView(QWidget):
             panel.moved.connect(self._retitle)
             self.panels.append(panel)
             self.tabs.addTab(panel, f"Axis {axis}")
+        self._unread: Set[int] = set()
+        self.tabs.currentChanged.connect(self._read_shown_axis)
         layout = QVBoxLayout(self)
         layout.addLayout(header)
         layout.addWidget(self.tabs, 1)
@@ -81,9 +83,19 @@ class ControllerView(QWidget):
         self.title.setText(f"<b>{found.describe()}</b>")
         self._show_state("open", "#1f8f3a")
         self._set_controls_enabled(True)
-        log.info("%s opened", self.target.describe())
-        for panel in self.panels:
-            panel.read_parameters()
+        log.info("%s opened", found.describe())
+        self._unread = set(backend.AXES)
+        self._read_shown_axis()
+
+    @pyqtSlot()
+    def _read_shown_axis(self) -> None:
+        """Drive parameters are asked for when an axis is first shown: a
+        controller that does not answer then holds the worker for one
+        getter's wait, not for one per axis."""
+        axis = self.tabs.currentIndex()
+        if self.is_open and axis in self._unread:
+            self._unread.discard(axis)
+            self.panels[axis].read_parameters()
 
     @pyqtSlot(object)
     def _show_axes(self, states: tuple) -> None:  # type: ignore[type-arg]

@@ -3,12 +3,15 @@
 The GUI thread never calls the library: it posts Requests to the
 controller's ControllerSession, whose worker runs them one after the
 other on its own QThread (calls on one handle must not overlap) and
-answers by signals. Between requests the worker polls the cached
+answers by signals. A stop goes ahead of every waiting request and
+cancels the waiting moves of its axes: a request already running (a
+getter waits up to 10 s for its answer) cannot be cut short. Between requests the worker polls the cached
 position, status and speed of every axis; a poll or request that finds
 the connection gone reports the loss and closes the handle.
 """
+import collections
 import dataclasses
-from typing import Any, Callable, Dict, Optional, Set, Tuple
+from typing import Any, Callable, Deque, Dict, Optional, Set, Tuple
 
 from PyQt5.QtCore import QObject, Qt, QThread, QTimer, pyqtSignal, pyqtSlot
 
@@ -24,6 +27,7 @@ class Request:
     action: str                          # "Moving axis 0", for messages
     call: Callable[[Any], Any]           # runs with the open dravex.Controller
     moves: Tuple[int, ...] = ()          # axes this request sets moving
+    stops: Tuple[int, ...] = ()          # axes this request stops (goes first)
     on_result: Optional[Callable[[Any], None]] = None  # runs on the GUI thread
 
 
@@ -44,6 +48,8 @@ class ControllerWorker(QObject):
         self._controller: Any = None
         self._moved: Set[int] = set()
         self._timer: Optional[QTimer] = None
+        self._pending: Deque[Request] = collections.deque()
+        self._scheduled = False
 
     @pyqtSlot()
     def open(self) -> None:
@@ -59,13 +65,35 @@ class ControllerWorker(QObject):
         self._timer = QTimer(self)
         self._timer.timeout.connect(self._poll)
         self._timer.start(POLL_INTERVAL_MS)
-        self.opened.emit(backend.identify(self._controller))
+        self.opened.emit(backend.identify(self._controller, self.target))
         self._poll()
 
     @pyqtSlot(object)
     def run(self, request: Request) -> None:
+        if request.stops:
+            stopped = set(request.stops)
+            self._pending = collections.deque(
+                waiting for waiting in self._pending if not stopped.intersection(waiting.moves))
+            self._pending.appendleft(request)
+        else:
+            self._pending.append(request)
+        if not self._scheduled:
+            # Requests posted meanwhile are queued before this call.
+            self._scheduled = True
+            QTimer.singleShot(0, self._next)
+
+    @pyqtSlot()
+    def _next(self) -> None:
+        self._scheduled = False
         if self._controller is None:
+            self._pending.clear()
             return
+        if not self._pending:
+            return
+        request = self._pending.popleft()
+        if self._pending:
+            self._scheduled = True
+            QTimer.singleShot(0, self._next)
         self._moved.update(request.moves)
         try:
             value = request.call(self._controller)
@@ -109,6 +137,7 @@ class ControllerWorker(QObject):
             self._timer = None
         controller, self._controller = self._controller, None
         self._moved.clear()
+        self._pending.clear()
         if controller is not None:
             try:
                 backend.close_controller(controller)
@@ -149,13 +178,13 @@ class ControllerSession(QObject):
         self._thread.start()
 
     def post(self, action: str, call: Callable[[Any], Any], moves: Tuple[int, ...] = (),
-             on_result: Optional[Callable[[Any], None]] = None) -> None:
+             on_result: Optional[Callable[[Any], None]] = None,
+             stops: Tuple[int, ...] = ()) -> None:
         if self.alive:
-            self._submit.emit(Request(action, call, moves, on_result))
+            self._submit.emit(Request(action, call, moves, stops, on_result))
 
     def stop_all(self) -> None:
-        for axis in backend.AXES:
-            self.post(f"Stopping axis {axis}", lambda c, a=axis: backend.stop(c, a))
+        self.post("Stopping every axis", backend.stop_all, stops=tuple(backend.AXES))
 
     def close(self) -> None:
         """Asks the worker to stop what it started and close; returns at once."""
