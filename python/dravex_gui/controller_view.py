@@ -23,6 +23,7 @@ class ControllerView(QWidget):
         self.target = target
         self._library_log = library_log
         self.lost_reason = ""
+        self.condition = ""  # "opening", "open", "LOST" or "closed"
         self.session: Optional[ControllerSession] = None
         self.units = settings.load_units(target.settings_key())
 
@@ -61,7 +62,9 @@ class ControllerView(QWidget):
         if self.session is not None:
             self.session.post(*args)  # type: ignore[arg-type]
 
-    def _show_state(self, text: str, colour: str) -> None:
+    def _show_state(self, condition: str, colour: str, detail: str = "") -> None:
+        self.condition = condition
+        text = f"{condition} — {detail}" if detail else condition
         self.state.setText(f'<span style="color:{colour}; font-weight:bold">{text}</span>')
 
     @pyqtSlot()
@@ -111,7 +114,7 @@ class ControllerView(QWidget):
     def _lost(self, text: str) -> None:
         self.lost_reason = text
         log.error("%s lost: %s", self.target.describe(), text)
-        self._show_state(f"LOST — {text}", "#c62828")
+        self._show_state("LOST", "#c62828", text)
         self.message.emit(f"{self.target.describe()} lost: {text}")
 
     @pyqtSlot()

@@ -5,10 +5,11 @@ import csv
 import time
 from typing import Deque, Optional, Tuple
 
-import pyqtgraph
 from PyQt5.QtCore import QTimer, pyqtSlot
 from PyQt5.QtWidgets import (QFileDialog, QHBoxLayout, QMessageBox, QPushButton, QVBoxLayout,
                              QWidget)
+
+import pyqtgraph  # after PyQt5: pyqtgraph uses the Qt binding already imported
 
 from .settings import AxisUnit
 

@@ -1,0 +1,131 @@
+"""positioner-gui against simulated controllers: opening, moving, jog,
+STOP ALL, a lost controller, and a GUI thread that keeps running while a
+getter waits for a controller that does not answer."""
+import time
+
+from PyQt5.QtCore import Qt, QTimer
+from PyQt5.QtWidgets import QApplication
+
+from conftest import open_address, stands_still, wait_open
+
+FAR = 40_000_000  # 40 s of travel at the simulator's speed
+
+
+def test_scan_lists_and_opens_the_controller(window, qtbot, simulator):
+    listing = window.controller_list
+    listing.rescan()
+    qtbot.waitUntil(lambda: bool(listing.entries), timeout=10000)
+    rows = [(listing.table.item(r, 0).text(), listing.table.item(r, 1).text(),
+             listing.table.item(r, 2).text()) for r in range(listing.table.rowCount())]
+    assert ("1000", "tcp", "127.0.0.2") in rows
+    listing.table.selectRow(rows.index(("1000", "tcp", "127.0.0.2")))
+    listing.open_button.click()
+    view = window.views[-1]
+    wait_open(qtbot, view)
+    assert "id 1000" in view.title.text()
+    # The drive parameters of the shown axis are asked for on opening.
+    qtbot.waitUntil(lambda: view.panels[0].parameters["amplitude"].value() == 30000, timeout=5000)
+
+
+def test_move_shows_in_position_display_and_plot(window, qtbot, simulator):
+    view = open_address(window, qtbot, simulator.address)
+    panel = view.panels[0]
+    target = panel.state.position + 700_000
+    panel.target.setText(str(target))
+    panel.go_button.click()
+    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=2000)
+    qtbot.waitUntil(lambda: panel.lights["target reached"].on and not panel.lights["moving"].on,
+                    timeout=5000)
+    assert panel.position.text() == str(target)
+    assert str(target) in view.tabs.tabText(0)
+    # The curve ends at the target and shows the way there.
+    qtbot.waitUntil(lambda: panel.plot.points() > 10
+                    and panel.plot.curve.getData()[1][-1] == target, timeout=2000)
+    assert min(panel.plot.curve.getData()[1]) < target
+
+
+def test_units_are_kept_per_controller_and_used(window, qtbot, simulator):
+    view = open_address(window, qtbot, simulator.address)
+    panel = view.panels[4]
+    view.tabs.setCurrentIndex(4)
+    panel.scale_edit.setText("0.001")
+    panel.unit_edit.setText("um")
+    panel.apply_unit_edits()
+    panel.target.setText("250.5")
+    panel.go_button.click()
+    qtbot.waitUntil(lambda: panel.position.text() == "250.500 um", timeout=5000)
+    view.close_controller()
+    qtbot.waitUntil(lambda: not view.is_open, timeout=5000)
+    # A new window reads the unit from the controller's settings file.
+    window.views.clear()
+    second = open_address(window, qtbot, simulator.address)
+    qtbot.waitUntil(lambda: second.panels[4].position.text() == "250.500 um", timeout=5000)
+
+
+def test_jog_moves_while_held_and_stops_on_release(window, qtbot, simulator):
+    view = open_address(window, qtbot, simulator.address)
+    view.tabs.setCurrentIndex(1)
+    panel = view.panels[1]
+    start = panel.state.position
+    qtbot.mousePress(panel.jog_forward, Qt.LeftButton)
+    qtbot.waitUntil(lambda: panel.lights["moving"].on and panel.state.position > start + 50_000,
+                    timeout=3000)
+    qtbot.mouseRelease(panel.jog_forward, Qt.LeftButton)
+    assert stands_still(qtbot, panel)
+
+
+def test_stop_all_and_escape_stop_every_axis(window, qtbot, simulator):
+    view = open_address(window, qtbot, simulator.address)
+    for key_press in (False, True):
+        for axis in (2, 3):
+            view.panels[axis].target.setText(str(view.panels[axis].state.position + FAR))
+            view.panels[axis].go_button.click()
+        qtbot.waitUntil(lambda: all(view.panels[a].lights["moving"].on for a in (2, 3)),
+                        timeout=3000)
+        if key_press:
+            # Xvfb has no window manager to activate the window.
+            QApplication.setActiveWindow(window)
+            qtbot.keyClick(view.panels[2].target, Qt.Key_Escape)
+        else:
+            window.stop_all_button.click()
+        for axis in (2, 3):
+            assert stands_still(qtbot, view.panels[axis])
+            assert not view.panels[axis].lights["target reached"].on
+
+
+def test_lost_controller_is_shown_and_reconnects(window, qtbot, lone_simulator):
+    view = open_address(window, qtbot, lone_simulator.address)
+    panel = view.panels[0]
+    panel.target.setText(str(FAR))
+    panel.go_button.click()
+    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=3000)
+    lone_simulator.stop()
+    qtbot.waitUntil(lambda: view.condition == "LOST", timeout=10000)
+    assert not view.is_open and not panel.isEnabled() and view.reconnect_button.isEnabled()
+    lone_simulator.start()
+    view.reconnect_button.click()
+    wait_open(qtbot, view)
+    assert panel.isEnabled()
+
+
+def test_gui_thread_runs_while_a_getter_waits_for_a_silent_controller(window, qtbot,
+                                                                       lone_simulator):
+    view = open_address(window, qtbot, lone_simulator.address)
+    panel = view.panels[0]
+    qtbot.waitUntil(lambda: panel.parameters["amplitude"].value() == 30000, timeout=5000)
+    ticks = []
+    timer = QTimer()
+    timer.timeout.connect(lambda: ticks.append(time.monotonic()))
+    timer.start(10)
+    lone_simulator.freeze()
+    started = time.monotonic()
+    panel.read_button.click()
+    qtbot.waitUntil(lambda: "did not answer" in window.statusBar().currentMessage(),
+                    timeout=15000)
+    waited = time.monotonic() - started
+    timer.stop()
+    lone_simulator.thaw()
+    assert waited > 9.5  # the getter's 10 s wait went by ...
+    gaps = [later - earlier for earlier, later in zip(ticks, ticks[1:])]
+    assert len(ticks) > 300 and max(gaps) < 0.1  # ... while the GUI thread kept running
+    assert view.is_open
