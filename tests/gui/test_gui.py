@@ -14,7 +14,8 @@ FAR = 40_000_000  # 40 s of travel at the simulator's speed
 def test_scan_lists_and_opens_the_controller(window, qtbot, simulator):
     listing = window.controller_list
     listing.rescan()
-    qtbot.waitUntil(lambda: bool(listing.entries), timeout=10000)
+    qtbot.waitUntil(lambda: bool(listing.entries) and listing.open_button.isEnabled(),
+                    timeout=10000)
     rows = [(listing.table.item(r, 0).text(), listing.table.item(r, 1).text(),
              listing.table.item(r, 2).text()) for r in range(listing.table.rowCount())]
     assert ("1000", "tcp", "127.0.0.2") in rows
@@ -27,7 +28,7 @@ def test_scan_lists_and_opens_the_controller(window, qtbot, simulator):
     qtbot.waitUntil(lambda: view.panels[0].parameters["amplitude"].value() == 30000, timeout=5000)
 
 
-def test_move_shows_in_position_display_and_plot(window, qtbot, simulator):
+def test_move_shows_in_position_display_and_plot(window, qtbot, simulator, tmp_path):
     view = open_address(window, qtbot, simulator.address)
     panel = view.panels[0]
     target = panel.state.position + 700_000
@@ -42,6 +43,9 @@ def test_move_shows_in_position_display_and_plot(window, qtbot, simulator):
     qtbot.waitUntil(lambda: panel.plot.points() > 10
                     and panel.plot.curve.getData()[1][-1] == target, timeout=2000)
     assert min(panel.plot.curve.getData()[1]) < target
+    panel.plot.export(tmp_path / "axis0.csv")
+    rows = (tmp_path / "axis0.csv").read_text().splitlines()
+    assert rows[0] == "time_s,position" and rows[-1] == f"0.000,{target}" and len(rows) > 10
 
 
 def test_units_are_kept_per_controller_and_used(window, qtbot, simulator):
@@ -102,6 +106,8 @@ def test_lost_controller_is_shown_and_reconnects(window, qtbot, lone_simulator):
     lone_simulator.stop()
     qtbot.waitUntil(lambda: view.condition == "LOST", timeout=10000)
     assert not view.is_open and not panel.isEnabled() and view.reconnect_button.isEnabled()
+    # The library's own report of the loss reached the log pane through logging.
+    assert "recv() failed" in window.log_pane.toPlainText()
     lone_simulator.start()
     view.reconnect_button.click()
     wait_open(qtbot, view)
@@ -129,3 +135,33 @@ def test_gui_thread_runs_while_a_getter_waits_for_a_silent_controller(window, qt
     gaps = [later - earlier for earlier, later in zip(ticks, ticks[1:])]
     assert len(ticks) > 300 and max(gaps) < 0.1  # ... while the GUI thread kept running
     assert view.is_open
+
+
+def test_closing_the_window_stops_the_axes_it_moved(window, qtbot, simulator):
+    import dravex
+    view = open_address(window, qtbot, simulator.address)
+    panel = view.panels[5]
+    panel.target.setText(str(panel.state.position + FAR))
+    panel.go_button.click()
+    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=3000)
+    window.close()
+    window.shutdown()
+    with dravex.Controller(address=simulator.address) as controller:
+        controller.wait_for_reports()
+        axis = controller.axis(5)
+        before = axis.position
+        time.sleep(0.3)
+        assert axis.position == before and not axis.status.moving
+
+
+def test_configuration_check_lists_what_the_library_skips(tmp_path):
+    from dravex_gui import config_file
+    path = tmp_path / "axis.conf"
+    path.write_text("frequ 1000\nbogus 5\nmaxampl\n  42 actoroffset -250\n"
+                    "targetrange 1.5\nspeedgain 99999999999\nrotary")
+    sent, skipped = config_file.check(str(path))
+    assert sent == 3  # frequ, maxampl (value on the next line), actoroffset
+    assert skipped == ["line 2: unknown keyword 'bogus'",
+                       "line 5: '1.5' is not a 32-bit whole number",
+                       "line 6: '99999999999' is not a 32-bit whole number",
+                       "line 7: 'rotary' has no value"]
