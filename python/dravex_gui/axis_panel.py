@@ -203,7 +203,9 @@ class AxisPanel(QWidget):
     # --- requests -------------------------------------------------------
     def _request(self, action: str, call: Callable[[Any], Any], moves: bool = False,
                  on_result: Optional[Callable[[Any], None]] = None, stops: bool = False) -> None:
-        self._post(f"{action} (axis {self.axis})", call, (self.axis,) if moves else (), on_result,
+        action = f"{action} (axis {self.axis})"
+        log.info("%s", action)
+        self._post(action, call, (self.axis,) if moves else (), on_result,
                    (self.axis,) if stops else ())
 
     def _entered(self) -> Optional[backend.Number]:
@@ -217,22 +219,26 @@ class AxisPanel(QWidget):
 
     @pyqtSlot()
     def go_absolute(self) -> None:
-        raw = self._entered()
-        if raw is not None:
-            self._request("Moving", lambda c: backend.move_absolute(c, self.axis, raw), moves=True)
+        target = self._entered()
+        if target is not None:
+            self._request(f"Moving to {self.unit.format(target)}",
+                          lambda c: backend.move_absolute(c, self.axis, target), moves=True)
 
     @pyqtSlot()
     def go_relative(self) -> None:
-        raw = self._entered()
-        if raw is not None:
-            self._request("Moving", lambda c: backend.move_relative(c, self.axis, raw), moves=True)
+        distance = self._entered()
+        if distance is not None:
+            self._request(f"Moving by {self.unit.format(distance)}",
+                          lambda c: backend.move_relative(c, self.axis, distance), moves=True)
 
     def step(self, forward: bool) -> None:
-        self._request("Stepping", lambda c: backend.step(c, self.axis, forward), moves=True)
+        self._request("Stepping " + ("forward" if forward else "backward"),
+                      lambda c: backend.step(c, self.axis, forward), moves=True)
 
     def start_jog(self, forward: bool) -> None:
         self.jogging = forward
-        self._request("Jogging", lambda c: backend.jog(c, self.axis, forward), moves=True)
+        self._request("Jogging " + ("forward" if forward else "backward"),
+                      lambda c: backend.jog(c, self.axis, forward), moves=True)
 
     @pyqtSlot()
     def end_jog(self) -> None:
@@ -246,12 +252,13 @@ class AxisPanel(QWidget):
 
     def set_parameter(self, name: str) -> None:
         value = self.parameters[name].value()
-        self._request(f"Setting the {name}",
+        self._request(f"Setting the {name} to {value}",
                       lambda c: backend.set_parameter(c, self.axis, name, value))
 
     @pyqtSlot(bool)
     def set_output(self, enable: bool) -> None:
-        self._request("Switching the output", lambda c: backend.set_output(c, self.axis, enable))
+        self._request(f"Switching the output {'on' if enable else 'off'}",
+                      lambda c: backend.set_output(c, self.axis, enable))
 
     @pyqtSlot()
     def read_parameters(self) -> None:

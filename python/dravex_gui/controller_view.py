@@ -87,6 +87,7 @@ class ControllerView(QWidget):
         self._show_state("open", "#1f8f3a")
         self._set_controls_enabled(True)
         log.info("%s opened", found.describe())
+        self.message.emit(f"{found.describe()} opened.")
         self._unread = set(backend.AXES)
         self._read_shown_axis()
 
