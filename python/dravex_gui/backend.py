@@ -54,6 +54,14 @@ class Target:
     device: Optional[int] = None
     hardware_id: Optional[int] = None
 
+    def same_controller(self, other: "Target") -> bool:
+        """Whether both name one controller (so that it gets one handle)."""
+        if self.hardware_id is not None and other.hardware_id is not None:
+            return self.hardware_id == other.hardware_id
+        if self.address or other.address:
+            return self.address == other.address
+        return self.device == other.device
+
     def describe(self) -> str:
         name = self.address or f"device {self.device}"
         return name if self.hardware_id is None else f"{name} (id {self.hardware_id})"

@@ -83,6 +83,7 @@ class ControllerView(QWidget):
 
     @pyqtSlot(object)
     def _opened(self, found: backend.Target) -> None:
+        self.target = found
         self.title.setText(f"<b>{found.describe()}</b>")
         self._show_state("open", "#1f8f3a")
         self._set_controls_enabled(True)

@@ -63,7 +63,7 @@ class MainWindow(QMainWindow):
     @pyqtSlot(object)
     def open_controller(self, target: backend.Target) -> ControllerView:
         for view in self.views:
-            if view.target == target:
+            if view.target.same_controller(target):
                 view.connect_controller()
                 self.controllers.setCurrentWidget(view)
                 return view

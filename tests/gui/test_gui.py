@@ -7,6 +7,8 @@ from PyQt5.QtCore import Qt, QTimer
 from PyQt5.QtWidgets import QApplication
 
 from conftest import open_address, stands_still, wait_open
+from dravex_gui.backend import LibraryLog
+from dravex_gui.main_window import MainWindow
 
 FAR = 40_000_000  # 40 s of travel at the simulator's speed
 
@@ -58,12 +60,17 @@ def test_units_are_kept_per_controller_and_used(window, qtbot, simulator):
     panel.target.setText("250.5")
     panel.go_button.click()
     qtbot.waitUntil(lambda: panel.position.text() == "250.500 um", timeout=5000)
-    view.close_controller()
-    qtbot.waitUntil(lambda: not view.is_open, timeout=5000)
+    window.close()
+    window.shutdown()
     # A new window reads the unit from the controller's settings file.
-    window.views.clear()
-    second = open_address(window, qtbot, simulator.address)
-    qtbot.waitUntil(lambda: second.panels[4].position.text() == "250.500 um", timeout=5000)
+    second = MainWindow(LibraryLog())
+    second.show()
+    try:
+        view = open_address(second, qtbot, simulator.address)
+        qtbot.waitUntil(lambda: view.panels[4].position.text() == "250.500 um", timeout=5000)
+    finally:
+        second.close()
+        second.shutdown()
 
 
 def test_jog_moves_while_held_and_stops_on_release(window, qtbot, simulator):
