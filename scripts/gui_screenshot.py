@@ -12,7 +12,7 @@ from PyQt5.QtCore import QEventLoop
 from PyQt5.QtWidgets import QApplication
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "python"))
-from dravex_gui.backend import LibraryLog  # noqa: E402
+from dravex_gui.backend import Library  # noqa: E402
 from dravex_gui.main_window import MainWindow  # noqa: E402
 
 
@@ -34,7 +34,7 @@ def move(app, panel, target, wait=True):
 
 def main(address, picture, list_picture=None):
     app = QApplication(sys.argv[:1])
-    window = MainWindow(LibraryLog())
+    window = MainWindow(Library())
     window.resize(1280, 860)
     window.show()
     window.controller_list.rescan()

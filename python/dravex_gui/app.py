@@ -27,8 +27,8 @@ def main(argv: Optional[List[str]] = None) -> int:
     arguments = parse_arguments(sys.argv[1:] if argv is None else argv)
     app = QApplication.instance() or QApplication(sys.argv[:1])
     app.setApplicationName("positioner-gui")
-    library_log = backend.LibraryLog()
-    window = MainWindow(library_log)
+    library = backend.Library()
+    window = MainWindow(library)
     window.resize(1280, 860)
     window.show()
     if arguments.address:

@@ -1,8 +1,8 @@
 """The one place where the GUI meets the dravex package.
 
 Every function here that takes a controller runs on that controller's
-worker thread (never on the GUI thread); find_controllers and
-LibraryLog.start run on the scan or a worker thread. The rest of the GUI
+worker thread (never on the GUI thread); Library.scan and Library.open
+run on the scan thread and on the worker threads. The rest of the GUI
 sees plain values (ControllerEntry rows, AxisState snapshots, Target
 descriptions) and never imports dravex.
 """
@@ -182,17 +182,28 @@ def sentence(error: BaseException, action: str) -> str:
     return f"{action} failed ({error}); {advice}."
 
 
-class LibraryLog:
-    """Routes the library's trace lines into logging.getLogger("dravex").
-    Set once, before the first controller opens; the setting survives
-    later scans."""
+class Library:
+    """What the scan and the controllers' worker threads share: the lock
+    that keeps a scan apart from opening a controller (the library allows
+    neither to overlap the other), and the routing of its trace lines."""
 
     def __init__(self) -> None:
-        self._lock = threading.Lock()  # started from the scan and the worker threads
-        self._started = False
+        self._lock = threading.Lock()
+        self._log_routed = False
 
-    def start(self) -> None:
+    def scan(self) -> List[ControllerEntry]:
         with self._lock:
-            if not self._started:
-                dravex.trace_to_logging(LOGGER_NAME)
-                self._started = True
+            self._route_log()
+            return find_controllers()
+
+    def open(self, target: Target) -> Any:
+        with self._lock:
+            self._route_log()
+            return open_controller(target)
+
+    def _route_log(self) -> None:
+        """Library trace lines into logging.getLogger("dravex"): set once,
+        before the first controller opens; the setting survives scans."""
+        if not self._log_routed:
+            dravex.trace_to_logging(LOGGER_NAME)
+            self._log_routed = True

@@ -17,9 +17,9 @@ class ControllerList(QWidget):
     open_requested = pyqtSignal(object)  # backend.Target
     scanned = pyqtSignal(int)            # number of rows
 
-    def __init__(self, library_log: backend.LibraryLog, parent: Optional[QWidget] = None) -> None:
+    def __init__(self, library: backend.Library, parent: Optional[QWidget] = None) -> None:
         super().__init__(parent)
-        self._library_log = library_log
+        self._library = library
         self._scan: Optional[ScanThread] = None
         self.entries: List[backend.ControllerEntry] = []
 
@@ -66,7 +66,7 @@ class ControllerList(QWidget):
         if self._scan is not None:
             return
         self.state.setText("Scanning…")
-        self._scan = ScanThread(self._library_log, self)
+        self._scan = ScanThread(self._library, self)
         self._scan.found.connect(self._show)
         self._scan.failed.connect(self.state.setText)
         self._scan.finished.connect(self._scan_finished)

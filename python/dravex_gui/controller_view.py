@@ -17,11 +17,11 @@ class ControllerView(QWidget):
     message = pyqtSignal(str)
     finished = pyqtSignal()  # the worker thread ended (closed or lost)
 
-    def __init__(self, target: backend.Target, library_log: backend.LibraryLog,
+    def __init__(self, target: backend.Target, library: backend.Library,
                  parent: Optional[QWidget] = None) -> None:
         super().__init__(parent)
         self.target = target
-        self._library_log = library_log
+        self._library = library
         self.lost_reason = ""
         self.condition = ""  # "opening", "open", "LOST" or "closed"
         self.session: Optional[ControllerSession] = None
@@ -74,7 +74,7 @@ class ControllerView(QWidget):
         self.lost_reason = ""
         self._show_state("opening…", "#8a5a00")
         self.reconnect_button.setEnabled(False)
-        self.session = ControllerSession(self.target, self._library_log, self.units, self)
+        self.session = ControllerSession(self.target, self._library, self.units, self)
         self.session.opened.connect(self._opened)
         self.session.axes.connect(self._show_axes)
         self.session.failed.connect(self._failed)

@@ -19,10 +19,10 @@ log = logging.getLogger("dravex_gui")
 
 
 class MainWindow(QMainWindow):
-    def __init__(self, library_log: backend.LibraryLog, parent: Optional[QWidget] = None) -> None:
+    def __init__(self, library: backend.Library, parent: Optional[QWidget] = None) -> None:
         super().__init__(parent)
         self.setWindowTitle("Positioner")
-        self._library_log = library_log
+        self._library = library
         self.views: List[ControllerView] = []
 
         self.stop_all_button = QPushButton("STOP ALL  (Esc)")
@@ -40,7 +40,7 @@ class MainWindow(QMainWindow):
         self.stop_shortcut.setContext(Qt.ApplicationShortcut)
         self.stop_shortcut.activated.connect(self.stop_all)
 
-        self.controller_list = ControllerList(library_log)
+        self.controller_list = ControllerList(library)
         self.controller_list.open_requested.connect(self.open_controller)
         self.controllers = QTabWidget()
         self.controllers.setTabsClosable(False)
@@ -67,7 +67,7 @@ class MainWindow(QMainWindow):
                 view.connect_controller()
                 self.controllers.setCurrentWidget(view)
                 return view
-        view = ControllerView(target, self._library_log)
+        view = ControllerView(target, self._library)
         view.message.connect(self.show_message)
         self.views.append(view)
         self.controllers.addTab(view, target.describe())

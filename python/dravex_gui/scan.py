@@ -11,16 +11,14 @@ class ScanThread(QThread):
     found = pyqtSignal(object)
     failed = pyqtSignal(str)
 
-    def __init__(self, library_log: backend.LibraryLog, parent: Optional[QObject] = None) -> None:
+    def __init__(self, library: backend.Library, parent: Optional[QObject] = None) -> None:
         super().__init__(parent)
-        self._library_log = library_log
+        self._library = library
 
     def run(self) -> None:
         try:
-            entries = backend.find_controllers()
+            entries = self._library.scan()
         except backend.LibraryError as error:
             self.failed.emit(backend.sentence(error, "Scanning for controllers"))
             return
-        finally:
-            self._library_log.start()  # the scan reset the library's tracing
         self.found.emit(entries)

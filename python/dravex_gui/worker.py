@@ -39,11 +39,11 @@ class ControllerWorker(QObject):
     lost = pyqtSignal(str)
     closed = pyqtSignal()
 
-    def __init__(self, target: backend.Target, library_log: backend.LibraryLog,
+    def __init__(self, target: backend.Target, library: backend.Library,
                  units: Dict[int, AxisUnit]) -> None:
         super().__init__()
         self.target = target
-        self._library_log = library_log
+        self._library = library
         self._units = dict(units)
         self._controller: Any = None
         self._moved: Set[int] = set()
@@ -53,9 +53,8 @@ class ControllerWorker(QObject):
 
     @pyqtSlot()
     def open(self) -> None:
-        self._library_log.start()
         try:
-            self._controller = backend.open_controller(self.target)
+            self._controller = self._library.open(self.target)
         except backend.LibraryError as error:
             self.lost.emit(backend.sentence(error, f"Opening {self.target.describe()}"))
             self.closed.emit()
@@ -155,14 +154,14 @@ class ControllerSession(QObject):
     lost = pyqtSignal(str)
     finished = pyqtSignal()
 
-    def __init__(self, target: backend.Target, library_log: backend.LibraryLog,
+    def __init__(self, target: backend.Target, library: backend.Library,
                  units: Dict[int, AxisUnit], parent: Optional[QObject] = None) -> None:
         super().__init__(parent)
         self.target = target
         self.alive = True
         self._thread = QThread()
         self._thread.setObjectName(f"controller {target.describe()}")
-        self._worker = ControllerWorker(target, library_log, units)
+        self._worker = ControllerWorker(target, library, units)
         self._worker.moveToThread(self._thread)
         self._thread.started.connect(self._worker.open)
         self._submit.connect(self._worker.run)

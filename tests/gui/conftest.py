@@ -97,9 +97,9 @@ def private_settings(tmp_path, monkeypatch):
 
 @pytest.fixture
 def window(qtbot):
-    from dravex_gui.backend import LibraryLog
+    from dravex_gui.backend import Library
     from dravex_gui.main_window import MainWindow
-    main = MainWindow(LibraryLog())
+    main = MainWindow(Library())
     main.resize(1280, 860)
     main.show()
     qtbot.waitExposed(main)

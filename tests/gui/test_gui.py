@@ -7,7 +7,7 @@ from PyQt5.QtCore import Qt, QTimer
 from PyQt5.QtWidgets import QApplication
 
 from conftest import open_address, stands_still, wait_open
-from dravex_gui.backend import LibraryLog
+from dravex_gui.backend import Library
 from dravex_gui.main_window import MainWindow
 
 FAR = 40_000_000  # 40 s of travel at the simulator's speed
@@ -63,7 +63,7 @@ def test_units_are_kept_per_controller_and_used(window, qtbot, simulator):
     window.close()
     window.shutdown()
     # A new window reads the unit from the controller's settings file.
-    second = MainWindow(LibraryLog())
+    second = MainWindow(Library())
     second.show()
     try:
         view = open_address(second, qtbot, simulator.address)
