@@ -172,3 +172,15 @@ def test_configuration_check_lists_what_the_library_skips(tmp_path):
                        "line 5: '1.5' is not a 32-bit whole number",
                        "line 6: '99999999999' is not a 32-bit whole number",
                        "line 7: 'rotary' has no value"]
+
+
+def test_loading_a_configuration_file_reports_skipped_pairs(window, qtbot, simulator, tmp_path):
+    view = open_address(window, qtbot, simulator.address)
+    path = tmp_path / "axis.conf"
+    path.write_text("frequ 1200\nbogus 5\n")
+    view.panels[0].load(str(path))
+    qtbot.waitUntil(lambda: "1 parameter sent, 1 skipped" in window.statusBar().currentMessage(),
+                    timeout=5000)
+    assert "line 2: unknown keyword 'bogus' (skipped)" in window.log_pane.toPlainText()
+    view.panels[0].read_parameters()
+    qtbot.waitUntil(lambda: view.panels[0].parameters["frequency"].value() == 1200, timeout=5000)
