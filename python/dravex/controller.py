@@ -79,8 +79,8 @@ class Controller:
             if self.device is None:
                 info = choose(find_controllers(), self.hardware_id)
                 self.device = info.device
+            self._describe_device(self.device)  # also refuses a device number not listed
             self._handle = api.call("PositionerConnect", self.device)
-            self._describe_device(self.device)
         self._opened_at = time.monotonic()
         return self
 
