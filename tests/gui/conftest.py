@@ -24,10 +24,11 @@ TELL_INTERVAL_MS = 20
 
 
 class Simulator:
-    """One positioner-sim process with one controller at an address."""
+    """One positioner-sim process with one controller at an address; with
+    logged, its log lines (connections, requests) can be waited for."""
 
-    def __init__(self, address, hardware_id):
-        self.address, self.hardware_id = address, hardware_id
+    def __init__(self, address, hardware_id, logged=False):
+        self.address, self.hardware_id, self.logged = address, hardware_id, logged
         self.process = None
 
     def start(self):
@@ -36,13 +37,24 @@ class Simulator:
             pytest.fail("POSITIONER_SIM must name the positioner-sim program")
         self.process = subprocess.Popen(
             [program, "--address", self.address, "--id", str(self.hardware_id),
-             "--tell-interval", str(TELL_INTERVAL_MS), "--quiet"],
-            stdout=subprocess.PIPE, bufsize=0)
+             "--tell-interval", str(TELL_INTERVAL_MS)] + ([] if self.logged else ["--quiet"]),
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE if self.logged else None, bufsize=0)
         ready = select.select([self.process.stdout], [], [], 10)[0]
         if not ready or not self.process.stdout.readline():
             self.stop()
             raise RuntimeError(f"positioner-sim on {self.address} did not start")
         return self
+
+    def wait_for_log(self, text, timeout):
+        """True once a log line holding text arrived within timeout s."""
+        deadline = time.monotonic() + timeout
+        while select.select([self.process.stderr], [], [], max(0, deadline - time.monotonic()))[0]:
+            line = self.process.stderr.readline()
+            if not line:
+                return False
+            if text in line.decode(errors="replace"):
+                return True
+        return False
 
     def freeze(self):
         """The controller hangs: connected, but it answers nothing."""
@@ -62,6 +74,8 @@ class Simulator:
             self.process.kill()
             self.process.wait()
         self.process.stdout.close()
+        if self.process.stderr:
+            self.process.stderr.close()
         self.process = None
 
 

@@ -1,12 +1,16 @@
 """positioner-gui against simulated controllers: opening, moving, jog,
 STOP ALL, a lost controller, and a GUI thread that keeps running while a
 getter waits for a controller that does not answer."""
+import os
+import signal
+import subprocess
+import sys
 import time
 
 from PyQt5.QtCore import Qt, QTimer
 from PyQt5.QtWidgets import QApplication
 
-from conftest import open_address, stands_still, wait_open
+from conftest import SOURCE_DIR, Simulator, open_address, stands_still, wait_open
 from dravex_gui.backend import Library
 from dravex_gui.main_window import MainWindow
 
@@ -184,3 +188,23 @@ def test_loading_a_configuration_file_reports_skipped_pairs(window, qtbot, simul
     assert "line 2: unknown keyword 'bogus' (skipped)" in window.log_pane.toPlainText()
     view.panels[0].read_parameters()
     qtbot.waitUntil(lambda: view.panels[0].parameters["frequency"].value() == 1200, timeout=5000)
+
+
+def test_program_opens_its_address_and_closes_on_ctrl_c(private_network, tmp_path):
+    sim = Simulator("127.0.0.6", 3000, logged=True).start()
+    environment = dict(os.environ, XDG_CONFIG_HOME=str(tmp_path),
+                       PYTHONPATH=os.path.join(SOURCE_DIR, "python"))
+    program = subprocess.Popen([sys.executable, "-m", "dravex_gui", "--address", sim.address],
+                               env=environment, stderr=subprocess.PIPE)
+    try:
+        assert sim.wait_for_log("connection from", timeout=20)
+        time.sleep(1)
+        program.send_signal(signal.SIGINT)
+        assert program.wait(timeout=20) == 0, program.stderr.read().decode()
+        assert sim.wait_for_log("closed", timeout=5)
+    finally:
+        if program.poll() is None:
+            program.kill()
+            program.wait()
+        program.stderr.close()
+        sim.stop()
