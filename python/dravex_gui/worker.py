@@ -4,10 +4,11 @@ The GUI thread never calls the library: it posts Requests to the
 controller's ControllerSession, whose worker runs them one after the
 other on its own QThread (calls on one handle must not overlap) and
 answers by signals. A stop goes ahead of every waiting request and
-cancels the waiting moves of its axes: a request already running (a
-getter waits up to 10 s for its answer) cannot be cut short. Between requests the worker polls the cached
-position, status and speed of every axis; a poll or request that finds
-the connection gone reports the loss and closes the handle.
+cancels the waiting moves of its axes; a request already running (a
+querying getter waits up to 10 s for its answer) cannot be cut short.
+Between requests the worker polls the cached position, status and speed
+of every axis; a poll or request that finds the connection gone reports
+the loss and closes the handle.
 """
 import collections
 import dataclasses
