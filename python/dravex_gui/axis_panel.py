@@ -14,7 +14,7 @@ from .plot import PositionPlot
 from .settings import AxisUnit, valid
 
 log = logging.getLogger("dravex_gui")
-# (light colour when set, label) per shown status flag; red marks a fault.
+# Colour of each status light when set; red marks a fault.
 LIGHT_COLOURS = {"moving": "#1f8f3a", "target reached": "#1f5fbf", "end of travel": "#c62828",
                  "reference valid": "#1f8f3a"}
 OFF_COLOUR = "#b0b0b0"
@@ -163,6 +163,8 @@ class AxisPanel(QWidget):
 
     # --- display --------------------------------------------------------
     def show_state(self, state: backend.AxisState) -> None:
+        if state.scale != self.unit.scale:
+            return  # read before the worker took a new unit
         self.state = state
         self.position.setText(self.unit.format(state.position))
         self.speed.setText(f"speed {self.unit.format(state.speed)}/s")

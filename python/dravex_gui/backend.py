@@ -80,6 +80,7 @@ class AxisState:
     position: Number
     speed: Number
     status: Any  # dravex.Status: .moving, .target_reached, ... and .packed
+    scale: Optional[float]  # the axis's scale when read (None: controller units)
 
     def flag(self, attribute: str) -> bool:
         return bool(getattr(self.status, attribute))
@@ -120,7 +121,7 @@ def read_axes(controller: Any) -> Tuple[AxisState, ...]:
     states = []
     for axis in controller.axes:
         state = axis.state()
-        states.append(AxisState(state.position, axis.speed, state.status))
+        states.append(AxisState(state.position, axis.speed, state.status, axis.scale))
     return tuple(states)
 
 

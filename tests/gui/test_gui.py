@@ -136,6 +136,7 @@ def test_gui_thread_runs_while_a_getter_waits_for_a_silent_controller(window, qt
     timer.start(10)
     lone_simulator.freeze()
     started = time.monotonic()
+    assert panel.read_button.isEnabled(), view.condition
     panel.read_button.click()
     qtbot.waitUntil(lambda: "did not answer" in window.statusBar().currentMessage(),
                     timeout=15000)
