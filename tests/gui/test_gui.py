@@ -7,7 +7,7 @@ import subprocess
 import sys
 import time
 
-from PyQt5.QtCore import Qt, QTimer
+from PyQt5.QtCore import QEvent, Qt, QTimer
 from PyQt5.QtWidgets import QApplication
 
 from conftest import SOURCE_DIR, Simulator, open_address, stands_still, wait_open
@@ -87,6 +87,12 @@ def test_jog_moves_while_held_and_stops_on_release(window, qtbot, simulator):
                     timeout=3000)
     qtbot.mouseRelease(panel.jog_forward, Qt.LeftButton)
     assert stands_still(qtbot, panel)
+    # A window that loses the focus while a jog button is held stops the jog.
+    qtbot.mousePress(panel.jog_back, Qt.LeftButton)
+    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=3000)
+    QApplication.sendEvent(window, QEvent(QEvent.ActivationChange))
+    assert stands_still(qtbot, panel)
+    qtbot.mouseRelease(panel.jog_back, Qt.LeftButton)
 
 
 def test_stop_all_and_escape_stop_every_axis(window, qtbot, simulator):
