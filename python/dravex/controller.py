@@ -73,7 +73,12 @@ class Controller:
         if self._handle is not None:
             return self
         if self.address is not None:
-            self._handle = api.call("PositionerConnectAddress", self.address)
+            try:
+                self._handle = api.call("PositionerConnectAddress", self.address)
+            except NotConnected:
+                raise NotConnected(function="PositionerConnectAddress", detail=(
+                    f"no controller answers at {self.address} (TCP port 2101); check the "
+                    "address, the network and that the controller is on")) from None
             self.carrier = "tcp"
         else:
             if self.device is None:

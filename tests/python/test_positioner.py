@@ -131,7 +131,7 @@ def test_controllers_opened_by_address_hardware_id_and_device(controllers):
         dravex.Controller().open()
     with pytest.raises(dravex.ControllerNotFound, match="hardware id 4242"):
         dravex.Controller(hardware_id=4242).open()
-    with pytest.raises(dravex.NotConnected):
+    with pytest.raises(dravex.NotConnected, match="no controller answers at 127.0.0.99"):
         dravex.Controller(address="127.0.0.99").open()     # nothing listens there
     with pytest.raises(ValueError):
         dravex.Controller(3, address=SIM_ADDRESSES[0])

@@ -170,6 +170,21 @@ void ProbeResponder::serve() {
     }
 }
 
+SilentNetwork::SilentNetwork() : ready_(false) {
+    // Only ever inside a namespace made for the test.
+    if (!test_support::inPrivateNetworkNamespace()) return;
+    // A veth pair: frames for the peer's made-up hardware address reach the
+    // other end, which drops them.
+    ready_ = std::system("ip link add uc_silent type veth peer name uc_silent_end && "
+                         "ip link set uc_silent up && ip link set uc_silent_end up && "
+                         "ip addr add 10.213.0.1/24 dev uc_silent && "
+                         "ip neigh add 10.213.0.2 lladdr 02:00:00:00:00:02 dev uc_silent nud permanent") == 0;
+}
+
+SilentNetwork::~SilentNetwork() {
+    if (std::system("ip link del uc_silent 2>/dev/null") != 0 && ready_) std::abort();
+}
+
 ExtraAddress::ExtraAddress(const char* address) : address_(address), added_(false) {
     // Only ever touch the loopback of a namespace made for the test.
     if (!test_support::inPrivateNetworkNamespace()) return;

@@ -83,6 +83,20 @@ private:
     bool added_;
 };
 
+// An interface of the test's namespace, for the lifetime of the object,
+// on which every packet to kSilentPeer vanishes: a connect to it neither
+// succeeds nor fails.
+class SilentNetwork {
+public:
+    static constexpr const char* kSilentPeer = "10.213.0.2";
+    SilentNetwork();
+    ~SilentNetwork();
+    bool ready() const { return ready_; }
+
+private:
+    bool ready_;
+};
+
 }  // namespace peers
 
 #endif
