@@ -2,7 +2,7 @@
 jog and stop; drive parameters and configuration file; units; plot."""
 import functools
 import logging
-from typing import Any, Callable, Optional, Tuple
+from typing import Any, Callable, Dict, Optional, Tuple
 
 from PyQt5.QtCore import Qt, pyqtSignal, pyqtSlot
 from PyQt5.QtGui import QDoubleValidator, QFont
@@ -11,7 +11,7 @@ from PyQt5.QtWidgets import (QCheckBox, QFileDialog, QGridLayout, QGroupBox, QHB
 
 from . import backend, config_file
 from .plot import PositionPlot
-from .settings import AxisUnit, valid
+from .settings import MAX_UNIT_LENGTH, AxisUnit, valid
 
 log = logging.getLogger("dravex_gui")
 # Colour of each status light when set; red marks a fault.
@@ -120,7 +120,8 @@ class AxisPanel(QWidget):
     def _drive_group(self) -> QGroupBox:
         group = QGroupBox("Drive")
         grid = QGridLayout(group)
-        self.parameters = {}
+        self.parameters: Dict[str, QSpinBox] = {}
+        self._known: Dict[str, int] = {}  # value last read or set, per parameter
         for row, (name, (_, _, low, high)) in enumerate(backend.DRIVE_PARAMETERS.items()):
             box = QSpinBox()
             box.setRange(low, high)
@@ -131,7 +132,8 @@ class AxisPanel(QWidget):
             grid.addWidget(QLabel(name), row, 0)
             grid.addWidget(box, row, 1)
         self.output = QCheckBox("output")
-        self.output.setToolTip("drive output of this axis on or off")
+        self.output.setToolTip("drive output of this axis on or off (the controller does not "
+                               "report it: this shows what was last set here)")
         self.output.clicked.connect(self.set_output)
         self.read_button = self._button("Read", self.read_parameters,
                                         "ask the controller (may take up to 10 s)")
@@ -150,7 +152,7 @@ class AxisPanel(QWidget):
                                    "controller's own units")
         self.scale_edit.setPlaceholderText("none")
         self.unit_edit = QLineEdit()
-        self.unit_edit.setMaxLength(16)
+        self.unit_edit.setMaxLength(MAX_UNIT_LENGTH)
         self.unit_edit.setPlaceholderText("e.g. µm")
         apply_button = self._button("Apply", self.apply_unit_edits)
         grid = QGridLayout(group)
@@ -176,7 +178,8 @@ class AxisPanel(QWidget):
         self.moved.emit(self.axis, state.position)
 
     def show_parameters(self, values: Tuple[int, ...]) -> None:
-        for box, value in zip(self.parameters.values(), values):
+        for (name, box), value in zip(self.parameters.items(), values):
+            self._known[name] = value
             box.blockSignals(True)
             box.setValue(value)
             box.blockSignals(False)
@@ -253,7 +256,11 @@ class AxisPanel(QWidget):
         self._request("Stopping", lambda c: backend.stop(c, self.axis), stops=True)
 
     def set_parameter(self, name: str) -> None:
+        """Sends an edited value (leaving the box unchanged sends nothing)."""
         value = self.parameters[name].value()
+        if self._known.get(name) == value:
+            return
+        self._known[name] = value
         self._request(f"Setting the {name} to {value}",
                       lambda c: backend.set_parameter(c, self.axis, name, value))
 

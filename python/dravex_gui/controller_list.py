@@ -15,7 +15,6 @@ MAX_ADDRESS_LENGTH = 115  # what the library's address field holds
 
 class ControllerList(QWidget):
     open_requested = pyqtSignal(object)  # backend.Target
-    scanned = pyqtSignal(int)            # number of rows
 
     def __init__(self, library: backend.Library, parent: Optional[QWidget] = None) -> None:
         super().__init__(parent)
@@ -70,6 +69,7 @@ class ControllerList(QWidget):
         self._scan.found.connect(self._show)
         self._scan.failed.connect(self.state.setText)
         self._scan.finished.connect(self._scan_finished)
+        self._scan.finished.connect(self._scan.deleteLater)
         self._update_buttons()
         self._scan.start()
 
@@ -86,17 +86,17 @@ class ControllerList(QWidget):
         self.entries = entries
         self.table.setRowCount(len(entries))
         for row, entry in enumerate(entries):
-            hardware_id = "?" if entry.hardware_id in (None, -1) else str(entry.hardware_id)
+            hardware_id = "?" if entry.hardware_id is None else str(entry.hardware_id)
             cells = (hardware_id, entry.carrier or "-", entry.address or "-",
                      ", ".join(map(str, entry.devices)))
             for column, text in enumerate(cells):
                 item = QTableWidgetItem(text)
-                item.setTextAlignment(Qt.AlignVCenter | (Qt.AlignRight if column == 0 else Qt.AlignLeft))
+                alignment = Qt.AlignRight if column == 0 else Qt.AlignLeft
+                item.setTextAlignment(Qt.AlignVCenter | alignment)
                 self.table.setItem(row, column, item)
         if entries:
             self.table.selectRow(0)
         self.state.setText(f"{len(entries)} controller{'s' if len(entries) != 1 else ''} found")
-        self.scanned.emit(len(entries))
 
     @pyqtSlot()
     def _open_selected(self) -> None:
