@@ -2,7 +2,7 @@
 jog and stop; drive parameters and configuration file; units; plot."""
 import functools
 import logging
-from typing import Any, Callable, Dict, Optional, Tuple
+from typing import Any, Callable, Dict, Optional, Set, Tuple
 
 from PyQt5.QtCore import Qt, pyqtSignal, pyqtSlot
 from PyQt5.QtGui import QDoubleValidator, QFont
@@ -121,12 +121,13 @@ class AxisPanel(QWidget):
         group = QGroupBox("Drive")
         grid = QGridLayout(group)
         self.parameters: Dict[str, QSpinBox] = {}
-        self._known: Dict[str, int] = {}  # value last read or set, per parameter
+        self._edited: Set[str] = set()  # parameters changed by the user, not yet sent
         for row, (name, (_, _, low, high)) in enumerate(backend.DRIVE_PARAMETERS.items()):
             box = QSpinBox()
             box.setRange(low, high)
             box.setToolTip(f"{low} … {high}")
             box.setKeyboardTracking(False)
+            box.valueChanged.connect(lambda _, edited=name: self._edited.add(edited))
             box.editingFinished.connect(functools.partial(self.set_parameter, name))
             self.parameters[name] = box
             grid.addWidget(QLabel(name), row, 0)
@@ -178,8 +179,7 @@ class AxisPanel(QWidget):
         self.moved.emit(self.axis, state.position)
 
     def show_parameters(self, values: Tuple[int, ...]) -> None:
-        for (name, box), value in zip(self.parameters.items(), values):
-            self._known[name] = value
+        for box, value in zip(self.parameters.values(), values):
             box.blockSignals(True)
             box.setValue(value)
             box.blockSignals(False)
@@ -256,11 +256,11 @@ class AxisPanel(QWidget):
         self._request("Stopping", lambda c: backend.stop(c, self.axis), stops=True)
 
     def set_parameter(self, name: str) -> None:
-        """Sends an edited value (leaving the box unchanged sends nothing)."""
-        value = self.parameters[name].value()
-        if self._known.get(name) == value:
+        """Sends a value the user changed (leaving a box unchanged sends nothing)."""
+        if name not in self._edited:
             return
-        self._known[name] = value
+        self._edited.discard(name)
+        value = self.parameters[name].value()
         self._request(f"Setting the {name} to {value}",
                       lambda c: backend.set_parameter(c, self.axis, name, value))
 

@@ -30,8 +30,15 @@ def test_scan_lists_and_opens_the_controller(window, qtbot, simulator):
     view = window.views[-1]
     wait_open(qtbot, view)
     assert "id 1000" in view.title.text()
-    # The drive parameters of the shown axis are asked for on opening.
-    qtbot.waitUntil(lambda: view.panels[0].parameters["amplitude"].value() == 30000, timeout=5000)
+    # The drive parameters of the shown axis are asked for on opening; an
+    # edited one is sent.
+    amplitude = view.panels[0].parameters["amplitude"]
+    qtbot.waitUntil(lambda: amplitude.value() == 30000, timeout=5000)
+    amplitude.setValue(45000)
+    amplitude.editingFinished.emit()
+    amplitude.setValue(0)  # shown, not sent
+    view.panels[0].read_parameters()
+    qtbot.waitUntil(lambda: amplitude.value() == 45000, timeout=5000)
 
 
 def test_move_shows_in_position_display_and_plot(window, qtbot, simulator, tmp_path):
