@@ -74,6 +74,8 @@ class ControllerView(QWidget):
         self.lost_reason = ""
         self._show_state("opening…", "#8a5a00")
         self.reconnect_button.setEnabled(False)
+        if self.session is not None:
+            self.session.deleteLater()  # its thread has ended
         self.session = ControllerSession(self.target, self._library, self.units, self)
         self.session.opened.connect(self._opened)
         self.session.axes.connect(self._show_axes)
