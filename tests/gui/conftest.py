@@ -7,6 +7,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 import pytest
@@ -109,8 +110,37 @@ def private_settings(tmp_path, monkeypatch):
     monkeypatch.setenv("XDG_CONFIG_HOME", str(tmp_path / "config"))
 
 
+class GuiThreadGuard:
+    """Records every library call made on the GUI (main) thread while on."""
+
+    FUNNELS = ("call", "check_devices", "device_info")  # every call of the package passes one
+
+    def __init__(self, monkeypatch):
+        from dravex import _positioner_api
+        self.on, self.calls = True, []
+        for name in self.FUNNELS:
+            monkeypatch.setattr(_positioner_api, name,
+                                self._watch(name, getattr(_positioner_api, name)))
+
+    def _watch(self, name, function):
+        def watched(*args):
+            if self.on and threading.current_thread() is threading.main_thread():
+                self.calls.append((name,) + args[:1])
+            return function(*args)
+        return watched
+
+
 @pytest.fixture
-def window(qtbot):
+def gui_thread_guard(monkeypatch):
+    """Fails the test when the GUI thread called into the library; a test
+    that uses the library itself switches the guard off first."""
+    guard = GuiThreadGuard(monkeypatch)
+    yield guard
+    assert not guard.calls, f"library calls on the GUI thread: {guard.calls}"
+
+
+@pytest.fixture
+def window(qtbot, gui_thread_guard):
     from dravex_gui.backend import Library
     from dravex_gui.main_window import MainWindow
     main = MainWindow(Library())

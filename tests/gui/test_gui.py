@@ -162,7 +162,8 @@ def test_gui_thread_runs_while_a_getter_waits_for_a_silent_controller(window, qt
     assert view.is_open
 
 
-def test_closing_the_window_stops_the_axes_it_moved(window, qtbot, simulator):
+def test_closing_the_window_stops_the_axes_it_moved(window, qtbot, simulator,
+                                                    gui_thread_guard):
     import dravex
     view = open_address(window, qtbot, simulator.address)
     panel = view.panels[5]
@@ -171,6 +172,7 @@ def test_closing_the_window_stops_the_axes_it_moved(window, qtbot, simulator):
     qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=3000)
     window.close()
     window.shutdown()
+    gui_thread_guard.on = False  # the test's own check
     with dravex.Controller(address=simulator.address) as controller:
         controller.wait_for_reports()
         axis = controller.axis(5)
