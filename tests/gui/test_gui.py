@@ -33,12 +33,13 @@ def test_scan_lists_and_opens_the_controller(window, qtbot, simulator):
     # The drive parameters of the shown axis are asked for on opening; an
     # edited one is sent.
     amplitude = view.panels[0].parameters["amplitude"]
-    qtbot.waitUntil(lambda: amplitude.value() == 30000, timeout=5000)
-    amplitude.setValue(45000)
+    qtbot.waitUntil(lambda: amplitude.value() > 0, timeout=5000)  # shows 0 until read
+    edited = amplitude.value() + 5000
+    amplitude.setValue(edited)
     amplitude.editingFinished.emit()
     amplitude.setValue(0)  # shown, not sent
     view.panels[0].read_parameters()
-    qtbot.waitUntil(lambda: amplitude.value() == 45000, timeout=5000)
+    qtbot.waitUntil(lambda: amplitude.value() == edited, timeout=5000)
 
 
 def test_move_shows_in_position_display_and_plot(window, qtbot, simulator, tmp_path):
