@@ -140,27 +140,46 @@ def test_lost_controller_is_shown_and_reconnects(window, qtbot, lone_simulator):
     assert panel.isEnabled()
 
 
-def test_gui_thread_runs_while_a_getter_waits_for_a_silent_controller(window, qtbot,
-                                                                       lone_simulator):
-    view = open_address(window, qtbot, lone_simulator.address)
-    panel = view.panels[0]
+def longest_gui_pause_during_a_silent_read(window, qtbot, view, axis, sim):
+    """(seconds the Read of the axis's drive parameters took, ticks of a
+    10 ms GUI-thread timer meanwhile, longest gap between them) while the
+    controller answers nothing."""
+    view.tabs.setCurrentIndex(axis)  # read once on showing
+    panel = view.panels[axis]
     qtbot.waitUntil(lambda: panel.parameters["amplitude"].value() == 30000, timeout=5000)
     ticks = []
     timer = QTimer()
     timer.timeout.connect(lambda: ticks.append(time.monotonic()))
     timer.start(10)
-    lone_simulator.freeze()
+    sim.freeze()
+    window.statusBar().clearMessage()
     started = time.monotonic()
-    assert panel.read_button.isEnabled(), view.condition
+    assert panel.read_button.isEnabled()
     panel.read_button.click()
-    qtbot.waitUntil(lambda: "did not answer" in window.statusBar().currentMessage(),
-                    timeout=15000)
-    waited = time.monotonic() - started
-    timer.stop()
-    lone_simulator.thaw()
-    assert waited > 9.5  # the getter's 10 s wait went by ...
+    try:
+        qtbot.waitUntil(lambda: "did not answer" in window.statusBar().currentMessage(),
+                        timeout=15000)
+    finally:
+        timer.stop()
+        sim.thaw()
     gaps = [later - earlier for earlier, later in zip(ticks, ticks[1:])]
-    assert len(ticks) > 300 and max(gaps) < 0.1  # ... while the GUI thread kept running
+    return time.monotonic() - started, len(ticks), max(gaps, default=0)
+
+
+def test_gui_thread_runs_while_a_getter_waits_for_a_silent_controller(window, qtbot,
+                                                                       lone_simulator):
+    view = open_address(window, qtbot, lone_simulator.address)
+    waited, ticks, pause = longest_gui_pause_during_a_silent_read(window, qtbot, view, 0,
+                                                                  lone_simulator)
+    if pause >= 0.1:
+        # Once more, on another axis (the late answer of the first read
+        # stays pending for axis 0): on a shared machine the scheduler may
+        # hold the whole process that long, while a GUI thread that waits
+        # on the library pauses for the getter's full 10 s every time.
+        waited, ticks, pause = longest_gui_pause_during_a_silent_read(window, qtbot, view, 1,
+                                                                      lone_simulator)
+    assert waited > 9.5  # the getter's 10 s wait went by ...
+    assert ticks > 300 and pause < 0.1  # ... while the GUI thread kept running
     assert view.is_open
 
 
