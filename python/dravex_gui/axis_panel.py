@@ -75,9 +75,8 @@ class AxisPanel(QWidget):
         controls = QHBoxLayout()
         controls.addWidget(self._motion_group(), 3)
         controls.addWidget(self._drive_group(), 2)
-        controls.addWidget(self._unit_group(), 1)
         layout.addLayout(controls)
-        self.plot = PositionPlot(axis)
+        self.plot = PositionPlot(axis, leading=self._unit_row())
         layout.addWidget(self.plot, 1)
         self._apply_unit(unit)
 
@@ -145,8 +144,8 @@ class AxisPanel(QWidget):
         grid.addWidget(self.load_button, row + 1, 0, 1, 2)
         return group
 
-    def _unit_group(self) -> QGroupBox:
-        group = QGroupBox("Unit")
+    def _unit_row(self) -> QWidget:
+        row = QWidget()
         self.scale_edit = QLineEdit()
         self.scale_edit.setValidator(QDoubleValidator())
         self.scale_edit.setToolTip("shown value = controller value × scale; empty: the "
@@ -155,14 +154,20 @@ class AxisPanel(QWidget):
         self.unit_edit = QLineEdit()
         self.unit_edit.setMaxLength(MAX_UNIT_LENGTH)
         self.unit_edit.setPlaceholderText("e.g. µm")
-        apply_button = self._button("Apply", self.apply_unit_edits)
-        grid = QGridLayout(group)
-        grid.addWidget(QLabel("scale"), 0, 0)
-        grid.addWidget(self.scale_edit, 0, 1)
-        grid.addWidget(QLabel("unit"), 1, 0)
-        grid.addWidget(self.unit_edit, 1, 1)
-        grid.addWidget(apply_button, 2, 0, 1, 2)
-        return group
+        self.unit_edit.returnPressed.connect(self.apply_unit_edits)
+        self.scale_edit.returnPressed.connect(self.apply_unit_edits)
+        width = self.scale_edit.fontMetrics().horizontalAdvance("0.0000001") + 16
+        for edit in (self.scale_edit, self.unit_edit):
+            edit.setFixedWidth(width)
+        line = QHBoxLayout(row)
+        line.setContentsMargins(0, 0, 0, 0)
+        line.addWidget(QLabel("Unit: scale"))
+        line.addWidget(self.scale_edit)
+        line.addWidget(QLabel("name"))
+        line.addWidget(self.unit_edit)
+        line.addWidget(self._button("Apply", self.apply_unit_edits,
+                                    "positions, targets and the plot in this unit"))
+        return row
 
     # --- display --------------------------------------------------------
     def show_state(self, state: backend.AxisState) -> None:

@@ -18,7 +18,10 @@ REDRAW_MS = 100
 
 
 class PositionPlot(QWidget):
-    def __init__(self, axis: int, parent: Optional[QWidget] = None) -> None:
+    """leading: a widget shown left of the plot's buttons."""
+
+    def __init__(self, axis: int, leading: Optional[QWidget] = None,
+                 parent: Optional[QWidget] = None) -> None:
         super().__init__(parent)
         self.axis = axis
         self.unit = AxisUnit()
@@ -28,7 +31,7 @@ class PositionPlot(QWidget):
         self.graph.showGrid(x=True, y=True, alpha=0.3)
         self.graph.setLabel("bottom", "time", units="s")
         self.graph.setXRange(-WINDOW_SECONDS, 0, padding=0)
-        self.graph.setMinimumHeight(160)
+        self.graph.setMinimumHeight(110)
         self.graph.getAxis("left").enableAutoSIPrefix(False)
         self.curve = self.graph.plot(pen=pyqtgraph.mkPen("#1f5fbf", width=2))
         # pyqtgraph 0.13.1 draws wide pens as line segments through a
@@ -40,6 +43,8 @@ class PositionPlot(QWidget):
         self.export_button = QPushButton("Export CSV…")
         self.export_button.clicked.connect(self._ask_export)
         buttons = QHBoxLayout()
+        if leading is not None:
+            buttons.addWidget(leading)
         buttons.addStretch(1)
         buttons.addWidget(self.pause_button)
         buttons.addWidget(self.export_button)
