@@ -57,6 +57,7 @@ class MainWindow(QMainWindow):
         dock.setFeatures(QDockWidget.DockWidgetMovable | QDockWidget.DockWidgetFloatable)
         dock.setWidget(self.log_pane)
         self.addDockWidget(Qt.BottomDockWidgetArea, dock)
+        self.resizeDocks([dock], [140], Qt.Vertical)  # the rest to the axis panels
         self.log_pane.attach(*map(logging.getLogger, LOGGERS))
         self.statusBar().showMessage("Rescan to find controllers, or open one by address.")
 

@@ -31,7 +31,7 @@ class PositionPlot(QWidget):
         self.graph.showGrid(x=True, y=True, alpha=0.3)
         self.graph.setLabel("bottom", "time", units="s")
         self.graph.setXRange(-WINDOW_SECONDS, 0, padding=0)
-        self.graph.setMinimumHeight(110)
+        self.graph.setMinimumHeight(150)
         self.graph.getAxis("left").enableAutoSIPrefix(False)
         self.curve = self.graph.plot(pen=pyqtgraph.mkPen("#1f5fbf", width=2))
         # pyqtgraph 0.13.1 draws wide pens as line segments through a
