@@ -170,6 +170,8 @@ def load_configuration(controller: Any, axis: int, path: str) -> None:
 
 def sentence(error: BaseException, action: str) -> str:
     """One sentence: what failed and what to do."""
+    if "check" in str(error):
+        return f"{action} failed ({error})."  # the package already says what to do
     if isinstance(error, dravex.NotConnected):
         advice = "check the cable or network, then reconnect"
     elif isinstance(error, dravex.ReplyTimeout):

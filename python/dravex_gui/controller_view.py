@@ -23,12 +23,13 @@ class ControllerView(QWidget):
         self.target = target
         self._library = library
         self.lost_reason = ""
-        self.condition = ""  # "opening", "open", "LOST" or "closed"
+        self.condition = ""  # "opening…", "open", "LOST", "NOT OPENED" or "closed"
         self.session: Optional[ControllerSession] = None
         self.units = settings.load_units(target.settings_key())
 
         self.title = QLabel(f"<b>{target.describe()}</b>")
         self.state = QLabel()
+        self.state.setWordWrap(True)  # a long reason must not widen the window
         self.reconnect_button = QPushButton("Reconnect")
         self.reconnect_button.clicked.connect(self.connect_controller)
         self.close_button = QPushButton("Close")
@@ -117,9 +118,13 @@ class ControllerView(QWidget):
     @pyqtSlot(str)
     def _lost(self, text: str) -> None:
         self.lost_reason = text
-        log.error("%s lost: %s", self.target.describe(), text)
-        self._show_state("LOST", "#c62828", text)
-        self.message.emit(f"{self.target.describe()} lost: {text}")
+        if self.condition == "open":
+            log.error("%s lost: %s", self.target.describe(), text)
+            self._show_state("LOST", "#c62828", text)
+        else:  # opening failed
+            log.error("%s", text)
+            self._show_state("NOT OPENED", "#c62828", text)
+        self.message.emit(text)
 
     @pyqtSlot()
     def _finished(self) -> None:
