@@ -1,0 +1,237 @@
+"""One open controller shared by every axis device of the process that
+names it.
+
+A monitor thread owns the handle: it opens the controller (again, with
+back-off, after a loss), reads the cached position and status of the
+watched axes every poll period and hands each changed report to the axis's
+listeners. The cached getters send nothing, so this costs no traffic; the
+values are those the controller itself reported. Requests from Tango
+threads (setters, moves, querying getters) go through request(), one at a
+time, because calls on one handle must not overlap.
+"""
+import collections
+import contextlib
+import logging
+import threading
+import time
+
+from . import _dravex
+
+log = logging.getLogger(__name__)
+
+# A querying getter waits up to 10 s for its reply; a request waits no
+# longer than that for the one before it.
+REQUEST_WAIT_S = 10.0
+FIRST_RETRY_S = 0.25
+LONGEST_RETRY_S = 8.0
+
+AxisReport = collections.namedtuple(
+    "AxisReport", "position status reference reference_valid speed step_width")
+AxisReport.__doc__ = "What the controller last reported for one axis (raw controller units)."
+
+LinkStatus = collections.namedtuple("LinkStatus", "up opening reason")
+LinkStatus.__doc__ = """Whether the controller is open; opening: before the first attempt has
+ended; reason: when it is not open, why (one sentence)."""
+
+
+class ControllerTarget(collections.namedtuple("ControllerTarget", "address hardware_id")):
+    """How a controller is named: by network address or by hardware id."""
+
+    def __str__(self):
+        if self.address is not None:
+            return f"the controller at {self.address}"
+        return f"the controller with hardware id {self.hardware_id}"
+
+
+class LinkDown(Exception):
+    """The controller is not open (lost, or not yet reached)."""
+
+
+class LinkBusy(Exception):
+    """Another request on the same controller did not end in time."""
+
+
+class ControllerLink:
+    """The shared handle of one controller and its monitor thread.
+
+    opener(target) returns an open controller object with call(function,
+    *args) and close(); open_lock serialises opening and scanning across
+    all links of the process (the library does not allow them to overlap);
+    the monitor thread runs inside thread_context() (for example to be known
+    to the CORBA layer of a Tango server that it pushes events through).
+    """
+
+    def __init__(self, target, opener, open_lock, poll_period=0.005,
+                 thread_context=contextlib.nullcontext):
+        self.target = target
+        self._thread_context = thread_context
+        self.poll_period = poll_period
+        self._opener = opener
+        self._open_lock = open_lock
+        self._controller = None            # replaced by the monitor thread only
+        self._request_lock = threading.Lock()
+        self._listeners_lock = threading.Lock()
+        self._listeners = {}               # axis -> list of listeners
+        self._last = {}                    # axis -> last AxisReport handed out
+        self._status = LinkStatus(False, True, f"{target} is being opened")
+        self._stopping = threading.Event()
+        self._thread = threading.Thread(target=self._monitor, name=f"link {target}", daemon=True)
+
+    # -- life cycle ---------------------------------------------------------
+
+    def start(self):
+        self._thread.start()
+
+    def stop(self):
+        """Ends the monitor thread and closes the controller."""
+        self._stopping.set()
+        if self._thread.is_alive():
+            self._thread.join()
+
+    @property
+    def status(self):
+        return self._status
+
+    # -- listeners ----------------------------------------------------------
+
+    def watch(self, axis, listener):
+        """listener.axis_report(report) gets every changed report of the
+        axis, listener.link_status(status) every change of the link; both
+        are called on the monitor thread, first with the current values."""
+        with self._listeners_lock:
+            self._listeners.setdefault(axis, []).append(listener)
+            report = self._last.get(axis)
+        listener.link_status(self._status)
+        if report is not None:
+            listener.axis_report(report)
+
+    def unwatch(self, axis, listener):
+        with self._listeners_lock:
+            listeners = self._listeners.get(axis, [])
+            if listener in listeners:
+                listeners.remove(listener)
+            if not listeners:
+                self._listeners.pop(axis, None)
+                self._last.pop(axis, None)
+
+    def last_report(self, axis):
+        with self._listeners_lock:
+            return self._last.get(axis)
+
+    # -- requests -----------------------------------------------------------
+
+    def request(self, function, *args):
+        """Calls a Positioner function with the handle; waits at most
+        REQUEST_WAIT_S for a request before it to end."""
+        if not self._request_lock.acquire(timeout=REQUEST_WAIT_S):
+            raise LinkBusy(f"{self.target} is still busy with an earlier request after "
+                           f"{REQUEST_WAIT_S:.0f} s; try again")
+        try:
+            controller = self._controller
+            if controller is None:
+                raise LinkDown(self._status.reason)
+            try:
+                return controller.call(function, *args)
+            except _dravex.NotConnected:
+                raise LinkDown(f"the connection to {self.target} was lost; "
+                               "the server reconnects on its own") from None
+        finally:
+            self._request_lock.release()
+
+    # -- monitor thread -----------------------------------------------------
+
+    def _monitor(self):
+        with self._thread_context():
+            self._monitor_loop()
+
+    def _monitor_loop(self):
+        retry = FIRST_RETRY_S
+        try:
+            while not self._stopping.is_set():
+                if self._controller is None:
+                    if self._open():
+                        retry = FIRST_RETRY_S
+                    else:
+                        self._stopping.wait(retry)
+                        retry = min(retry * 2, LONGEST_RETRY_S)
+                    continue
+                started = time.monotonic()
+                if not self._poll():
+                    self._close()
+                    self._set_status(LinkStatus(
+                        False, False, f"the connection to {self.target} was lost; reconnecting"))
+                    continue
+                self._stopping.wait(max(0.0, self.poll_period - (time.monotonic() - started)))
+        finally:
+            self._close()
+
+    def _open(self):
+        try:
+            with self._open_lock:
+                controller = self._opener(self.target)
+        except Exception as error:  # any failure is reported and retried
+            self._set_status(LinkStatus(False, False, f"{self.target} cannot be opened: "
+                                        f"{_dravex.describe_error(error)}; retrying"))
+            return False
+        with self._request_lock:
+            self._controller = controller
+        log.info("%s opened", self.target)
+        self._set_status(LinkStatus(True, False, ""))
+        return True
+
+    def _close(self):
+        with self._request_lock:
+            controller, self._controller = self._controller, None
+        if controller is not None:
+            with self._open_lock:
+                try:
+                    controller.close()
+                except _dravex.DravexError as error:
+                    log.warning("closing %s: %s", self.target, _dravex.describe_error(error))
+        with self._listeners_lock:
+            self._last.clear()
+
+    def _poll(self):
+        """Reads every watched axis and hands out what changed; False when
+        the connection is lost."""
+        with self._listeners_lock:
+            axes = list(self._listeners)
+        for axis in axes:
+            try:
+                report = self._read(axis)
+            except _dravex.NotConnected:
+                return False
+            with self._listeners_lock:
+                if self._last.get(axis) == report:
+                    continue
+                self._last[axis] = report
+                listeners = list(self._listeners.get(axis, ()))
+            for listener in listeners:
+                _deliver(listener.axis_report, report)
+        return True
+
+    def _read(self, axis):
+        call = self._controller.call
+        reference, valid = call("PositionerGetReference", axis)
+        return AxisReport(call("PositionerGetPosition", axis), call("PositionerGetStatus", axis),
+                          reference, valid, call("PositionerGetSpeed", axis),
+                          call("PositionerGetStepwidth", axis))
+
+    def _set_status(self, status):
+        if status == self._status:
+            return
+        self._status = status
+        if not status.up:
+            log.warning("%s", status.reason)
+        with self._listeners_lock:
+            listeners = [listener for group in self._listeners.values() for listener in group]
+        for listener in listeners:
+            _deliver(listener.link_status, status)
+
+
+def _deliver(callback, value):
+    # A failing listener must not end the monitor thread of every axis.
+    try:
+        callback(value)
+    except Exception:
+        log.exception("listener %r failed", callback)
