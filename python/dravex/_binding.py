@@ -1,36 +1,40 @@
 """Binding flat C functions from a table of signatures.
 
 A signature is a string with one letter per C argument:
-    i  int32 in            b  bool in (one byte)       s  path (const char*)
+    i  int32 in            b  bool in (one byte)       s  text or path (const char*)
     p  bytes in (const void*)                          w  writable buffer (void*)
     I  int32 out (int32*)  B  bool out (bool*)
 Output arguments are created by call() and returned: none -> None, one ->
 its value, several -> a tuple in argument order.
 """
+from __future__ import annotations
+
 import ctypes
 import os
+from typing import Any, Dict, List, Mapping, Type
 
 from .errors import InvalidParameter, check
 
-_IN = {
+_IN: Dict[str, Any] = {
     "i": ctypes.c_int32,
     "b": ctypes.c_bool,
     "s": ctypes.c_char_p,
     "p": ctypes.c_void_p,
     "w": ctypes.c_void_p,
 }
-_OUT = {
+_OUT: Dict[str, Type[Any]] = {
     "I": ctypes.c_int32,
     "B": ctypes.c_bool,
 }
 INT32_MIN, INT32_MAX = -2**31, 2**31 - 1
 
 
-def argtypes(signature):
+def argtypes(signature: str) -> List[Any]:
     return [_IN[k] if k in _IN else ctypes.POINTER(_OUT[k]) for k in signature]
 
 
-def bind(library, signatures, restype=ctypes.c_int32):
+def bind(library: ctypes.CDLL, signatures: Mapping[str, str],
+         restype: Any = ctypes.c_int32) -> ctypes.CDLL:
     """Sets argtypes and restype of every function of the table.
 
     A function missing from the library raises AttributeError: the table
@@ -43,7 +47,7 @@ def bind(library, signatures, restype=ctypes.c_int32):
     return library
 
 
-def _convert_input(kind, value, name, position):
+def _convert_input(kind: str, value: Any, name: str, position: int) -> Any:
     if kind == "i":
         if isinstance(value, bool) or not isinstance(value, int):
             raise TypeError(f"{name}: argument {position} must be an int, not {value!r}")
@@ -54,18 +58,19 @@ def _convert_input(kind, value, name, position):
     if kind == "b":
         return bool(value)
     if kind == "s":
-        return os.fsencode(value)
+        return None if value is None else os.fsencode(value)
     return value
 
 
-def call(library, signatures, name, *inputs):
+def call(library: ctypes.CDLL, signatures: Mapping[str, str], name: str, *inputs: Any) -> Any:
     """Calls one bound function: converts the inputs, creates the outputs,
     raises the exception of a non-zero result, returns the outputs."""
     signature = signatures[name]
     wanted = sum(1 for kind in signature if kind not in _OUT)
     if len(inputs) != wanted:
         raise TypeError(f"{name} takes {wanted} argument(s), {len(inputs)} given")
-    arguments, outputs = [], []
+    arguments: List[Any] = []
+    outputs: List[Any] = []
     supplied = iter(inputs)
     for position, kind in enumerate(signature):
         if kind in _OUT:

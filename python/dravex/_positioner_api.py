@@ -1,9 +1,14 @@
 """The Positioner functions of libdravex: one table of signatures (see
-_binding for the letters), the DetectedDevice record, and the binding."""
+_binding for the letters), the DetectedDevice and PositionerDeviceDescription
+records, and the binding."""
+from __future__ import annotations
+
 import ctypes
+from typing import Any, List, Optional, Tuple
 
 from . import _binding
-from ._library import load_library
+from ._library import PathLike, load_library
+from .errors import check
 
 
 class DetectedDevice(ctypes.Structure):
@@ -16,6 +21,22 @@ class DetectedDevice(ctypes.Structure):
 
 
 assert ctypes.sizeof(DetectedDevice) == 8, "DetectedDevice must be 8 bytes"
+
+ADDRESS_SIZE = 116
+
+
+class DeviceDescription(ctypes.Structure):
+    """PositionerDeviceDescription: what PositionerDeviceInfo tells about a
+    device number of the last scan (128 bytes)."""
+    _fields_ = [
+        ("carrier", ctypes.c_int32),
+        ("discovery", ctypes.c_int32),
+        ("hardwareId", ctypes.c_int32),
+        ("address", ctypes.c_char * ADDRESS_SIZE),
+    ]
+
+
+assert ctypes.sizeof(DeviceDescription) == 128, "PositionerDeviceDescription must be 128 bytes"
 
 # Every exported Positioner function with its C arguments, handle first.
 # PositionerCheck ('D': DetectedDevice**) returns a count, not a result code,
@@ -93,24 +114,41 @@ SIGNATURES = {
 }
 CHECK_SIGNATURE = "D"
 
+# The functions libdravex has beside the 64: addressing and C-linkage trace
+# control. PositionerDeviceInfo ('R': PositionerDeviceDescription*) is
+# bound separately.
+ADDITIONAL_SIGNATURES = {
+    "PositionerConnectAddress": "sI",
+    "PositionerTraceOff": "",
+    "PositionerTraceToStderr": "",
+    "PositionerTraceToFile": "s",
+    "PositionerTraceFlags": "i",
+    "PositionerTracePrefix": "s",
+}
+DEVICE_INFO_SIGNATURE = "iR"
+_ALL_SIGNATURES = {**SIGNATURES, **ADDITIONAL_SIGNATURES}
 
-def library(path=None):
+
+def library(path: Optional[PathLike] = None) -> ctypes.CDLL:
     """libdravex with every Positioner function bound."""
-    lib = load_library("dravex", path, stdcall=True)
+    lib = load_library("dravex", path)
     if not getattr(lib, "_dravex_bound", False):
-        _binding.bind(lib, SIGNATURES)
+        _binding.bind(lib, _ALL_SIGNATURES)
         lib.PositionerCheck.argtypes = [ctypes.POINTER(ctypes.POINTER(DetectedDevice))]
         lib.PositionerCheck.restype = ctypes.c_int32
-        lib._dravex_bound = True
+        lib.PositionerDeviceInfo.argtypes = [ctypes.c_int32, ctypes.POINTER(DeviceDescription)]
+        lib.PositionerDeviceInfo.restype = ctypes.c_int32
+        setattr(lib, "_dravex_bound", True)
     return lib
 
 
-def call(name, *inputs):
-    """Calls a Positioner function (not PositionerCheck) by name."""
-    return _binding.call(library(), SIGNATURES, name, *inputs)
+def call(name: str, *inputs: Any) -> Any:
+    """Calls a Positioner function (not PositionerCheck or
+    PositionerDeviceInfo) by name."""
+    return _binding.call(library(), _ALL_SIGNATURES, name, *inputs)
 
 
-def check_devices():
+def check_devices() -> List[Tuple[int, bool]]:
     """PositionerCheck, copied out of the library-owned array:
     a list of (hardwareId, unavailable) pairs, one per device number."""
     devices = ctypes.POINTER(DetectedDevice)()
@@ -118,3 +156,10 @@ def check_devices():
     if count <= 0 or not devices:
         return []
     return [(devices[i].hardwareId, bool(devices[i].unavailable)) for i in range(count)]
+
+
+def device_info(device: int) -> DeviceDescription:
+    """PositionerDeviceInfo of a device number of the last scan."""
+    info = DeviceDescription()
+    check(library().PositionerDeviceInfo(device, ctypes.byref(info)), "PositionerDeviceInfo")
+    return info

@@ -1,20 +1,25 @@
-"""The trace switch shared by both libraries. Each library has its own
-trace configuration; the trace functions are C++ functions, bound here by
-their (Itanium ABI) mangled names."""
+"""The C++ trace switch of a library, bound by the (Itanium ABI) mangled
+names of traceInit. libtormak has no C-linkage trace functions; libdravex
+is switched through its Positioner trace functions instead (tracing.py)."""
+from __future__ import annotations
+
 import ctypes
 import os
+from typing import Optional
+
+from ._library import PathLike
 
 _TRACE_INIT_FILE = "_Z9traceInitPKcS0_i"     # traceInit(const char*, const char*, int)
 _TRACE_INIT_RECORD = "_Z9traceInitP11TraceParams"  # traceInit(TraceParams*)
 
-DEFAULT_FLAGS = 0x1FC  # trace lines and every telegram category
 
-
-def configure(library, on=True, log_file=None, flags=DEFAULT_FLAGS, prefix=""):
+def configure(library: ctypes.CDLL, on: bool, log_file: Optional[PathLike], flags: int,
+              prefix: str) -> None:
     """on: trace to log_file (truncated; None: standard error) with the
     flags and the line prefix, re-reading the list files
-    "tracewhitelist.txt" / "traceblacklist.txt" of the current directory.
-    Not on: switch all output of that library off."""
+    "tracewhitelist.txt" / "traceblacklist.txt" of the current directory;
+    error lines are repeated on standard output. Not on: switch all output
+    of that library off."""
     if on:
         init = getattr(library, _TRACE_INIT_FILE)
         init.argtypes = [ctypes.c_char_p, ctypes.c_char_p, ctypes.c_int]

@@ -1,19 +1,28 @@
-"""Exceptions for the result codes of both libraries.
+"""Exceptions for the result codes of both libraries, and for moves.
 
 Every non-zero result code raises the exception of its code; all of them
 derive from DravexError, which carries the code in .code. Codes without a
-class of their own raise DravexError itself.
+class of their own raise DravexError itself. A move that does not end at
+its target raises a MotionError (MoveTimeout, EndOfTravel), after the axis
+has been stopped.
 """
+from __future__ import annotations
+
+from typing import TYPE_CHECKING, Dict, Optional, Type
+
+if TYPE_CHECKING:
+    from .status import Status
 
 
 class DravexError(Exception):
     """A call returned a non-zero result code (.code)."""
 
-    code = None
+    code: Optional[int] = None
     name = "unknown result"
     meaning = "unknown result code"
 
-    def __init__(self, code=None, function=None, detail=None):
+    def __init__(self, code: Optional[int] = None, function: Optional[str] = None,
+                 detail: Optional[str] = None) -> None:
         if code is not None:
             self.code = code
         self.function = function
@@ -66,12 +75,42 @@ class OutOfSync(DravexError):
     meaning = "the byte stream lost telegram framing; it has been resynchronised"
 
 
-_BY_CODE = {cls.code: cls for cls in (GeneralFailure, ReplyTimeout, NotConnected, DriverFailure,
-                                      InvalidParameter, DeviceLocked, OperatingSystemFailure,
-                                      NoDevice, OutOfSync)}
+class MotionError(DravexError):
+    """A move did not end at its target; the axis has been stopped.
+
+    .axis, .target and .position are in the axis's unit (see Axis), .status
+    is the last Status the controller reported."""
+
+    name = "move failed"
+
+    def __init__(self, sentence: str, axis: int, target: float, position: float,
+                 status: "Status") -> None:
+        self.axis, self.target, self.position, self.status = axis, target, position, status
+        Exception.__init__(self, sentence)
+        self.function = None
 
 
-def error_for(code, function=None, detail=None):
+class MoveTimeout(MotionError, TimeoutError):
+    """The axis did not reach its target within the time allowed."""
+
+    name = "move timed out"
+
+
+class EndOfTravel(MotionError):
+    """The controller reported the end of travel before the target."""
+
+    name = "end of travel"
+
+
+_BY_CODE: Dict[int, Type[DravexError]] = {
+    cls.code: cls for cls in (GeneralFailure, ReplyTimeout, NotConnected, DriverFailure,
+                              InvalidParameter, DeviceLocked, OperatingSystemFailure, NoDevice,
+                              OutOfSync)
+    if cls.code is not None}
+
+
+def error_for(code: int, function: Optional[str] = None,
+              detail: Optional[str] = None) -> DravexError:
     """The exception object for a result code."""
     cls = _BY_CODE.get(code)
     if cls is None:
@@ -79,7 +118,27 @@ def error_for(code, function=None, detail=None):
     return cls(function=function, detail=detail)
 
 
-def check(code, function):
+def check(code: int, function: str) -> None:
     """Raises the exception of a non-zero result code."""
     if code != 0:
         raise error_for(code, function)
+
+
+class ControllerNotFound(DravexError, LookupError):
+    """No controller, or none that matches the hardware id, was found."""
+
+    name = "controller not found"
+
+    def __init__(self, sentence: str) -> None:
+        Exception.__init__(self, sentence)
+        self.function = None
+
+
+class SeveralControllers(DravexError, LookupError):
+    """Several controllers were found and none was named."""
+
+    name = "several controllers"
+
+    def __init__(self, sentence: str) -> None:
+        Exception.__init__(self, sentence)
+        self.function = None

@@ -18,7 +18,10 @@ sys.path.insert(0, os.path.join(SOURCE_DIR, "python"))
 SIOCGIFFLAGS = 0x8913
 IFF_LOOPBACK = 0x8
 SIM_IDS = (1000, 1001)          # hardware ids of the two simulated controllers
+SIM_ADDRESSES = ("127.0.0.2", "127.0.0.3")
 TELL_INTERVAL_MS = 20           # the simulator reports positions and status this often
+SPEED = 1_000_000               # units per second
+TRAVEL_LIMIT = 500_000          # axes stop at +-TRAVEL_LIMIT: half a second from 0
 
 
 def in_private_network_namespace():
@@ -66,7 +69,8 @@ def simulator(private_network):
         pytest.fail("POSITIONER_SIM must name the positioner-sim program")
     process = subprocess.Popen(
         [program, "--count", str(len(SIM_IDS)), "--id", str(SIM_IDS[0]),
-         "--tell-interval", str(TELL_INTERVAL_MS), "--quiet"],
+         "--tell-interval", str(TELL_INTERVAL_MS), "--speed", str(SPEED),
+         "--travel-limit", str(TRAVEL_LIMIT), "--quiet"],
         stdout=subprocess.PIPE, bufsize=0)
     try:
         yield _read_started_lines(process, len(SIM_IDS), timeout=10)
@@ -92,3 +96,11 @@ def device(controllers):
     available = [info.device for info in controllers if info.available]
     assert available, f"no available controller in {controllers}"
     return available[0]
+
+
+@pytest.fixture
+def controller(simulator):
+    """The first simulated controller, opened by address."""
+    import dravex
+    with dravex.Controller(address=SIM_ADDRESSES[0]) as opened:
+        yield opened

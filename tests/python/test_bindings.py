@@ -11,7 +11,8 @@ from dravex import _library, _positioner_api, errors, tormak
 from conftest import SOURCE_DIR
 
 C_KINDS = {"int32_t": "i", "int": "i", "bool": "b", "const char*": "s", "const void*": "p",
-           "void*": "w", "int32_t*": "I", "int*": "I", "bool*": "B", "DetectedDevice**": "D"}
+           "void*": "w", "int32_t*": "I", "int*": "I", "bool*": "B", "DetectedDevice**": "D",
+           "PositionerDeviceDescription*": "R", "void": ""}
 
 
 def declared_functions(header, prefix):
@@ -31,9 +32,10 @@ def declared_functions(header, prefix):
 
 def test_positioner_table_matches_the_header():
     declared = declared_functions("positioner.h", "Positioner")
-    assert len(declared) == 64
+    assert len(declared) == 64 + 7
     assert declared.pop("PositionerCheck") == _positioner_api.CHECK_SIGNATURE
-    assert declared == _positioner_api.SIGNATURES
+    assert declared.pop("PositionerDeviceInfo") == _positioner_api.DEVICE_INFO_SIGNATURE
+    assert declared == {**_positioner_api.SIGNATURES, **_positioner_api.ADDITIONAL_SIGNATURES}
 
 
 def test_tormak_table_matches_the_header():
@@ -44,15 +46,20 @@ def test_tormak_table_matches_the_header():
     assert {k: v for k, v in declared.items() if k not in unbound} == tormak.SIGNATURES
 
 
-def test_detected_device_layout():
+def test_record_layouts():
     record = _positioner_api.DetectedDevice
     assert ctypes.sizeof(record) == 8
     assert (record.hardwareId.offset, record.unavailable.offset, record.reserved.offset) == (0, 4, 5)
+    info = _positioner_api.DeviceDescription
+    assert ctypes.sizeof(info) == 128
+    assert (info.carrier.offset, info.discovery.offset, info.hardwareId.offset,
+            info.address.offset) == (0, 4, 8, 12)
 
 
 def test_every_table_function_is_exported():
     library = dravex.load()
-    for name in list(_positioner_api.SIGNATURES) + ["PositionerCheck"]:
+    for name in (list(_positioner_api.SIGNATURES) + list(_positioner_api.ADDITIONAL_SIGNATURES)
+                 + ["PositionerCheck", "PositionerDeviceInfo"]):
         assert getattr(library, name).restype is ctypes.c_int32
     tormak.load()
 

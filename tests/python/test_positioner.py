@@ -6,14 +6,19 @@ import pytest
 
 import dravex
 from dravex import _positioner_api
-from conftest import SIM_IDS
+from conftest import SIM_ADDRESSES, SIM_IDS
 
 
-def test_find_controllers_lists_each_probe_reply(controllers):
-    # Each controller answers the ADDP and the Velorix probe: listed twice.
-    assert sorted(info.hardware_id for info in controllers) == sorted(SIM_IDS * 2)
-    assert all(info.available for info in controllers)
-    assert [info.device for info in controllers] == list(range(len(controllers)))
+def test_find_controllers_lists_each_controller_once(controllers):
+    # Each controller answers the ADDP and the Velorix probe: one entry with
+    # both device numbers.
+    assert sorted((info.address, info.hardware_id) for info in controllers) == sorted(
+        zip(SIM_ADDRESSES, SIM_IDS))
+    assert all(info.available and info.carrier == "tcp" for info in controllers)
+    assert all(info.found_by == ("addp", "velorix") or info.found_by == ("velorix", "addp")
+               for info in controllers)
+    devices = sorted(d for info in controllers for d in info.devices)
+    assert devices == list(range(2 * len(SIM_IDS)))
     assert all(type(info.hardware_id) is int for info in controllers)  # copied out
 
 
@@ -60,10 +65,9 @@ def test_moves_wait_for_the_reported_position(device):
         assert isinstance(position, int) and isinstance(valid, bool)
 
         started = time.monotonic()
-        with pytest.raises(dravex.ReplyTimeout) as raised:
-            axis.move_to(40_000_000, timeout=0.2)            # far beyond a 0.2 s move
-        assert raised.value.code == 1 and time.monotonic() - started < 2
-        axis.stop()
+        with pytest.raises(dravex.MoveTimeout) as raised:
+            axis.move_to(400_000, timeout=0.2)               # far beyond a 0.2 s move
+        assert raised.value.target == 400_000 and time.monotonic() - started < 2
         assert axis.move_to(0, timeout=30) == 0
 
 
@@ -104,3 +108,28 @@ def test_trace_writes_telegram_lines_to_a_log_file(device, tmp_path):
     text = log.read_text()
     assert "py TRACE" in text
     assert any("ACK " in line and "Addr=400" in line for line in text.splitlines())
+
+
+def test_controllers_opened_by_address_hardware_id_and_device(controllers):
+    first, second = sorted(controllers, key=lambda info: info.address)
+    with dravex.Controller(address=SIM_ADDRESSES[0]) as by_address, \
+            dravex.Controller(hardware_id=second.hardware_id) as by_id:
+        assert repr(by_address) == (f"<dravex.Controller address {SIM_ADDRESSES[0]}, tcp, "
+                                    f"handle {by_address.handle}>")
+        assert f"address {second.address}, tcp, hardware id {second.hardware_id}, device " \
+            in repr(by_id)
+        by_address.axis(5).amplitude = 31000
+        by_id.axis(5).amplitude = 32000
+        assert (by_address.axis(5).amplitude, by_id.axis(5).amplitude) == (31000, 32000)
+    assert repr(by_id).endswith(", closed>")
+    with dravex.Controller(device=first.devices[-1]) as by_device:
+        assert by_device.axis(5).amplitude == 31000
+        assert by_device.address == first.address
+    with pytest.raises(dravex.SeveralControllers, match="2 controllers found"):
+        dravex.Controller().open()
+    with pytest.raises(dravex.ControllerNotFound, match="hardware id 4242"):
+        dravex.Controller(hardware_id=4242).open()
+    with pytest.raises(dravex.NotConnected):
+        dravex.Controller(address="127.0.0.99").open()     # nothing listens there
+    with pytest.raises(ValueError):
+        dravex.Controller(3, address=SIM_ADDRESSES[0])

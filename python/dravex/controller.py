@@ -1,0 +1,192 @@
+"""One controller: opened by address, hardware id or device number; its
+axes; moves of several axes at once.
+
+    import dravex
+    with dravex.Controller(address="192.0.2.7") as controller:
+        x = controller.axis(0)
+        x.move_to(5000)
+        print(x.position, x.status)
+
+Thread safety: one Controller must not be used from several threads at
+once (calls on one handle must not overlap; dravex.aio serialises them for
+you); different Controllers may be used from different threads.
+"""
+from __future__ import annotations
+
+import functools
+import time
+from typing import Any, Dict, List, Mapping, Optional, Tuple
+
+from . import _positioner_api as api
+from . import _moves
+from ._motion import REPORT_SETTLE
+from ._moves import MoveGroup, Start
+from .axis import Axis
+from .discovery import CARRIERS, ControllerInfo, find_controllers
+from .errors import ControllerNotFound, NotConnected, SeveralControllers
+
+AXES = 6
+
+
+def choose(found: List[ControllerInfo], hardware_id: Optional[int]) -> ControllerInfo:
+    """The controller of a scan to open: the one with hardware_id, or with
+    none given the only one found."""
+    listing = "; ".join(str(info) for info in found) or "none"
+    if hardware_id is not None:
+        for info in found:
+            if info.hardware_id == hardware_id and info.available:
+                return info
+        raise ControllerNotFound(f"no available controller has hardware id {hardware_id} "
+                                 f"(found: {listing})")
+    available = [info for info in found if info.available]
+    if not available:
+        raise ControllerNotFound(f"no controller found (found: {listing}); check the cable or "
+                                 "network, or open one by Controller(address=...)")
+    if len(available) > 1:
+        raise SeveralControllers(f"{len(available)} controllers found ({listing}); name one: "
+                                 "Controller(address=...) or Controller(hardware_id=...)")
+    return available[0]
+
+
+class Controller:
+    """One controller, as a context manager (or call open() and close()).
+
+    Name it by one of:
+      address      dotted IPv4 address or host name: connects without a scan
+      hardware_id  scans and opens the controller with that id
+      device       a device number of the last scan (find_controllers())
+    With none, it scans and opens the only controller found (it refuses to
+    guess between several)."""
+
+    def __init__(self, device: Optional[int] = None, *, address: Optional[str] = None,
+                 hardware_id: Optional[int] = None) -> None:
+        if sum(choice is not None for choice in (device, address, hardware_id)) > 1:
+            raise ValueError("name a controller by one of device, address or hardware_id")
+        self.device, self.address, self.hardware_id = device, address, hardware_id
+        self.carrier: Optional[str] = None
+        self._handle: Optional[int] = None
+        self._opened_at = 0.0
+        self._axes: Dict[int, Axis] = {}
+
+    def open(self) -> "Controller":
+        """Connects (nothing happens when already open)."""
+        if self._handle is not None:
+            return self
+        if self.address is not None:
+            self._handle = api.call("PositionerConnectAddress", self.address)
+            self.carrier = "tcp"
+        else:
+            if self.device is None:
+                info = choose(find_controllers(), self.hardware_id)
+                self.device = info.device
+            self._handle = api.call("PositionerConnect", self.device)
+            self._describe_device(self.device)
+        self._opened_at = time.monotonic()
+        return self
+
+    def _describe_device(self, device: int) -> None:
+        record = api.device_info(device)
+        self.address = record.address.decode("utf-8", "replace")
+        self.carrier = CARRIERS.get(record.carrier, str(record.carrier))
+        if self.hardware_id is None and record.hardwareId != -1:
+            self.hardware_id = record.hardwareId
+
+    def close(self) -> None:
+        """Stops the receive thread and closes the connection (may take up
+        to one receive time-out of the carrier)."""
+        handle, self._handle = self._handle, None
+        if handle is not None:
+            api.call("PositionerClose", handle)
+
+    def __enter__(self) -> "Controller":
+        return self.open()
+
+    def __exit__(self, exc_type: Optional[type], exc: Optional[BaseException],
+                 tb: Any) -> None:
+        try:
+            self.close()
+        except Exception:
+            if exc_type is None:
+                raise  # a failing close is reported unless another error is on its way
+
+    @property
+    def handle(self) -> Optional[int]:
+        """The library's handle while open, else None."""
+        return self._handle
+
+    @property
+    def is_open(self) -> bool:
+        return self._handle is not None
+
+    def call(self, function: str, *args: Any) -> Any:
+        """Calls any Positioner function with this controller's handle
+        first, for example call("PositionerTriggerModeOut", 2). Returns the
+        outputs of the function (None, one value or a tuple)."""
+        if self._handle is None:
+            # The handle number may already belong to another connection.
+            raise NotConnected(function=function, detail="the controller is not open")
+        return api.call(function, self._handle, *args)
+
+    def wait_for_reports(self) -> None:
+        """Waits until the controller has had time to report every axis
+        after opening (the cached values are 0 until then)."""
+        remaining = self._opened_at + REPORT_SETTLE - time.monotonic()
+        if remaining > 0:
+            time.sleep(remaining)
+
+    def axis(self, number: int, *, scale: Optional[float] = None,
+             unit: Optional[str] = None) -> Axis:
+        """Axis number (0..5); the same object each time. scale and unit,
+        when given, set the axis's unit (see Axis)."""
+        axis = self._axes.setdefault(number, Axis(self, number))
+        if scale is not None:
+            axis.scale = scale
+        if unit is not None:
+            axis.unit = unit
+        return axis
+
+    @property
+    def axes(self) -> Tuple[Axis, ...]:
+        """All six axes."""
+        return tuple(self.axis(number) for number in range(AXES))
+
+    def stop_all(self) -> None:
+        """Stops every axis; tries all of them before raising the first failure."""
+        failure: Optional[Exception] = None
+        for axis in self.axes:
+            try:
+                axis.stop()
+            except Exception as error:
+                failure = failure or error
+        if failure is not None:
+            raise failure
+
+    def move_all(self, targets: Mapping[int, float], timeout: Optional[float] = None,
+                 tolerance: float = 0, poll_interval: float = 0.01) -> Dict[int, float]:
+        """Starts an absolute approach of every axis to its target
+        ({axis number: target}, in each axis's unit), waits until all stand
+        at their targets and returns their positions.
+
+        When any move fails (MoveTimeout, EndOfTravel, a failing call, or
+        any exception such as KeyboardInterrupt) every axis started is
+        stopped before the exception is raised."""
+        return _moves.wait(self.move_group(targets, timeout, tolerance), poll_interval)
+
+    def move_group(self, targets: Mapping[int, float], timeout: Optional[float] = None,
+                   tolerance: float = 0) -> MoveGroup:
+        """The absolute approaches of move_all, not yet started."""
+        starts: List[Tuple[Axis, Start]] = []
+        for number, target in targets.items():
+            axis = self.axis(number)
+            starts.append((axis, functools.partial(axis.start_move_to, target, timeout, 0,
+                                                   tolerance)))
+        return MoveGroup(starts)
+
+    def __repr__(self) -> str:
+        facts = [f"address {self.address}" if self.address is not None else None,
+                 self.carrier,
+                 f"hardware id {self.hardware_id}" if self.hardware_id is not None else None,
+                 f"device {self.device}" if self.device is not None else None]
+        named = ", ".join(fact for fact in facts if fact) or "any controller"
+        state = f"handle {self._handle}" if self.is_open else "closed"
+        return f"<dravex.Controller {named}, {state}>"

@@ -1,0 +1,59 @@
+"""Library trace lines in logging; a script that ends with a controller
+open ends cleanly."""
+import logging
+import os
+import subprocess
+import sys
+import time
+
+import pytest
+
+import dravex
+from conftest import SIM_ADDRESSES, SOURCE_DIR
+
+
+def wait_for_records(caplog, wanted, timeout=3.0):
+    """The captured dravex records once each predicate matched one of them."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        records = [r for r in caplog.records if r.name == "dravex"]
+        if all(any(match(r) for r in records) for match in wanted):
+            return records
+        time.sleep(0.02)
+    raise AssertionError(f"records missing: {[(r.levelname, r.message) for r in records]}")
+
+
+def test_trace_lines_arrive_in_logging(simulator, caplog, capfd):
+    caplog.set_level(logging.DEBUG, logger="dravex")
+    dravex.trace_to_logging(flags=0x004 | 0x020)              # trace lines, received telegrams
+    try:
+        with dravex.Controller(address=SIM_ADDRESSES[0]) as controller:
+            controller.axis(0).amplitude
+        with pytest.raises(dravex.NotConnected):
+            dravex.Controller(address="127.0.0.99").open()    # nothing listens there
+        records = wait_for_records(caplog, [
+            lambda r: r.levelno == logging.DEBUG and "UC recv: ACK" in r.message,
+            lambda r: r.levelno == logging.ERROR and "127.0.0.99" in r.message])
+    finally:
+        dravex.trace(on=False)
+    assert all(r.message.startswith(("ERROR:", "FATAL:")) == (r.levelno == logging.ERROR)
+               for r in records)
+    out, err = capfd.readouterr()
+    assert "127.0.0.99" not in out + err                       # in logging only
+
+
+@pytest.mark.parametrize("routing", ["", "dravex.trace_to_logging(); logging.basicConfig()"])
+def test_script_ending_with_an_open_controller_prints_nothing(simulator, routing):
+    script = f"""
+import logging, sys
+sys.path.insert(0, {os.path.join(SOURCE_DIR, "python")!r})
+import dravex
+{routing}
+controller = dravex.Controller(address={SIM_ADDRESSES[0]!r}).open()
+controller.axis(0).amplitude
+"""
+    started = time.monotonic()
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                          timeout=20)
+    assert (done.returncode, done.stdout, done.stderr) == (0, "", "")
+    assert time.monotonic() - started < 5
