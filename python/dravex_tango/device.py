@@ -315,7 +315,9 @@ class PositionerAxis(Device):
     @_reports_errors
     def Step(self, direction):
         """One single step (StepCount steps) in the direction."""
-        self._move_command("PositionerMoveSingleStep", direction, "step")
+        # A step is over at once: no settle time, so that steps can follow
+        # each other quickly.
+        self._move_command("PositionerMoveSingleStep", direction, "step", settle=False)
 
     @command(dtype_in=int, doc_in="1 forward, 0 backward")
     @_reports_errors
@@ -323,13 +325,14 @@ class PositionerAxis(Device):
         """Moves until Stop or the end of travel."""
         self._move_command("PositionerMoveContinuous", direction, "move continuously")
 
-    def _move_command(self, function, direction, what):
+    def _move_command(self, function, direction, what, settle=True):
         if direction not in (BACKWARD, FORWARD):
             _fail("PositionerDS_BadDirection", f"Direction {direction}: use 1 (forward) or "
                   "0 (backward).", what)
         self._check_may_move(what)
         self._call(function, self.Axis, direction)
-        self._move_started()
+        if settle:
+            self._move_started()
 
     @command
     @_reports_errors

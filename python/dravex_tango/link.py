@@ -55,10 +55,11 @@ class ControllerLink:
     """The shared handle of one controller and its monitor thread.
 
     opener(target) returns an open controller object with call(function,
-    *args) and close(); open_lock serialises opening and scanning across
-    all links of the process (the library does not allow them to overlap);
-    the monitor thread runs inside thread_context() (for example to be known
-    to the CORBA layer of a Tango server that it pushes events through).
+    *args), wait_for_reports() and close(); open_lock serialises opening
+    and scanning across all links of the process (the library does not
+    allow them to overlap); the monitor thread runs inside thread_context()
+    (for example to be known to the CORBA layer of a Tango server that it
+    pushes events through).
     """
 
     def __init__(self, target, opener, open_lock, poll_period=0.005,
@@ -173,6 +174,8 @@ class ControllerLink:
             self._set_status(LinkStatus(False, False, f"{self.target} cannot be opened: "
                                         f"{_dravex.describe_error(error)}; retrying"))
             return False
+        # The cached values are 0 until the controller has reported.
+        controller.wait_for_reports()
         with self._request_lock:
             self._controller = controller
         log.info("%s opened", self.target)
