@@ -162,6 +162,10 @@ class ControllerLink:
                     self._set_status(LinkStatus(
                         False, False, f"the connection to {self.target} was lost; reconnecting"))
                     continue
+                if not self._status.up:
+                    # Up once the first reports are handed out: listeners
+                    # never see an open controller without its reports.
+                    self._set_status(LinkStatus(True, False, ""))
                 self._stopping.wait(max(0.0, self.poll_period - (time.monotonic() - started)))
         finally:
             self._close()
@@ -179,7 +183,6 @@ class ControllerLink:
         with self._request_lock:
             self._controller = controller
         log.info("%s opened", self.target)
-        self._set_status(LinkStatus(True, False, ""))
         return True
 
     def _close(self):

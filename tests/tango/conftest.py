@@ -15,6 +15,7 @@ SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")
 sys.path.insert(0, os.path.join(SOURCE_DIR, "python"))
 
 import tango  # noqa: E402  (Debian's python3-tango)
+from tango import DevState  # noqa: E402
 from tango.test_context import MultiDeviceTestContext  # noqa: E402
 
 from dravex_tango.device import PositionerAxis  # noqa: E402
@@ -71,21 +72,45 @@ class Simulator:
         self.process = None
 
 
+# The devices of the one server process of the test session, with their
+# controllers: 127.0.0.2 (hardware id 1000), 127.0.0.3 (1001), and 127.0.0.4
+# (1002, travel +-300,000) that the loss tests stop and start.
+DEVICES = {
+    "test/axis/a0": {"Address": "127.0.0.2", "Axis": 0},
+    "test/axis/a1": {"Address": "127.0.0.2", "Axis": 1, "Scale": 0.001, "Unit": "um"},
+    "test/axis/b0": {"HardwareId": 1001, "Axis": 0},
+    "test/lossy/0": {"Address": "127.0.0.4", "Axis": 0},
+}
+
+
 @pytest.fixture(scope="session")
 def two_controllers(private_network):
-    """127.0.0.2 (hardware id 1000) and 127.0.0.3 (1001)."""
     simulator = Simulator("--address", "127.0.0.2", "--id", "1000",
                           "--address", "127.0.0.3", "--id", "1001").start()
     yield simulator
     simulator.stop()
 
 
-def device_server(devices):
-    """A PositionerDS process serving {name: properties}, without a database."""
+@pytest.fixture(scope="session")
+def lossy_controller(private_network):
+    simulator = Simulator("--address", "127.0.0.4", "--id", "1002",
+                          "--travel-limit", "300000").start()
+    yield simulator
+    simulator.stop()
+
+
+@pytest.fixture(scope="session")
+def server(two_controllers, lossy_controller):
+    """One PositionerDS process without a database (MultiDeviceTestContext)
+    serving DEVICES, all ON. One per session: the server process is forked,
+    and a fork after the first client call inherits a running ORB."""
     info = [{"class": PositionerAxis,
              "devices": [{"name": name, "properties": properties}
-                         for name, properties in devices.items()]}]
-    return MultiDeviceTestContext(info, host="127.0.0.1", process=True, timeout=20)
+                         for name, properties in DEVICES.items()]}]
+    with MultiDeviceTestContext(info, host="127.0.0.1", process=True, timeout=20) as context:
+        for name in DEVICES:
+            wait_for_state(context.get_device(name), DevState.ON, timeout=20)
+        yield context
 
 
 def wait_until(condition, timeout, what):

@@ -8,21 +8,7 @@ import pytest
 import tango
 from tango import DevState
 
-from conftest import device_server, wait_for_state, wait_until
-
-DEVICES = {
-    "test/axis/a0": {"Address": "127.0.0.2", "Axis": 0},
-    "test/axis/a1": {"Address": "127.0.0.2", "Axis": 1, "Scale": 0.001, "Unit": "um"},
-    "test/axis/b0": {"HardwareId": 1001, "Axis": 0},     # the controller at 127.0.0.3
-}
-
-
-@pytest.fixture(scope="module")
-def server(two_controllers):
-    with device_server(DEVICES) as context:
-        for name in DEVICES:
-            wait_for_state(context.get_device(name), DevState.ON, timeout=20)
-        yield context
+from conftest import wait_for_state, wait_until
 
 
 @pytest.fixture
