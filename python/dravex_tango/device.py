@@ -1,9 +1,9 @@
 """Tango device class PositionerAxis: one axis of a positioner controller.
 
 Devices of one server process that name the same controller (property
-Address or HardwareId) share one open handle (see link.py). Position and
-State change events are pushed as the controller's own reports change the
-cached values, not by Tango polling.
+Address or HardwareId) share one open handle (see link.py). Change events
+of Position, Speed and State are pushed as the controller's own reports
+change the cached values, not by Tango polling.
 """
 import functools
 import math
@@ -75,7 +75,7 @@ class PositionerAxis(Device):
         self._values = dict(INITIAL_VALUES)
         self._move_pending_until = 0.0
         self._settle_timer = None
-        self._pushed_position = None
+        self._pushed = {}                  # attribute -> value of its last change event
         self._lock = threading.RLock()
         problem = self._property_problem()
         if problem:
@@ -83,8 +83,8 @@ class PositionerAxis(Device):
             self.set_status(problem)
             return
         self._set_units()
-        self.set_change_event("Position", True, False)
-        self.set_change_event("State", True, False)
+        for name in ("Position", "Speed", "State"):
+            self.set_change_event(name, True, False)
         target = ControllerTarget(self.Address or None,
                                   None if self.Address else self.HardwareId)
         self._link = _links.acquire(target, self.PollPeriod)
@@ -141,12 +141,15 @@ class PositionerAxis(Device):
                 self._move_pending_until = 0.0  # the controller's report governs from now on
             moved_into_limit = (flags.end_of_travel and self._moving() and
                                 not (before and _dravex.decode_status(before.status).end_of_travel))
-            # The position first: a client that sees the axis stand has its
-            # last position already.
-            position = self._user(report.position)
-            if position != self._pushed_position:
-                self._pushed_position = position
-                self.push_change_event("Position", position, time.time(), self._position_quality())
+            # Values first: a client that sees the axis stand has its last
+            # position already.
+            now = time.time()
+            for name, value, quality in (
+                    ("Position", self._user(report.position), self._position_quality()),
+                    ("Speed", self._user(report.speed), AttrQuality.ATTR_VALID)):
+                if self._pushed.get(name) != value:
+                    self._pushed[name] = value
+                    self.push_change_event(name, value, now, quality)
             self._update_state()
         if moved_into_limit:
             threading.Thread(target=self._stop_quietly, daemon=True).start()
