@@ -69,6 +69,12 @@ class PositionerAxis(Device):
 
     def init_device(self):
         super().init_device()
+        # Requests take no device monitor: the device locks what it shares
+        # (_lock, and the link's request lock), and the link threads push
+        # events, which take the monitor, whenever the controller reports,
+        # also while a long request (MeasureCapacity) runs on the device.
+        tango.Util.instance().set_serial_model(tango.SerialModel.NO_SYNC)
+        self._state, self._status_text = DevState.INIT, "Starting."
         self._link = None
         self._report = None
         self._link_status = None
@@ -79,8 +85,7 @@ class PositionerAxis(Device):
         self._lock = threading.RLock()
         problem = self._property_problem()
         if problem:
-            self.set_state(DevState.FAULT)
-            self.set_status(problem)
+            self._show(DevState.FAULT, problem)
             return
         self._set_units()
         for name in ("Position", "Speed", "State"):
@@ -95,9 +100,9 @@ class PositionerAxis(Device):
         if link is not None:
             link.unwatch(self.Axis, self)
             _links.release(link)
-        with self._lock:
-            if self._settle_timer is not None:
-                self._settle_timer.cancel()
+        timer = self._settle_timer
+        if timer is not None:
+            timer.cancel()
 
     def _property_problem(self):
         if bool(self.Address) == (self.HardwareId is not None):
@@ -173,12 +178,22 @@ class PositionerAxis(Device):
         if self._link_status is None:
             return
         pending = time.monotonic() < self._move_pending_until
-        state, text = axis_state(self.Axis, self._link_status, self._report,
-                                 self._values["Output"], pending)
-        self.set_status(text)
-        if state != self.get_state():
-            self.set_state(state)
-            self.push_change_event("State", state)
+        self._show(*axis_state(self.Axis, self._link_status, self._report,
+                               self._values["Output"], pending))
+
+    def _show(self, state, text):
+        with self._lock:
+            self._status_text = text
+            if state != self._state:
+                self._state = state
+                self.set_state(state)
+                self.push_change_event("State", state)
+
+    def dev_state(self):
+        return self._state
+
+    def dev_status(self):
+        return self._status_text
 
     def _move_started(self):
         with self._lock:
@@ -196,7 +211,7 @@ class PositionerAxis(Device):
 
     def _check_may_move(self, what):
         with self._lock:
-            state = self.get_state()
+            state = self._state
             if state == DevState.DISABLE:
                 _fail("PositionerDS_OutputOff", f"Axis {self.Axis} cannot {what}: its output is "
                       "off; write Output to switch it on.", what)
@@ -284,7 +299,7 @@ class PositionerAxis(Device):
 
     def _call(self, function, *args):
         if self._link is None:
-            raise LinkDown(self.get_status().rstrip("."))
+            raise LinkDown(self._status_text.rstrip("."))
         return self._link.request(function, *args)
 
     @_reports_errors

@@ -24,6 +24,8 @@ log = logging.getLogger(__name__)
 REQUEST_WAIT_S = 10.0
 FIRST_RETRY_S = 0.25
 LONGEST_RETRY_S = 8.0
+# A close waits for the receive thread's current receive (500 ms over TCP).
+STOP_WAIT_S = 2.0
 
 AxisReport = collections.namedtuple(
     "AxisReport", "position status reference reference_valid speed step_width")
@@ -70,6 +72,7 @@ class ControllerLink:
         self._opener = opener
         self._open_lock = open_lock
         self._controller = None            # replaced by the monitor thread only
+        self._readers = {}                 # axis -> CachedValues of the open controller
         self._request_lock = threading.Lock()
         self._listeners_lock = threading.Lock()
         self._listeners = {}               # axis -> list of listeners
@@ -83,11 +86,13 @@ class ControllerLink:
     def start(self):
         self._thread.start()
 
-    def stop(self):
-        """Ends the monitor thread and closes the controller."""
+    def stop(self, wait=STOP_WAIT_S):
+        """Ends the monitor thread, which then closes the controller; waits
+        for that at most `wait` seconds (a thread that is handing a report
+        to a listener may wait for the caller)."""
         self._stopping.set()
         if self._thread.is_alive():
-            self._thread.join()
+            self._thread.join(wait)
 
     @property
     def status(self):
@@ -188,6 +193,7 @@ class ControllerLink:
     def _close(self):
         with self._request_lock:
             controller, self._controller = self._controller, None
+        self._readers.clear()
         if controller is not None:
             with self._open_lock:
                 try:
@@ -217,11 +223,10 @@ class ControllerLink:
         return True
 
     def _read(self, axis):
-        call = self._controller.call
-        reference, valid = call("PositionerGetReference", axis)
-        return AxisReport(call("PositionerGetPosition", axis), call("PositionerGetStatus", axis),
-                          reference, valid, call("PositionerGetSpeed", axis),
-                          call("PositionerGetStepwidth", axis))
+        reader = self._readers.get(axis)
+        if reader is None:
+            reader = self._readers[axis] = _dravex.CachedValues(self._controller, axis)
+        return AxisReport(*reader.read())
 
     def _set_status(self, status):
         if status == self._status:
