@@ -34,7 +34,7 @@ REPORT_INTERVAL_MS = 10
 AXES_PER_CONTROLLER = 6
 READS = 3000
 MOVE_SECONDS = 5.0
-SCALING_AXES = (6, 12, 24, 48, 96)
+SCALING_AXES = (6, 12, 24, 48, 72, 96)
 # Events fall behind when fewer than this share of the reports arrive, or
 # the latency's 99th percentile exceeds this many report intervals.
 DELIVERED_AT_LEAST = 0.95
