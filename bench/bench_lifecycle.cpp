@@ -3,19 +3,14 @@
 // receive wait) and then closes the socket between two 100 ms pauses; a
 // count waits out the two discovery searches and closes every controller
 // it identified. Each repetition is one call; the shared controllers are
-// stopped first, so that a count sees only the ones started here. Their
-// discovery replies come in one burst from one thread, as from controllers
-// that each answer at once on their own hardware: a search ends at the
-// first silent wait, and replies spread over the simulators' threads would
-// end it early and shorten the count.
+// stopped first, so that a count sees only the ones started here. Each
+// answers the discovery probe from its own threads.
 #include <memory>
 #include <random>
 #include <thread>
 
 #include "bench_support.h"
-#include "probe_burst.h"
 #include "sessions.h"
-#include "socket_util.h"
 #include "trace.h"
 
 namespace bench {
@@ -25,35 +20,21 @@ constexpr int kFirstHost = 2;
 constexpr int32_t kFirstId = 3000;
 
 std::vector<std::unique_ptr<sim::Controller>> controllers;
-std::unique_ptr<test_support::ProbeBurst> probes;
 
-void stopControllers() {
-    probes.reset();
-    controllers.clear();
-}
+void stopControllers() { controllers.clear(); }
 
 bool startControllers(int count) {
     releaseSharedControllers();
     stopControllers();
-    std::vector<in_addr> addresses;
     for (int i = 0; i < count; ++i) {
-        sim::Options options = controllerAt(kFirstHost + i, kFirstId + i);
-        options.answerAddp = false;
-        in_addr address{};
-        if (!sim::parseIpv4(options.address, &address)) return false;
-        addresses.push_back(address);
-        controllers.emplace_back(new sim::Controller(options));
+        controllers.emplace_back(new sim::Controller(controllerAt(kFirstHost + i, kFirstId + i)));
         if (!controllers.back()->start()) return false;
     }
-    probes.reset(new test_support::ProbeBurst(std::move(addresses)));
-    return probes->start();
+    return true;
 }
 
-// A count whose every entry is an available positioner; -1 otherwise. The
-// scan runs on the CPU the replies come from, so that the whole burst is
-// queued before it reads the first reply.
+// A count whose every entry is an available positioner; -1 otherwise.
 int countAvailable() {
-    test_support::PinnedToCpu onTheAnsweringCpu(probes->cpu());
     const std::vector<DetectedDevice> found = postest::checkDevices();
     for (const DetectedDevice& d : found)
         if (d.unavailable) return -1;
@@ -87,9 +68,8 @@ void BM_Check_Duration(benchmark::State& state) {
         const int found = countAvailable();
         state.SetIterationTime(secondsSince(start));
         if (found < 0 || found > count) return state.SkipWithError("the count listed what was not started");
-        // The search stops at the first silent wait, and the waits halve
-        // with every reply: a controller that answers late is not listed.
-        // Counted, so that a shortened count shows in the results.
+        // A controller whose reply came too late for the search is not
+        // listed; counted, so that a shortened count shows in the results.
         missed += count - found;
     }
     state.counters["missed"] = missed;

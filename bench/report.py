@@ -27,17 +27,26 @@ import sys
 RECEIVE_WAIT_MS = 500      # one receive wait of the TCP transport
 CLOSE_PAUSES_MS = 2 * 100  # the pauses before and after closing a socket
 SEARCH_WAIT_MS = 500       # first reply wait of a discovery search
+SEARCH_FLOOR_MS = 100      # the reply wait halves down to this floor
+
+
+def silent_wait_ms(controllers):
+    """The wait that ends a search after this many replies."""
+    if controllers == 0:
+        return SEARCH_WAIT_MS
+    return max(SEARCH_WAIT_MS >> controllers, SEARCH_FLOOR_MS)
 
 
 def check_limit_ms(controllers):
     """Waits of a device count with this many controllers answering ADDP.
 
     The ADDP search reads one reply per wait cycle and halves the wait
-    after each, so it ends with a silent wait of 500 >> n ms; the Velorix
-    search hears nothing and waits 500 ms; every controller found is
-    opened, identified and closed, and each close pauses twice.
+    after each, down to its floor, so it ends with a silent wait of
+    silent_wait_ms(n); the Velorix search hears nothing and waits 500 ms;
+    every controller found is opened, identified and closed, and each
+    close pauses twice.
     """
-    return SEARCH_WAIT_MS + (SEARCH_WAIT_MS >> controllers) + controllers * CLOSE_PAUSES_MS
+    return SEARCH_WAIT_MS + silent_wait_ms(controllers) + controllers * CLOSE_PAUSES_MS
 
 
 class Runs:
@@ -202,7 +211,7 @@ def table_rows(runs, one_cpu_runs=None):
         row_time_vs_waits(
             runs, f"`PositionerCheck`, {n} simulated controller{'s' if n != 1 else ''}",
             f"BM_Check_Duration/{n}", check_limit_ms(n),
-            f"search waits 500 + {SEARCH_WAIT_MS >> n}" + (f" + closes {n} × 200" if n else ""), 1.1)
+            f"search waits 500 + {silent_wait_ms(n)}" + (f" + closes {n} × 200" if n else ""), 1.1)
         for n in (0, 1, 16)
     ]
 

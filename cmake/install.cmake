@@ -9,13 +9,37 @@
 #   <bindir>/positioner, positioner-sim
 #   <libdir>/cmake/dravex/, <libdir>/cmake/tormak/   find_package(dravex)
 #   <libdir>/pkgconfig/dravex.pc, tormak.pc
-#   <UC_PYTHON_INSTALL_DIR>/dravex/         import dravex
+#   <UC_PYTHON_INSTALL_DIR>/dravex/         import dravex (a Python under the
+#                                           same prefix finds it, and it finds
+#                                           the libraries in <libdir>)
 
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(UC_PYTHON_INSTALL_DIR "${CMAKE_INSTALL_LIBDIR}/python3/dist-packages" CACHE PATH
-    "Where the dravex Python package is installed (relative to the prefix)")
+# lib/pythonX.Y/site-packages is where the interpreters of a prefix (a
+# venv, pyenv, conda, a Python built with --prefix) look for packages; X.Y
+# is the version of the prefix's own python3 when it has one, else of the
+# python3 found here.
+set(uc_python_of_prefix "${CMAKE_INSTALL_PREFIX}/bin/python3")
+if(NOT EXISTS "${uc_python_of_prefix}")
+  find_program(UC_PYTHON3_FOR_INSTALL NAMES python3)
+  set(uc_python_of_prefix "${UC_PYTHON3_FOR_INSTALL}")
+endif()
+set(uc_python_version "3")
+if(uc_python_of_prefix)
+  execute_process(COMMAND "${uc_python_of_prefix}" -c
+      "import sys; print('%d.%d' % sys.version_info[:2])"
+    OUTPUT_VARIABLE uc_python_version OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+set(uc_python_dir_doc "Where the dravex Python package is installed (relative to the prefix)")
+set(UC_PYTHON_INSTALL_DIR "lib/python${uc_python_version}/site-packages" CACHE PATH
+    "${uc_python_dir_doc}")
+# Build trees configured before kept the old default, which no interpreter
+# of the prefix searches.
+if(UC_PYTHON_INSTALL_DIR STREQUAL "${CMAKE_INSTALL_LIBDIR}/python3/dist-packages")
+  set(UC_PYTHON_INSTALL_DIR "lib/python${uc_python_version}/site-packages" CACHE PATH
+      "${uc_python_dir_doc}" FORCE)
+endif()
 
 # The headers of both libraries share one directory: tormak.h, trace.h and
 # ithreads.h include uc_telegram.h and uc_export.h beside them.
@@ -91,4 +115,16 @@ uc_install_library(tormak "Raw telegram channel to the six-axis piezo positioner
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/dravex
   DESTINATION ${UC_PYTHON_INSTALL_DIR} COMPONENT python
-  FILES_MATCHING PATTERN "*.py" PATTERN "__pycache__" EXCLUDE)
+  FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)
+# The package finds the installed libraries through the file _library_dir:
+# the library directory relative to the package's own (absolute when either
+# directory is given as an absolute path).
+if(IS_ABSOLUTE "${UC_PYTHON_INSTALL_DIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(uc_python_libdir "${CMAKE_INSTALL_FULL_LIBDIR}")
+else()
+  file(RELATIVE_PATH uc_python_libdir "/prefix/${UC_PYTHON_INSTALL_DIR}/dravex"
+    "/prefix/${CMAKE_INSTALL_LIBDIR}")
+endif()
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/packaging/_library_dir "${uc_python_libdir}\n")
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/_library_dir
+  DESTINATION ${UC_PYTHON_INSTALL_DIR}/dravex COMPONENT python)

@@ -311,9 +311,10 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerDeviceInfo(int32_t device, Positio
  * Sets up tracing as PositionerCheck does when no handle is open and the
  * trace functions below were not used. Results: 0; 6 for a null pointer
  * (nothing written); -1 when 99 handles are open (nothing written); 2 when
- * the name does not resolve to an IPv4 address or the connection is
- * refused or fails (an error line names the address); otherwise the type
- * read's result. On failure *handle receives -1. Each call makes a
+ * the name does not resolve to an IPv4 address, or the connection is
+ * refused, fails or is not answered within 5000 ms (an error line names
+ * the address); otherwise the type read's result (for example -1 when the
+ * controller closes the connection instead of answering). On failure *handle receives -1. Each call makes a
  * connection of its own, also to an address that another handle has open. */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerConnectAddress(const char* address, int32_t* handle);
 

@@ -113,23 +113,21 @@ class Axis:
     step_width: _Value[int] = _Value("PositionerGetStepwidth", _unchanged,
                                      "Last reported step width, controller units (cached).")
     amplitude: _Setting[int] = _Setting("PositionerGetAmplitude", "PositionerAmplitude",
-                                        "Drive amplitude in mV, 0..140000 (asks the controller).")
+                                        "Drive amplitude, 0..140000 controller units (asks the controller).")
     frequency: _Setting[int] = _Setting("PositionerGetFrequency", "PositionerFrequency",
-                                        "Drive frequency in Hz, 0..20000 (asks the controller).")
+                                        "Drive frequency, 0..20000 controller units (asks the controller).")
     dc_level: _Setting[int] = _Setting("PositionerGetDcLevel", "PositionerDCLevel",
-                                       "DC level of the drive in mV (asks the controller).")
+                                       "DC level of the drive output, controller units (asks the controller).")
     dc_in: _Setting[bool] = _Setting("PositionerGetDcInEnable", "PositionerDcInEnable",
-                                     "Whether the DC input is added to the drive (asks the "
-                                     "controller).")
+                                     "Whether the DC input is on (asks the controller).")
     ac_in: _Setting[bool] = _Setting("PositionerGetAcInEnable", "PositionerAcInEnable",
-                                     "Whether the AC input is added to the drive (asks the "
-                                     "controller).")
+                                     "Whether the AC input is on (asks the controller).")
     int_enable: _Setting[bool] = _Setting("PositionerGetIntEnable", "PositionerIntEnable",
-                                          "Whether the internal signal generator drives the axis "
-                                          "(asks the controller).")
+                                          "Whether the internal (INT) signal input is on (asks "
+                                          "the controller).")
     bandwidth_limit: _Setting[bool] = _Setting("PositionerGetBandwidthLimitEnable",
                                                "PositionerBandwidthLimitEnable",
-                                               "Whether the output bandwidth is limited (asks the "
+                                               "Whether the bandwidth limit is on (asks the "
                                                "controller).")
 
     def __init__(self, controller: "Controller", number: int, scale: Optional[float] = None,

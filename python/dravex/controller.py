@@ -73,14 +73,19 @@ class Controller:
         if self._handle is not None:
             return self
         if self.address is not None:
-            self._handle = api.call("PositionerConnectAddress", self.address)
+            try:
+                self._handle = api.call("PositionerConnectAddress", self.address)
+            except NotConnected:
+                raise NotConnected(function="PositionerConnectAddress", detail=(
+                    f"no controller answers at {self.address} (TCP port 2101); check the "
+                    "address, the network and that the controller is on")) from None
             self.carrier = "tcp"
         else:
             if self.device is None:
                 info = choose(find_controllers(), self.hardware_id)
                 self.device = info.device
+            self._describe_device(self.device)  # also refuses a device number not listed
             self._handle = api.call("PositionerConnect", self.device)
-            self._describe_device(self.device)
         self._opened_at = time.monotonic()
         return self
 

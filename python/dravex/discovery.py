@@ -67,7 +67,9 @@ def find_controllers() -> List[ControllerInfo]:
         carrier = CARRIERS.get(record.carrier, f"carrier {record.carrier}")
         address = record.address.decode("utf-8", "replace")
         hardware_id = record.hardwareId if record.hardwareId != -1 else None
-        listing = listings.setdefault((carrier, address), _Listing(address, carrier, hardware_id))
+        # A driver that cannot tell an address lists each device on its own.
+        key = (carrier, address or f"device {device}")
+        listing = listings.setdefault(key, _Listing(address, carrier, hardware_id))
         listing.devices.append(device)
         listing.found_by.append(DISCOVERIES.get(record.discovery, f"probe {record.discovery}"))
         listing.available = listing.available or not unavailable

@@ -52,6 +52,14 @@ int startSocketLayer();
 // programs started later do not inherit; -1 on failure.
 int openSocket(int type);
 void closeSocketDescriptor(int socket);
+// Switches the socket between waiting and non-waiting calls; false on
+// failure.
+bool setNonBlocking(int socket, bool on);
+// The failed connect() of a non-waiting socket goes on in the background.
+bool connectPending();
+// The error that ended a background connect (0: connected); the socket
+// error number is set to it.
+int connectResult(int socket);
 // Ends both directions: a thread waiting on or reading the socket wakes.
 void shutdownSocketDescriptor(int socket);
 // The socket under a descriptor above 0 (the caller takes 0 for "no

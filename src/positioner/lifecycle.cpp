@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "exit_guard.h"
 #include "handle_table.h"
 #include "link/uc_link.h"
 #include "receive_thread.h"
@@ -124,6 +125,7 @@ int32_t openHandle(const std::shared_ptr<UcDevice>& object, int32_t device, int3
     h.connected.store(true);
     h.receiveThread.reset(new ReceiveThread(handle));
     h.receiveThread->start();
+    armExitGuard();
 
     sendSet(h, kRegStartReports, 0, 1);
     return RC_OK;
@@ -135,11 +137,16 @@ int32_t closeHandle(int32_t handle) {
 
     h->running.store(false);
     while (h->receiveThread && !h->receiveThread->finished()) IThread::sleep(kClosePollMs);
-    const int rc = UC_shutdown(*h->device);
-    h->receiveThread.reset();
-    destroyWaits(*h);
-    h->receiveBuffer.reset();
-    releaseDevice(*h);
+    return releaseStoppedHandle(handle);
+}
+
+int32_t releaseStoppedHandle(int32_t handle) {
+    HandleEntry& h = *handleEntry(handle);
+    const int rc = UC_shutdown(*h.device);
+    h.receiveThread.reset();
+    destroyWaits(h);
+    h.receiveBuffer.reset();
+    releaseDevice(h);
     releaseHandle(handle);
     return rc;
 }

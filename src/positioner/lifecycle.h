@@ -21,6 +21,9 @@ int32_t connectHandle(int32_t device, int32_t* handle);
 // gives 9.
 int32_t openHandle(const std::shared_ptr<UcDevice>& object, int32_t device, int32_t* handle);
 int32_t closeHandle(int32_t handle);
+// The part of PositionerClose after the receive thread has ended: closes
+// the device and releases the handle; returns the close's result.
+int32_t releaseStoppedHandle(int32_t handle);
 int32_t setHardwareId(int32_t handle, int32_t id);
 
 }  // namespace pos

@@ -33,7 +33,8 @@ int receiveLoop(int handle) {
         const int rc = UC_recv(device, &tel);
         if (rc == RC_TIMEOUT || rc == RC_OUT_OF_SYNC) continue;
         if (rc != RC_OK) {
-            traceFatal(false, "UC recv: Receive failed");
+            // A loop that is being stopped ends without a line.
+            if (h.running.load()) traceFatal(false, "UC recv: Receive failed");
             result = -1;
             break;
         }

@@ -1,8 +1,10 @@
 #include "discovery.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
+#include "net/tick.h"
 #include "net/wait.h"
 #include "platform/socket_os.h"
 #include "trace.h"
@@ -96,10 +98,18 @@ int searchControllers(bool addp, int firstWaitMs, uint32_t* addresses, int* coun
     }
     // Every probe socket is watched in every wait cycle, so an interface
     // whose controllers answer late is not dropped after a quiet cycle.
+    // The waits halve down to the floor; the whole search is bounded.
     int found = 0;
     int result = (probeCount > 0 && capacity > 0) ? 1 : 0;
-    for (int wait = firstWaitMs; result > 0; wait /= 2) {
-        int ready = uc::waitReadable(probes, probeCount, wait);
+    const int floorMs = std::min(firstWaitMs, UC_REPLY_WAIT_FLOOR_MS);
+    const int64_t end = uc::tickMs() + UC_SEARCH_LIMIT_MS;
+    for (int wait = firstWaitMs; result > 0; wait = std::max(wait / 2, floorMs)) {
+        const int64_t left = end - uc::tickMs();
+        if (left <= 0) {
+            result = 0;
+            break;
+        }
+        int ready = uc::waitReadable(probes, probeCount, static_cast<int>(std::min<int64_t>(wait, left)));
         if (ready < 0) {
             traceOsError(false, "Searching controller: select() failed", true);
             result = -1;

@@ -4,23 +4,14 @@
  * usage: test_trace_from_c POSITIONER_SIM (inside a private network
  * namespace; exits 77 elsewhere). */
 #define _POSIX_C_SOURCE 200809L
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include "positioner.h"
-
-extern char** environ;
+#include "sim_process.h"
 
 static int failures = 0;
 static int realStderr = -1;
@@ -60,28 +51,6 @@ static void redirect(FILE* stream, int fd, const char* name) {
     close(file);
 }
 
-static void sleepMs(long ms) {
-    struct timespec t = {ms / 1000, (ms % 1000) * 1000000L};
-    nanosleep(&t, NULL);
-}
-
-/* Waits until something accepts on the controller port of the address. */
-static int listening(const char* address) {
-    for (int i = 0; i < 100; ++i) {
-        struct sockaddr_in peer;
-        memset(&peer, 0, sizeof peer);
-        peer.sin_family = AF_INET;
-        peer.sin_port = htons(2101);
-        inet_pton(AF_INET, address, &peer.sin_addr);
-        int s = socket(AF_INET, SOCK_STREAM, 0);
-        int ok = connect(s, (struct sockaddr*)&peer, sizeof peer) == 0;
-        close(s);
-        if (ok) return 1;
-        sleepMs(50);
-    }
-    return 0;
-}
-
 /* Opens the simulated controller by address, waits for a few received
  * telegrams and closes it again. */
 static void openAndClose(void) {
@@ -94,17 +63,16 @@ static void openAndClose(void) {
 }
 
 int main(int argc, char** argv) {
-    const char* marker = getenv("UC_IN_PRIVATE_NETNS");
-    if (argc < 2 || !marker || strcmp(marker, "1") != 0) {
+    if (argc < 2 || !inPrivateNetwork()) {
         fprintf(stderr, "SKIPPED: needs a private network namespace and the simulator's path\n");
         return 77;
     }
     realStderr = dup(2);
     if (!mkdtemp(directory)) return 1;
 
-    char* simArgs[] = {argv[1], "--count", "1", "--tell-interval", "20", "--quiet", NULL};
-    pid_t sim = 0;
-    if (posix_spawn(&sim, argv[1], NULL, NULL, simArgs, environ) != 0 || !listening("127.0.0.2")) {
+    char* simArgs[] = {"--count", "1", "--tell-interval", "20", "--quiet", NULL};
+    const pid_t sim = startSim(argv[1], simArgs);
+    if (sim < 0) {
         dprintf(realStderr, "the simulator did not start\n");
         return 1;
     }
@@ -160,8 +128,7 @@ int main(int argc, char** argv) {
     CHECK(strlen(contentOf("trace.log")) == logged);
 
     dup2(realStderr, 2);
-    kill(sim, SIGTERM);
-    waitpid(sim, NULL, 0);
+    stopSim(sim);
     const char* names[] = {"out", "err", "err-off", "trace.log"};
     for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
         char path[256];

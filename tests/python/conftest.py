@@ -38,6 +38,19 @@ def in_private_network_namespace():
     return True
 
 
+def wait_for_records(caplog, wanted, timeout=3.0):
+    """The captured records of the dravex loggers once each predicate
+    matched one of them (the lines arrive through a reader thread)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        records = [r for r in caplog.records if r.name.startswith("dravex")]
+        if all(any(match(r) for r in records) for match in wanted):
+            return records
+        if time.monotonic() >= deadline:
+            raise AssertionError(f"records missing: {[(r.name, r.levelname, r.message) for r in records]}")
+        time.sleep(0.02)
+
+
 @pytest.fixture(scope="session")
 def private_network():
     if not in_private_network_namespace():

@@ -64,6 +64,16 @@ def test_every_table_function_is_exported():
     tormak.load()
 
 
+def test_status_flags_match_the_header():
+    with open(os.path.join(SOURCE_DIR, "include", "positioner.h")) as f:
+        defines = re.findall(r"#define POSITIONER_STATUS_(\w+)\s+(0x[0-9A-Fa-f]+)", f.read())
+    if not defines:
+        pytest.skip("positioner.h names no status flags")
+    assert {name: int(value, 16) for name, value in defines} == {
+        flag.name: flag.value for flag in dravex.StatusFlag}
+    assert dravex.STATUS_END_OF_TRAVEL == 0x4 and str(dravex.Status(0)) == "idle"
+
+
 def test_library_search_order(monkeypatch, tmp_path):
     real = os.environ["DRAVEX_LIBRARY"]
     monkeypatch.setattr(_library, "_loaded", {})

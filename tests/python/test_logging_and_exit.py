@@ -9,18 +9,7 @@ import time
 import pytest
 
 import dravex
-from conftest import SIM_ADDRESSES, SOURCE_DIR
-
-
-def wait_for_records(caplog, wanted, timeout=3.0):
-    """The captured dravex records once each predicate matched one of them."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        records = [r for r in caplog.records if r.name == "dravex"]
-        if all(any(match(r) for r in records) for match in wanted):
-            return records
-        time.sleep(0.02)
-    raise AssertionError(f"records missing: {[(r.levelname, r.message) for r in records]}")
+from conftest import SIM_ADDRESSES, SOURCE_DIR, wait_for_records
 
 
 def test_trace_lines_arrive_in_logging(simulator, caplog, capfd):

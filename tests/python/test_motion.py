@@ -72,9 +72,10 @@ sys.path.insert(0, {os.path.join(SOURCE_DIR, "python")!r})
 import dravex
 with dravex.Controller(address={SIM_ADDRESSES[1]!r}) as controller:
     axis = controller.axis(0)
+    axis.move_to(400_000, timeout=10)
     try:
         print("moving", flush=True)
-        axis.move_to(-400_000, timeout=10)
+        axis.move_to(-400_000, timeout=10)          # 0.8 s
     except KeyboardInterrupt:
         first = axis.position
         time.sleep(0.5)
@@ -84,26 +85,26 @@ with dravex.Controller(address={SIM_ADDRESSES[1]!r}) as controller:
     child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE, text=True)
     try:
         assert child.stdout.readline() == "moving\n"
-        time.sleep(0.6)                         # opened, waited for reports, moving
+        time.sleep(0.3)
         child.send_signal(signal.SIGINT)
         out, _ = child.communicate(timeout=20)
     finally:
         child.kill()
     word, first, later, moving = out.split()
     assert (word, moving) == ("interrupted", "False") and child.returncode == 0
-    assert first == later and -400_000 < int(first) < 0
+    assert first == later and -400_000 < int(first) < 400_000
 
 
 def test_move_all_stops_every_axis_when_one_fails(controller, home):
     near_limit, far = controller.axis(2), controller.axis(3)
     home.extend([2, 3])
-    assert controller.move_all({2: TRAVEL_LIMIT - 50_000}, timeout=5) == {
-        2: TRAVEL_LIMIT - 50_000}
-    # Axis 2 hits the end of travel after 50 ms; axis 3 needs 450 ms.
+    start = TRAVEL_LIMIT - 50_000
+    assert controller.move_all({2: start, 3: start}, timeout=5) == {2: start, 3: start}
+    # Axis 2 hits the end of travel after 50 ms; axis 3 needs 900 ms.
     with pytest.raises(dravex.EndOfTravel) as raised:
-        controller.move_all({2: TRAVEL_LIMIT + 100_000, 3: -450_000}, timeout=5)
+        controller.move_all({2: TRAVEL_LIMIT + 100_000, 3: -start}, timeout=5)
     assert raised.value.axis == 2
-    assert -450_000 < far.position < 0
+    assert -start < far.position < start
     assert_standing(far)
     assert_standing(near_limit, 0)
     assert controller.move_all({2: 0, 3: 0}, timeout=5) == {2: 0, 3: 0}
@@ -119,17 +120,19 @@ def test_cancelled_asyncio_move_stops_the_axis_and_watch_follows(simulator):
                 async for state in axis.watch(0.02):
                     states.append(state)
 
+            assert await axis.move_to(-400.0) == -400.0
             watcher = asyncio.create_task(follow())
-            move = asyncio.create_task(axis.move_to(400.0))
-            await asyncio.sleep(0.5)
+            move = asyncio.create_task(axis.move_to(400.0))    # 0.8 s
+            await asyncio.sleep(0.4)
             move.cancel()
             with pytest.raises(asyncio.CancelledError):
                 await move
             watcher.cancel()
             stopped = await axis.position()
             await asyncio.sleep(0.5)
-            assert await axis.position() == stopped and 0 < stopped < 400.0
-            assert any(state.status.moving and 0 < state.position < stopped for state in states)
+            assert await axis.position() == stopped and -400.0 < stopped < 400.0
+            moving = [state.position for state in states if state.status.moving]
+            assert len(moving) > 3 and moving == sorted(moving)     # followed the move
             assert await axis.move_to(0.5) == 0.5
             assert await controller.call("PositionerGetPosition", 4) == 500
             assert await axis.move_to(0) == 0

@@ -1,11 +1,13 @@
 """The raw telegram channel over Ethernet against positioner-sim."""
+import logging
 import time
 
 import pytest
 
+import dravex
 from dravex import NotConnected, ReplyTimeout, Telegram, tormak
 from dravex import telegram as tg
-from conftest import SIM_IDS
+from conftest import SIM_IDS, wait_for_records
 
 
 def receive_ack(channel, address, timeout=3.0):
@@ -47,3 +49,16 @@ def test_channel_sends_and_receives_telegrams(count):
             channel.send(bytes(513))
     with pytest.raises(NotConnected):
         channel.receive()
+
+
+def test_tormak_lines_arrive_in_logging(count, caplog):
+    caplog.set_level(logging.DEBUG, logger="dravex")
+    dravex.trace_to_logging(tormak=True)
+    try:
+        with tormak.Channel(0) as channel:
+            channel.resync()
+        wait_for_records(caplog, [lambda r: r.name == "dravex.tormak" and
+                                  r.levelno == logging.DEBUG and "Sync finished" in r.message])
+    finally:
+        dravex.trace(on=False)
+        tormak.trace(on=False)

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "fake_libusb.h"
-#include "socket_util.h"
 #include "sim_usb_driver.h"
 #include "usb_driver_protocol.h"
 
@@ -20,7 +19,6 @@ sim::Options optionsFor(int i, bool network, int tellIntervalMs) {
     o.network = network;
     o.address = "127.0.0." + std::to_string(2 + i);
     o.hardwareId = kFirstId + i;
-    o.answerAddp = false;     // answered by the ProbeBurst
     o.answerVelorix = false;  // one device number per controller
     o.tellIntervalMs = tellIntervalMs;
     return o;
@@ -31,14 +29,8 @@ sim::Options optionsFor(int i, bool network, int tellIntervalMs) {
 SoakControllers::SoakControllers(int count, int usbEach, int tellIntervalMs)
     : usbEach_(std::max(0, std::min(usbEach, count / 4))) {
     const int usb = usbCount();
-    std::vector<in_addr> network;
-    for (int i = 0; i < count; ++i) {
-        const sim::Options options = optionsFor(i, i >= usb, tellIntervalMs);
-        controllers_.push_back(std::make_unique<sim::Controller>(options));
-        in_addr address{};
-        if (options.network && sim::parseIpv4(options.address, &address)) network.push_back(address);
-    }
-    probes_ = std::make_unique<test_support::ProbeBurst>(std::move(network));
+    for (int i = 0; i < count; ++i)
+        controllers_.push_back(std::make_unique<sim::Controller>(optionsFor(i, i >= usb, tellIntervalMs)));
 }
 
 SoakControllers::~SoakControllers() {
@@ -51,7 +43,6 @@ SoakControllers::~SoakControllers() {
 bool SoakControllers::start() {
     for (auto& c : controllers_)
         if (!c->start()) return false;
-    if (!probes_->start()) return false;
     const int bus = usbEach_ > 0 ? fake_libusb::addBus() : -1;
     for (int i = 0; i < usbCount(); ++i) {
         sim::Controller* c = controllers_[static_cast<size_t>(i)].get();

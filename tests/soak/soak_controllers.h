@@ -1,7 +1,7 @@
 // The simulated controllers of the soak: most on the network (127.0.0.2,
 // 127.0.0.3, ...), a few behind the fake libusb and the simulated kernel
-// driver, each with its own hardware id. The network ones answer the
-// discovery probe together, in one burst.
+// driver, each with its own hardware id. The network ones answer the ADDP
+// probe, each from its own threads.
 #ifndef TESTS_SOAK_SOAK_CONTROLLERS_H
 #define TESTS_SOAK_SOAK_CONTROLLERS_H
 
@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "fault_injector.h"
-#include "probe_burst.h"
 #include "sim_controller.h"
 
 namespace soak {
@@ -25,20 +24,18 @@ public:
     SoakControllers(const SoakControllers&) = delete;
     SoakControllers& operator=(const SoakControllers&) = delete;
 
-    // Starts every controller, the probe answers and plugs the USB ones in;
-    // false if one fails.
+    // Starts every controller and plugs the USB ones in; false if one
+    // fails.
     bool start();
     size_t size() const { return controllers_.size(); }
     // The controller with this hardware id, or nullptr.
     sim::Controller* byId(int32_t id) const;
     std::vector<FaultTarget> all() const;
     int usbCount() const { return usbEach_ * 2; }
-    const test_support::ProbeBurst& probes() const { return *probes_; }
 
 private:
     std::vector<std::unique_ptr<sim::Controller>> controllers_;
     int usbEach_;
-    std::unique_ptr<test_support::ProbeBurst> probes_;
 };
 
 }  // namespace soak

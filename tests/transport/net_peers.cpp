@@ -113,8 +113,8 @@ std::vector<uint8_t> tell(int32_t address, int32_t value) {
 }
 
 ProbeResponder::ProbeResponder(const char* group, uint16_t port, std::vector<std::string> replyFrom,
-                               int repeat, std::string reply)
-    : repeat_(repeat), reply_(std::move(reply)) {
+                               int repeat, std::string reply, int gapMs)
+    : repeat_(repeat), reply_(std::move(reply)), gapMs_(gapMs) {
     socket_ = socket(AF_INET, SOCK_DGRAM, 0);
     int on = 1;
     setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -162,11 +162,27 @@ void ProbeResponder::serve() {
             std::lock_guard<std::mutex> guard(lock_);
             probes_.push_back({std::vector<uint8_t>(datagram, datagram + n), from.sin_addr.s_addr});
         }
-        for (int s : senders_) {
-            for (int i = 0; i < repeat_; ++i)
+        for (int i = 0; i < repeat_ && !stop_; ++i) {
+            if (i > 0 && gapMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(gapMs_));
+            for (int s : senders_)
                 sendto(s, reply_.data(), reply_.size(), 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
         }
     }
+}
+
+SilentNetwork::SilentNetwork() : ready_(false) {
+    // Only ever inside a namespace made for the test.
+    if (!test_support::inPrivateNetworkNamespace()) return;
+    // A veth pair: frames for the peer's made-up hardware address reach the
+    // other end, which drops them.
+    ready_ = std::system("ip link add uc_silent type veth peer name uc_silent_end && "
+                         "ip link set uc_silent up && ip link set uc_silent_end up && "
+                         "ip addr add 10.213.0.1/24 dev uc_silent && "
+                         "ip neigh add 10.213.0.2 lladdr 02:00:00:00:00:02 dev uc_silent nud permanent") == 0;
+}
+
+SilentNetwork::~SilentNetwork() {
+    if (std::system("ip link del uc_silent 2>/dev/null") != 0 && ready_) std::abort();
 }
 
 ExtraAddress::ExtraAddress(const char* address) : address_(address), added_(false) {

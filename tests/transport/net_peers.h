@@ -44,7 +44,7 @@ std::vector<uint8_t> ack(int32_t address, int32_t correlation, int32_t value);
 std::vector<uint8_t> tell(int32_t address, int32_t value);
 
 // Joins a discovery group on 127.0.0.1 and answers every probe with one
-// datagram from each reply address (repeat times each).
+// datagram from each reply address (repeat times each, gapMs apart).
 class ProbeResponder {
 public:
     struct Probe {
@@ -52,7 +52,7 @@ public:
         uint32_t source;
     };
     ProbeResponder(const char* group, uint16_t port, std::vector<std::string> replyFrom,
-                   int repeat = 1, std::string reply = "x");
+                   int repeat = 1, std::string reply = "x", int gapMs = 0);
     ~ProbeResponder();
     bool ready() const { return socket_ >= 0; }
     std::vector<Probe> probes() const;
@@ -64,6 +64,7 @@ private:
     std::vector<int> senders_;
     int repeat_;
     std::string reply_;
+    int gapMs_;
     std::atomic<bool> stop_{false};
     mutable std::mutex lock_;
     std::vector<Probe> probes_;
@@ -80,6 +81,20 @@ public:
 private:
     std::string address_;
     bool added_;
+};
+
+// An interface of the test's namespace, for the lifetime of the object,
+// on which every packet to kSilentPeer vanishes: a connect to it neither
+// succeeds nor fails.
+class SilentNetwork {
+public:
+    static constexpr const char* kSilentPeer = "10.213.0.2";
+    SilentNetwork();
+    ~SilentNetwork();
+    bool ready() const { return ready_; }
+
+private:
+    bool ready_;
 };
 
 }  // namespace peers

@@ -99,6 +99,19 @@ TEST_F(DiscoveryTest, ThreeControllersAndRepeatedAnswersAreAllKept) {
     EXPECT_LT(s.ms, 1300);
 }
 
+// Replies 50 ms apart keep every wait from running out, down to the floor
+// of the waits; the search still ends at its limit.
+TEST_F(DiscoveryTest, HostThatKeepsReplyingHoldsTheSearchOnlyUntilItsLimit) {
+    peers::ProbeResponder chatty("224.0.5.128", 2362, {"127.0.0.2"}, 200, "x", 50);
+    ASSERT_TRUE(chatty.ready());
+    Search s = search(true);
+    EXPECT_EQ(s.result, 0);
+    EXPECT_GE(s.ms, UC_SEARCH_LIMIT_MS - 50);
+    EXPECT_LT(s.ms, UC_SEARCH_LIMIT_MS + 300);
+    EXPECT_GT(s.count, 20) << "replies are read until the limit";
+    EXPECT_LT(s.count, 200);
+}
+
 TEST_F(DiscoveryTest, TwiceAnsweringControllerIsListedTwice) {
     peers::ProbeResponder twice("224.0.5.128", 2362, {"127.0.0.2"}, 2, "!");  // one-byte replies
     ASSERT_TRUE(twice.ready());

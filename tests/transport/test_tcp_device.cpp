@@ -62,6 +62,30 @@ TEST(TcpDeviceClosed, NameConnectFailureAndClosedOperations) {
     EXPECT_EQ(device.disconnect(), RC_OK);
 }
 
+// A controller named by its address: a refused connect fails at once as
+// before, one that nobody answers is given up after its limit.
+TEST(TcpDeviceClosed, ConnectToANamedAddressIsBounded) {
+    traceInit(nullptr, "", 0x1FC);
+    REQUIRE_PRIVATE_NETWORK();
+    UcTcpDevice refused(peers::ipv4("127.0.0.9"), UC_ROUTE_ADDRESS);
+    int result = 0;
+    std::string err = captureStderr([&] { result = refused.connect(); });
+    EXPECT_EQ(result, RC_NOT_CONNECTED);
+    EXPECT_NE(err.find("ERROR: Connect to controller: connect() failed - WSA_Error #111.\n"), std::string::npos)
+        << err;
+
+    peers::SilentNetwork silent;
+    ASSERT_TRUE(silent.ready());
+    UcTcpDevice unanswered(peers::ipv4(peers::SilentNetwork::kSilentPeer), UC_ROUTE_ADDRESS);
+    long long ms = 0;
+    err = captureStderr([&] { ms = elapsedMs([&] { result = unanswered.connect(); }); });
+    EXPECT_EQ(result, RC_NOT_CONNECTED);
+    EXPECT_GE(ms, UC_ADDRESS_CONNECT_LIMIT_MS - 50);
+    EXPECT_LT(ms, UC_ADDRESS_CONNECT_LIMIT_MS + 500);
+    EXPECT_NE(err.find("ERROR: Connect to controller: no answer within 5000 ms.\n"), std::string::npos) << err;
+    EXPECT_FALSE(unanswered.connected);
+}
+
 TEST_F(TcpDeviceTest, SecondConnectKeepsTheConnectionAndSendArrives) {
     EXPECT_EQ(device.connect(), RC_OK);
     EXPECT_FALSE(peer.accept(100)) << "a second connect must not open a new socket";

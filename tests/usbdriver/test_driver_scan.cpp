@@ -3,6 +3,7 @@
 #include "driver_fixture.h"
 #include "link/registry.h"
 #include "link/uc_link.h"
+#include "positioner.h"
 #include "usb_driver_protocol.h"
 
 using namespace drvtest;
@@ -49,14 +50,26 @@ TEST_F(DriverScanTest, PresenceScanListsDriverDevicesInTheSameOrder) {
     ASSERT_EQ(UC_presence(&count, UC_CARRIER_USB), RC_OK);
     ASSERT_EQ(count, 3);  // no libusb controllers in this program
     const uint8_t variants[] = {1, 1, 0};
+    const int plugOrder[] = {2, 3, 1};  // the instance id of each device number
     for (int i = 0; i < 3; ++i) {
         EXPECT_STREQ(UC_getName(i), "USB");
         EXPECT_EQ(deviceList[static_cast<size_t>(i)]->variant, variants[i]) << "device " << i;
+        PositionerDeviceDescription info;
+        ASSERT_EQ(PositionerDeviceInfo(i, &info), RC_OK);
+        EXPECT_EQ(info.carrier, POSITIONER_CARRIER_DRIVER);
+        EXPECT_EQ(info.discovery, POSITIONER_FOUND_USB);
+        EXPECT_EQ(info.hardwareId, -1) << "no PositionerCheck read it";
+        EXPECT_EQ(info.address, instanceId(plugOrder[i])) << "device " << i;
     }
-    // Nothing plugged: the scan succeeds with an empty list.
+    // Nothing plugged: the scan succeeds with an empty list; an object of
+    // the earlier list can no longer tell its instance id.
     simdrv::removeAllDevices();
+    PositionerDeviceDescription gone;
+    EXPECT_EQ(PositionerDeviceInfo(0, &gone), RC_OK);
+    EXPECT_STREQ(gone.address, "");
     ASSERT_EQ(UC_presence(&count, UC_CARRIER_USB), RC_OK);
     EXPECT_EQ(count, 0);
+    EXPECT_EQ(PositionerDeviceInfo(0, &gone), RC_NO_DEVICE);
     deviceList.clear();
 }
 

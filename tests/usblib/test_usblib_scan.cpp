@@ -3,6 +3,7 @@
 
 #include "fake_libusb.h"
 #include "link/uc_link.h"
+#include "positioner.h"
 #include "transport/usb_lib_device.h"
 
 namespace {
@@ -50,6 +51,12 @@ TEST_F(UsbScan, DeviceNumbersFollowTheBusOrder) {
         EXPECT_EQ(device->index, i);
         EXPECT_STREQ(UC_getName(i), "USB");
         EXPECT_EQ(UC_getTransport(i), 1);
+        PositionerDeviceDescription info;
+        ASSERT_EQ(PositionerDeviceInfo(i, &info), RC_OK);
+        EXPECT_EQ(info.carrier, POSITIONER_CARRIER_LIBUSB);
+        EXPECT_EQ(info.discovery, POSITIONER_FOUND_USB);
+        EXPECT_EQ(info.hardwareId, -1) << "no PositionerCheck read it";
+        EXPECT_STREQ(info.address, i == 0 ? "001/002" : i == 1 ? "002/002" : "002/003");
         // Device number i opens the i-th controller in bus order.
         ASSERT_EQ(UC_init(i), RC_OK);
         EXPECT_EQ(fake_libusb::stats(order[i]).openHandles, 1);

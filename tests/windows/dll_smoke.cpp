@@ -4,8 +4,10 @@
 // and the wait condition and mutex classes through their mangled names.
 // Run it inside a private network namespace: the counts probe the network.
 // With the arguments "controller ID" a simulated controller with hardware
-// id ID answers in that namespace, and both libraries open it over TCP,
-// read from it and close it again.
+// id ID answers in that namespace at 127.0.0.2, and both libraries open it
+// over TCP, read from it and close it again; dravex then opens it once more
+// by address and leaves that handle open: the process must still end at
+// once, without a failure line of that handle's receive loop.
 // Exit code: the number of failed checks.
 #include <windows.h>
 
@@ -52,6 +54,7 @@ using TmkInitFn = int (*)(int, int*);
 using TmkHandleFn = int (*)(int);
 using TmkGetFn = int (*)(int, int*);
 using SetAmplitudeFn = int32_t(__stdcall*)(int32_t, int32_t, int32_t);
+using ConnectAddressFn = int32_t(__stdcall*)(const char*, int32_t*);
 
 // Opens device 0 of the scan, sets and reads back an amplitude, closes it.
 void controllerSession(HMODULE dravex, ConnectFn connect, CloseFn close, GetAmplitudeFn getAmplitude) {
@@ -64,6 +67,13 @@ void controllerSession(HMODULE dravex, ConnectFn connect, CloseFn close, GetAmpl
     int32_t value = 0;
     check(getAmplitude(handle, 2, &value) == 0 && value == 54321, "PositionerGetAmplitude reads 54321 back");
     check(close(handle) == 0, "PositionerClose: 0");
+    auto connectAddress = find<ConnectAddressFn>(dravex, "_PositionerConnectAddress@8");
+    if (!connectAddress) return;
+    int32_t leftOpen = -1;
+    check(connectAddress("127.0.0.2", &leftOpen) == 0 && leftOpen == 1,
+          "PositionerConnectAddress(127.0.0.2): 0, handle 1 (left open for the exit)");
+    value = 0;
+    check(getAmplitude(leftOpen, 2, &value) == 0 && value == 54321, "... and reads 54321 on it");
 }
 
 void positionerChecks(HMODULE dravex, int controllerId) {

@@ -22,6 +22,21 @@ void shutdownSocketDescriptor(int socket) {
     if (socket >= 0) ::shutdown(socket, SHUT_RDWR);
 }
 
+bool setNonBlocking(int socket, bool on) {
+    const int flags = ::fcntl(socket, F_GETFL);
+    return flags >= 0 && ::fcntl(socket, F_SETFL, on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) == 0;
+}
+
+bool connectPending() { return errno == EINPROGRESS; }
+
+int connectResult(int socket) {
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+    errno = error;
+    return error;
+}
+
 int socketAboveZero(int socket) {
     if (socket != 0) return socket;
     int moved = ::fcntl(socket, F_DUPFD_CLOEXEC, 1);

@@ -39,6 +39,22 @@ void shutdownSocketDescriptor(int socket) {
     if (socket >= 0) ::shutdown(static_cast<SOCKET>(socket), SD_BOTH);
 }
 
+bool setNonBlocking(int socket, bool on) {
+    u_long mode = on ? 1 : 0;
+    return ::ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &mode) == 0;
+}
+
+bool connectPending() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+
+int connectResult(int socket) {
+    int error = 0;
+    int size = sizeof error;
+    if (::getsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+        error = WSAGetLastError();
+    WSASetLastError(error);
+    return error;
+}
+
 int socketAboveZero(int socket) { return socket; }  // socket handles are never 0
 
 int pollSockets(struct pollfd* sockets, int count, int waitMs) {

@@ -14,8 +14,10 @@ constexpr int UC_CONTROLLER_PORT = 2101;
 int startSockets();
 // True once startSockets has run.
 bool socketsStarted();
-// Returns a connected stream socket, or -1.
-int connectToController(uint32_t addressNetworkOrder, int port);
+// Returns a connected stream socket, or -1. With limitMs >= 0 a connect
+// that neither succeeds nor fails within that many milliseconds is given
+// up (the socket waits on every later call as usual).
+int connectToController(uint32_t addressNetworkOrder, int port, int limitMs = -1);
 // The first IPv4 address of a dotted address or host name (network byte
 // order). False when it does not resolve to one; the socket layer must be
 // started.

@@ -1,9 +1,48 @@
 // Opening, writing and closing the TCP stream to a controller.
+#include <algorithm>
+
 #include "platform/socket_os.h"
 #include "sockets.h"
+#include "tick.h"
 #include "trace.h"
 
-int connectToController(uint32_t addressNetworkOrder, int port) {
+namespace {
+
+enum ConnectOutcome { CONNECTED, CONNECT_FAILED, CONNECT_TIMED_OUT };
+
+ConnectOutcome connectWaiting(int s, const struct sockaddr_in& peer) {
+    int rc;
+    do rc = connect(s, reinterpret_cast<const struct sockaddr*>(&peer), sizeof peer);
+    while (rc != 0 && plat::socketCallInterrupted());
+    return rc == 0 ? CONNECTED : CONNECT_FAILED;
+}
+
+// A non-waiting connect and a wait of at most limitMs for its outcome; the
+// socket waits again afterwards.
+ConnectOutcome connectWithin(int s, const struct sockaddr_in& peer, int limitMs) {
+    if (!plat::setNonBlocking(s, true)) return CONNECT_FAILED;
+    ConnectOutcome outcome = CONNECTED;
+    if (connect(s, reinterpret_cast<const struct sockaddr*>(&peer), sizeof peer) != 0) {
+        outcome = CONNECT_FAILED;
+        if (plat::connectPending()) {
+            struct pollfd watch = {};
+            watch.fd = s;
+            watch.events = POLLOUT;
+            const int64_t end = uc::tickMs() + limitMs;
+            int ready;
+            do ready = plat::pollSockets(&watch, 1, static_cast<int>(std::max<int64_t>(end - uc::tickMs(), 0)));
+            while (ready < 0 && plat::socketCallInterrupted() && uc::tickMs() < end);
+            if (ready == 0) outcome = CONNECT_TIMED_OUT;
+            if (ready > 0 && plat::connectResult(s) == 0) outcome = CONNECTED;
+        }
+    }
+    if (!plat::setNonBlocking(s, false) && outcome == CONNECTED) outcome = CONNECT_FAILED;
+    return outcome;
+}
+
+}  // namespace
+
+int connectToController(uint32_t addressNetworkOrder, int port, int limitMs) {
     struct sockaddr_in peer = {};
     peer.sin_family = AF_INET;
     peer.sin_addr.s_addr = addressNetworkOrder;
@@ -14,11 +53,10 @@ int connectToController(uint32_t addressNetworkOrder, int port) {
         traceOsError(false, "Connect to controller: socket() failed", true);
         return -1;
     }
-    int rc;
-    do rc = connect(s, reinterpret_cast<struct sockaddr*>(&peer), sizeof peer);
-    while (rc != 0 && plat::socketCallInterrupted());
-    if (rc != 0) {
-        traceOsError(false, "Connect to controller: connect() failed", true);
+    const ConnectOutcome outcome = limitMs < 0 ? connectWaiting(s, peer) : connectWithin(s, peer, limitMs);
+    if (outcome == CONNECT_TIMED_OUT) traceError(false, "Connect to controller: no answer within %d ms", limitMs);
+    if (outcome == CONNECT_FAILED) traceOsError(false, "Connect to controller: connect() failed", true);
+    if (outcome != CONNECTED) {
         closeSocket(s);
         return -1;
     }
