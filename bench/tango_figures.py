@@ -236,13 +236,16 @@ def moving_axes(proxies, timed_index=0):
 def scaling_row(axes):
     with simulators(axes // AXES_PER_CONTROLLER), server(axes) as (process, proxies):
         cpu_before, started = cpu_seconds(process.pid), time.monotonic()
+        client_before = cpu_seconds(os.getpid())
         counters, counted, reports, elapsed = moving_axes(proxies)
-        cpu = (cpu_seconds(process.pid) - cpu_before) / (time.monotonic() - started)
+        spent = time.monotonic() - started
+        cpu = (cpu_seconds(process.pid) - cpu_before) / spent
+        client = (cpu_seconds(os.getpid()) - client_before) / spent
     expected = axes * elapsed * 1000 / REPORT_INTERVAL_MS
     delivered = sum(counted) / expected
     latency = latencies_ms(reports, counters[0].arrivals)
     return {"axes": axes, "delivered": delivered, "median": statistics.median(latency),
-            "p99": percentile(latency, 0.99), "cpu": cpu}
+            "p99": percentile(latency, 0.99), "cpu": cpu, "client": client}
 
 
 def keeps_up(row):
@@ -264,6 +267,7 @@ def machine():
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--out", required=True)
+    parser.add_argument("--readme", help="README whose figures block is replaced")
     args = parser.parse_args()
     header = machine()
 
@@ -297,18 +301,43 @@ def main():
         f"(of {', '.join(map(str, SCALING_AXES))} tried) |", "",
         f"Axes served: every axis moving for {MOVE_SECONDS:g} s; events fall behind when fewer "
         f"than {DELIVERED_AT_LEAST:.0%} of the reports arrive as change events, or the 99th "
-        f"percentile of the latency (axis 0 of 127.0.0.2) exceeds {LATENCY_P99_AT_MOST_MS} ms.",
+        f"percentile of the latency (axis 0 of 127.0.0.2) exceeds {LATENCY_P99_AT_MOST_MS} ms. "
+        "CPU: share of one core, of the server process and of the client process (which "
+        "handles every event in Python) while the axes move.",
         "", "| Axes (controllers) | Reports delivered as events | Latency median | "
-        "Latency p99 | Server CPU (share of one core) | Keeps up? |",
-        "|---|---|---|---|---|---|"]
+        "Latency p99 | Server CPU | Client CPU | Keeps up? |",
+        "|---|---|---|---|---|---|---|"]
     for row in rows:
         lines.append(f"| {row['axes']} ({row['axes'] // AXES_PER_CONTROLLER}) | "
                      f"{row['delivered']:.1%} | {row['median']:.2f} ms | {row['p99']:.2f} ms | "
-                     f"{row['cpu']:.0%} | {'yes' if keeps_up(row) else 'no'} |")
+                     f"{row['cpu']:.0%} | {row['client']:.0%} | "
+                     f"{'yes' if keeps_up(row) else 'no'} |")
     lines += ["", "Machine:", ""] + [f"- {line}" for line in header] + [""]
     with open(args.out, "w") as out:
         out.write("\n".join(lines))
     print("\n".join(lines))
+    if args.readme:
+        replace_block(args.readme, summary_of(lines) + ["", "Measured on:", ""] +
+                      [f"- {line}" for line in header])
+
+
+def summary_of(lines):
+    """The table of the figures (the first table of the results)."""
+    start = lines.index("| Figure | Value |")
+    end = lines.index("", start)
+    return lines[start:end]
+
+
+def replace_block(path, block):
+    with open(path) as readme:
+        text = readme.read()
+    begin, end = "<!-- tango-figures -->\n", "<!-- /tango-figures -->"
+    if begin not in text or end not in text:
+        raise SystemExit(f"{path} has no {begin.strip()} block")
+    head, rest = text.split(begin, 1)
+    tail = rest.split(end, 1)[1]
+    with open(path, "w") as readme:
+        readme.write(head + begin + "\n".join(block) + "\n" + end + tail)
 
 
 if __name__ == "__main__":

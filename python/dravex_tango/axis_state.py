@@ -2,11 +2,11 @@
 reported and what the device knows itself."""
 from tango import DevState
 
-from . import _dravex
 
-
-def axis_state(axis, link_status, report, output_on, move_pending):
-    """(DevState, status text) of the axis.
+def axis_state(axis, link_status, flags, output_on, move_pending):
+    """(DevState, status text) of the axis, from the state of its link, the
+    decoded status of its last report (None before the first one), its
+    output and whether a move was just started.
 
     In order: INIT before the controller was first reached, FAULT while it
     is not open, DISABLE while the output is off, MOVING while the axis
@@ -17,9 +17,8 @@ def axis_state(axis, link_status, report, output_on, move_pending):
         if link_status.opening:
             return DevState.INIT, link_status.reason + "."
         return DevState.FAULT, link_status.reason + "."
-    if report is None:
+    if flags is None:
         return DevState.INIT, f"Waiting for the first report of axis {axis}."
-    flags = _dravex.decode_status(report.status)
     where = f"Axis {axis}"
     if not output_on:
         return DevState.DISABLE, f"{where}: its output is off (write Output to switch it on)."

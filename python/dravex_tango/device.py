@@ -76,7 +76,8 @@ class PositionerAxis(Device):
         tango.Util.instance().set_serial_model(tango.SerialModel.NO_SYNC)
         self._state, self._status_text = DevState.INIT, "Starting."
         self._link = None
-        self._report = None
+        self._report = None                # the last AxisReport, None while the link is down
+        self._flags = None                 # its status, decoded
         self._link_status = None
         self._values = dict(INITIAL_VALUES)
         self._move_pending_until = 0.0
@@ -134,18 +135,17 @@ class PositionerAxis(Device):
         with self._lock:
             self._link_status = status
             if not status.up:
-                self._report = None
+                self._report = self._flags = None
             self._update_state()
 
     def axis_report(self, report):
         with self._lock:
-            before = self._report
-            self._report = report
-            flags = _dravex.decode_status(report.status)
-            if flags.moving:
+            before = self._flags
+            self._report, self._flags = report, _dravex.decode_status(report.status)
+            if self._flags.moving:
                 self._move_pending_until = 0.0  # the controller's report governs from now on
-            moved_into_limit = (flags.end_of_travel and self._moving() and
-                                not (before and _dravex.decode_status(before.status).end_of_travel))
+            moved_into_limit = (self._flags.end_of_travel and self._moving() and
+                                not (before and before.end_of_travel))
             # Values first: a client that sees the axis stand has its last
             # position already.
             now = time.time()
@@ -170,7 +170,7 @@ class PositionerAxis(Device):
     # -- state ----------------------------------------------------------------
 
     def _moving(self):
-        if self._report is not None and _dravex.decode_status(self._report.status).moving:
+        if self._flags is not None and self._flags.moving:
             return True
         return time.monotonic() < self._move_pending_until
 
@@ -178,7 +178,7 @@ class PositionerAxis(Device):
         if self._link_status is None:
             return
         pending = time.monotonic() < self._move_pending_until
-        self._show(*axis_state(self.Axis, self._link_status, self._report,
+        self._show(*axis_state(self.Axis, self._link_status, self._flags,
                                self._values["Output"], pending))
 
     def _show(self, state, text):
