@@ -19,9 +19,10 @@ from . import _dravex
 
 log = logging.getLogger(__name__)
 
-# A querying getter waits up to 10 s for its reply; a request waits no
-# longer than that for the one before it.
-REQUEST_WAIT_S = 10.0
+# A request queued behind another (a querying getter may wait 10 s for its
+# reply) gives up after a Tango client's default time-out: its client has
+# given up by then.
+REQUEST_WAIT_S = 3.0
 FIRST_RETRY_S = 0.25
 LONGEST_RETRY_S = 8.0
 # A close waits for the receive thread's current receive (500 ms over TCP).
@@ -155,7 +156,7 @@ class ControllerLink:
         try:
             while not self._stopping.is_set():
                 if self._controller is None:
-                    if self._open():
+                    if self._open(retry):
                         retry = FIRST_RETRY_S
                     else:
                         self._stopping.wait(retry)
@@ -175,13 +176,14 @@ class ControllerLink:
         finally:
             self._close()
 
-    def _open(self):
+    def _open(self, retry):
         try:
             with self._open_lock:
                 controller = self._opener(self.target)
         except Exception as error:  # any failure is reported and retried
             self._set_status(LinkStatus(False, False, f"{self.target} cannot be opened: "
-                                        f"{_dravex.describe_error(error)}; retrying"))
+                                        f"{_dravex.describe_error(error)}; next try in "
+                                        f"{retry:g} s"))
             return False
         # The cached values are 0 until the controller has reported.
         controller.wait_for_reports()

@@ -80,6 +80,7 @@ DEVICES = {
     "test/axis/a1": {"Address": "127.0.0.2", "Axis": 1, "Scale": 0.001, "Unit": "um"},
     "test/axis/b0": {"HardwareId": 1001, "Axis": 0},
     "test/lossy/0": {"Address": "127.0.0.4", "Axis": 0},
+    "test/bad/0": {"Address": "127.0.0.2", "HardwareId": 1000, "Axis": 0},   # stays FAULT
 }
 
 
@@ -102,14 +103,15 @@ def lossy_controller(private_network):
 @pytest.fixture(scope="session")
 def server(two_controllers, lossy_controller):
     """One PositionerDS process without a database (MultiDeviceTestContext)
-    serving DEVICES, all ON. One per session: the server process is forked,
+    serving DEVICES, all ON but the misconfigured. One per session: the server process is forked,
     and a fork after the first client call inherits a running ORB."""
     info = [{"class": PositionerAxis,
              "devices": [{"name": name, "properties": properties}
                          for name, properties in DEVICES.items()]}]
     with MultiDeviceTestContext(info, host="127.0.0.1", process=True, timeout=20) as context:
         for name in DEVICES:
-            wait_for_state(context.get_device(name), DevState.ON, timeout=20)
+            if not name.startswith("test/bad/"):
+                wait_for_state(context.get_device(name), DevState.ON, timeout=20)
         yield context
 
 

@@ -113,3 +113,10 @@ def test_two_controllers_one_handle_each(server, a0):
     wait_until(lambda: b0.Position == b_before + 50_000, 5, "the move of b0")
     wait_for_state(b0, DevState.ON, timeout=2)
     assert a0.Position == a_before
+
+
+def test_misconfigured_device_says_what_to_set(server):
+    bad = server.get_device("test/bad/0")
+    assert bad.state() == DevState.FAULT
+    assert "exactly one of the properties Address and HardwareId" in bad.status()
+    assert "exactly one" in failure(bad.Stop)
