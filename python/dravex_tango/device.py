@@ -82,7 +82,7 @@ class PositionerAxis(Device):
         self._values = dict(INITIAL_VALUES)
         self._move_pending_until = 0.0
         self._settle_timer = None
-        self._pushed = {}                  # attribute -> value of its last change event
+        self._pushed = {}                  # attribute -> (value, quality) of its last event
         self._lock = threading.RLock()
         problem = self._property_problem()
         if problem:
@@ -152,8 +152,8 @@ class PositionerAxis(Device):
             for name, value, quality in (
                     ("Position", self._user(report.position), self._position_quality()),
                     ("Speed", self._user(report.speed), AttrQuality.ATTR_VALID)):
-                if self._pushed.get(name) != value:
-                    self._pushed[name] = value
+                if self._pushed.get(name) != (value, quality):
+                    self._pushed[name] = (value, quality)
                     self.push_change_event(name, value, now, quality)
             self._update_state()
         if moved_into_limit:
