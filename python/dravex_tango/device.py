@@ -18,7 +18,7 @@ from . import _dravex
 from .axis_state import axis_state
 from .link import ControllerTarget, LinkBusy, LinkDown
 from .links import LinkRegistry
-from .settings import INITIAL_VALUES, SETTINGS
+from .settings import INITIAL_VALUES, SETTINGS, SETTINGS_BY_NAME, tango_attribute
 
 INT32_MIN, INT32_MAX = -2**31, 2**31 - 1
 BACKWARD, FORWARD = 0, 1
@@ -74,7 +74,7 @@ class PositionerAxis(Device):
         # events, which take the monitor, whenever the controller reports,
         # also while a long request (MeasureCapacity) runs on the device.
         tango.Util.instance().set_serial_model(tango.SerialModel.NO_SYNC)
-        self._state, self._status_text = DevState.INIT, "Starting."
+        self._state, self._status_text = DevState.INIT, "Waiting for the controller."
         self._link = None
         self._report = None                # the last AxisReport, None while the link is down
         self._flags = None                 # its status, decoded
@@ -275,11 +275,11 @@ class PositionerAxis(Device):
 
     def initialize_dynamic_attributes(self):
         for setting in SETTINGS:
-            self.add_attribute(_setting_attribute(setting), self._read_setting,
+            self.add_attribute(tango_attribute(setting), self._read_setting,
                                self._write_setting)
 
     def _read_setting(self, attr):
-        setting = _SETTINGS_BY_NAME[attr.get_name()]
+        setting = SETTINGS_BY_NAME[attr.get_name()]
         if setting.getter is None:
             value = self._values.get(setting.name)
             if value is None:
@@ -290,7 +290,7 @@ class PositionerAxis(Device):
         attr.set_value(value)
 
     def _write_setting(self, attr):
-        setting = _SETTINGS_BY_NAME[attr.get_name()]
+        setting = SETTINGS_BY_NAME[attr.get_name()]
         value = attr.get_write_value()
         self._request(setting.setter, value)
         with self._lock:
@@ -384,18 +384,3 @@ class PositionerAxis(Device):
     def LoadConfiguration(self, path):
         """Sends the parameters of an axis configuration file to the axis."""
         self._call("PositionerLoad", self.Axis, path)
-
-
-_SETTINGS_BY_NAME = {setting.name: setting for setting in SETTINGS}
-_TANGO_TYPES = {int: tango.DevLong, bool: tango.DevBoolean}
-
-
-def _setting_attribute(setting):
-    attr = tango.Attr(setting.name, _TANGO_TYPES[setting.kind], AttrWriteType.READ_WRITE)
-    properties = tango.UserDefaultAttrProp()
-    properties.set_description(setting.doc)
-    if setting.minimum is not None:
-        properties.set_min_value(str(setting.minimum))
-        properties.set_max_value(str(setting.maximum))
-    attr.set_default_properties(properties)
-    return attr

@@ -77,9 +77,11 @@ class ControllerLink:
         self._request_lock = threading.Lock()
         self._listeners_lock = threading.Lock()
         self._listeners = {}               # axis -> list of listeners
+        self._joining = []                 # (axis, listener) not yet told the current values
         self._last = {}                    # axis -> last AxisReport handed out
         self._status = LinkStatus(False, True, f"{target} is being opened")
         self._stopping = threading.Event()
+        self._wake = threading.Event()     # a new listener, or stop()
         self._thread = threading.Thread(target=self._monitor, name=f"link {target}", daemon=True)
 
     # -- life cycle ---------------------------------------------------------
@@ -92,38 +94,31 @@ class ControllerLink:
         for that at most `wait` seconds (a thread that is handing a report
         to a listener may wait for the caller)."""
         self._stopping.set()
+        self._wake.set()
         if self._thread.is_alive():
             self._thread.join(wait)
-
-    @property
-    def status(self):
-        return self._status
 
     # -- listeners ----------------------------------------------------------
 
     def watch(self, axis, listener):
         """listener.axis_report(report) gets every changed report of the
         axis, listener.link_status(status) every change of the link; both
-        are called on the monitor thread, first with the current values."""
+        are called on the monitor thread only (so in order), first with the
+        current values."""
         with self._listeners_lock:
-            self._listeners.setdefault(axis, []).append(listener)
-            report = self._last.get(axis)
-        listener.link_status(self._status)
-        if report is not None:
-            listener.axis_report(report)
+            self._joining.append((axis, listener))
+        self._wake.set()
 
     def unwatch(self, axis, listener):
         with self._listeners_lock:
+            if (axis, listener) in self._joining:
+                self._joining.remove((axis, listener))
             listeners = self._listeners.get(axis, [])
             if listener in listeners:
                 listeners.remove(listener)
             if not listeners:
                 self._listeners.pop(axis, None)
                 self._last.pop(axis, None)
-
-    def last_report(self, axis):
-        with self._listeners_lock:
-            return self._last.get(axis)
 
     # -- requests -----------------------------------------------------------
 
@@ -159,7 +154,7 @@ class ControllerLink:
                     if self._open(retry):
                         retry = FIRST_RETRY_S
                     else:
-                        self._stopping.wait(retry)
+                        self._pause(retry)
                         retry = min(retry * 2, LONGEST_RETRY_S)
                     continue
                 started = time.monotonic()
@@ -172,9 +167,31 @@ class ControllerLink:
                     # Up once the first reports are handed out: listeners
                     # never see an open controller without its reports.
                     self._set_status(LinkStatus(True, False, ""))
-                self._stopping.wait(max(0.0, self.poll_period - (time.monotonic() - started)))
+                self._pause(self.poll_period - (time.monotonic() - started))
         finally:
             self._close()
+
+    def _pause(self, seconds):
+        """Waits, telling new listeners the current values meanwhile."""
+        deadline = time.monotonic() + seconds
+        while not self._stopping.is_set():
+            self._welcome()
+            remaining = deadline - time.monotonic()
+            if remaining <= 0:
+                return
+            self._wake.wait(remaining)
+            self._wake.clear()
+
+    def _welcome(self):
+        with self._listeners_lock:
+            joining, self._joining = self._joining, []
+            for axis, listener in joining:
+                self._listeners.setdefault(axis, []).append(listener)
+            reports = [self._last.get(axis) for axis, _ in joining]
+        for (_, listener), report in zip(joining, reports):
+            _deliver(listener.link_status, self._status)
+            if report is not None:
+                _deliver(listener.axis_report, report)
 
     def _open(self, retry):
         try:

@@ -7,6 +7,8 @@ written through this device). Ranges are those the library checks.
 """
 import collections
 
+import tango
+
 Setting = collections.namedtuple("Setting", "name kind getter setter minimum maximum doc")
 
 SETTINGS = (
@@ -49,3 +51,18 @@ SETTINGS = (
 
 # Values the device assumes before anything was written.
 INITIAL_VALUES = {"Output": True}
+
+SETTINGS_BY_NAME = {setting.name: setting for setting in SETTINGS}
+_TANGO_TYPES = {int: tango.DevLong, bool: tango.DevBoolean}
+
+
+def tango_attribute(setting):
+    """The read/write Tango attribute of a setting, with its range."""
+    attr = tango.Attr(setting.name, _TANGO_TYPES[setting.kind], tango.AttrWriteType.READ_WRITE)
+    properties = tango.UserDefaultAttrProp()
+    properties.set_description(setting.doc)
+    if setting.minimum is not None:
+        properties.set_min_value(str(setting.minimum))
+        properties.set_max_value(str(setting.maximum))
+    attr.set_default_properties(properties)
+    return attr
