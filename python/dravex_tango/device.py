@@ -195,29 +195,48 @@ class PositionerAxis(Device):
     def dev_status(self):
         return self._status_text
 
-    def _move_started(self):
+    def _start_move(self, what, function, *args, settle=True):
+        """Checks that the axis may move, shows it MOVING (before the
+        controller can report the move, for settle) and sends the request;
+        a request that fails takes the MOVING back."""
         with self._lock:
-            self._move_pending_until = time.monotonic() + self.SettleTime
-            if self._settle_timer is not None:
-                self._settle_timer.cancel()
-            self._settle_timer = threading.Timer(self.SettleTime, self._settled)
-            self._settle_timer.daemon = True
-            self._settle_timer.start()
+            self._check_may_move(what)
+            if settle:
+                self._move_pending_until = time.monotonic() + self.SettleTime
+                self._set_settle_timer(threading.Timer(self.SettleTime, self._settled))
+                self._update_state()
+        try:
+            self._call(function, self.Axis, *args)
+        except BaseException:
+            if settle:
+                self._move_ended()
+            raise
+
+    def _move_ended(self):
+        with self._lock:
+            self._move_pending_until = 0.0
+            self._set_settle_timer(None)
             self._update_state()
+
+    def _set_settle_timer(self, timer):
+        if self._settle_timer is not None:
+            self._settle_timer.cancel()
+        self._settle_timer = timer
+        if timer is not None:
+            timer.daemon = True
+            timer.start()
 
     def _settled(self):
         with tango.EnsureOmniThread(), self._lock:
             self._update_state()
 
     def _check_may_move(self, what):
-        with self._lock:
-            state = self._state
-            if state == DevState.DISABLE:
-                _fail("PositionerDS_OutputOff", f"Axis {self.Axis} cannot {what}: its output is "
-                      "off; write Output to switch it on.", what)
-            if state == DevState.MOVING and not self.AllowRetarget:
-                _fail("PositionerDS_Moving", f"Axis {self.Axis} is moving; Stop it before you "
-                      f"{what} (or set the property AllowRetarget).", what)
+        if self._state == DevState.DISABLE:
+            _fail("PositionerDS_OutputOff", f"Axis {self.Axis} cannot {what}: its output is "
+                  "off; write Output to switch it on.", what)
+        if self._state == DevState.MOVING and not self.AllowRetarget:
+            _fail("PositionerDS_Moving", f"Axis {self.Axis} is moving; Stop it before you "
+                  f"{what} (or set the property AllowRetarget).", what)
 
     # -- units ----------------------------------------------------------------
 
@@ -253,9 +272,7 @@ class PositionerAxis(Device):
     @Position.write
     @_reports_errors
     def Position(self, value):
-        self._check_may_move("start a move")
-        self._call("PositionerMoveAbsolute", self.Axis, self._raw(value, "Target"), 0)
-        self._move_started()
+        self._start_move("start a move", "PositionerMoveAbsolute", self._raw(value, "Target"), 0)
 
     @attribute(dtype=float, format="%.6g", doc="Reference position as last reported")
     def ReferencePosition(self):
@@ -317,17 +334,14 @@ class PositionerAxis(Device):
     def Stop(self):
         """Stops every movement of the axis."""
         self._call("PositionerStopMoving", self.Axis)
-        with self._lock:
-            self._move_pending_until = 0.0
-            self._update_state()
+        self._move_ended()
 
     @command(dtype_in=float, doc_in="Distance (in the unit of Position)")
     @_reports_errors
     def MoveRelative(self, distance):
         """Starts a move by the distance."""
-        self._check_may_move("start a move")
-        self._call("PositionerMoveRelative", self.Axis, self._raw(distance, "Distance"), 0)
-        self._move_started()
+        self._start_move("start a move", "PositionerMoveRelative",
+                         self._raw(distance, "Distance"), 0)
 
     @command(dtype_in=int, doc_in="1 forward, 0 backward")
     @_reports_errors
@@ -347,18 +361,13 @@ class PositionerAxis(Device):
         if direction not in (BACKWARD, FORWARD):
             _fail("PositionerDS_BadDirection", f"Direction {direction}: use 1 (forward) or "
                   "0 (backward).", what)
-        self._check_may_move(what)
-        self._call(function, self.Axis, direction)
-        if settle:
-            self._move_started()
+        self._start_move(what, function, direction, settle=settle)
 
     @command
     @_reports_errors
     def MoveReference(self):
         """Moves to the reference mark; ReferencePosition is then valid."""
-        self._check_may_move("move to the reference mark")
-        self._call("PositionerMoveReference", self.Axis)
-        self._move_started()
+        self._start_move("move to the reference mark", "PositionerMoveReference")
 
     @command
     @_reports_errors
