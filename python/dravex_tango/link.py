@@ -158,10 +158,10 @@ class ControllerLink:
                         retry = min(retry * 2, LONGEST_RETRY_S)
                     continue
                 started = time.monotonic()
-                if not self._poll():
+                lost = self._poll()
+                if lost:
                     self._close()
-                    self._set_status(LinkStatus(
-                        False, False, f"the connection to {self.target} was lost; reconnecting"))
+                    self._set_status(LinkStatus(False, False, lost))
                     continue
                 if not self._status.up:
                     # Up once the first reports are handed out: listeners
@@ -223,15 +223,19 @@ class ControllerLink:
             self._last.clear()
 
     def _poll(self):
-        """Reads every watched axis and hands out what changed; False when
-        the connection is lost."""
+        """Reads every watched axis and hands out what changed; the reason
+        when the connection is lost (any failure of a cached getter: they
+        fail only for a handle that is no longer connected), else ""."""
         with self._listeners_lock:
             axes = list(self._listeners)
         for axis in axes:
             try:
                 report = self._read(axis)
             except _dravex.NotConnected:
-                return False
+                return f"the connection to {self.target} was lost; reconnecting"
+            except _dravex.DravexError as error:
+                return (f"reading axis {axis} of {self.target} failed: "
+                        f"{_dravex.describe_error(error)}; reconnecting")
             with self._listeners_lock:
                 if self._last.get(axis) == report:
                     continue
@@ -239,7 +243,7 @@ class ControllerLink:
                 listeners = list(self._listeners.get(axis, ()))
             for listener in listeners:
                 _deliver(listener.axis_report, report)
-        return True
+        return ""
 
     def _read(self, axis):
         reader = self._readers.get(axis)
