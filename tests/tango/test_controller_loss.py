@@ -42,7 +42,7 @@ def test_controller_away_and_back(axis, lossy_controller):
     started = time.monotonic()
     with pytest.raises(tango.DevFailed) as info:
         axis.Stop()
-    assert time.monotonic() - started < 1.0
+    assert time.monotonic() - started < 2.0     # at once, not after a library time-out
     assert "127.0.0.4" in info.value.args[0].desc
     time.sleep(1.0)                            # a few reconnection attempts fail
 
