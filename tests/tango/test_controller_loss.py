@@ -45,6 +45,7 @@ def test_controller_away_and_back(axis, lossy_controller):
     assert time.monotonic() - started < 2.0     # at once, not after a library time-out
     assert "127.0.0.4" in info.value.args[0].desc
     time.sleep(1.0)                            # a few reconnection attempts fail
+    assert "127.0.0.4 cannot be opened" in axis.status() and "next try in" in axis.status()
 
     lossy_controller.start()
     wait_for_state(axis, DevState.ON, timeout=10)
