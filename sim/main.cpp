@@ -32,12 +32,15 @@ int main(int argc, char** argv) {
     if (!problem.empty()) return fail("refusing to start: " + problem, 2);
 
     // The controllers' threads inherit the blocked signals; this thread
-    // takes them with sigwait.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // takes them with sigwait. SIGUSR1 makes every controller close its
+    // open connections (the close-connection fault), for tests of hosts
+    // that must notice a lost controller and reconnect.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     std::vector<std::unique_ptr<sim::Controller>> controllers;
     for (sim::Options o : config.controllers) {
@@ -53,7 +56,8 @@ int main(int argc, char** argv) {
         controllers.push_back(std::move(c));
     }
     int signal = 0;
-    sigwait(&stopSignals, &signal);
+    while (sigwait(&signals, &signal) == 0 && signal == SIGUSR1)
+        for (auto& c : controllers) c->setFault(sim::Controller::Fault::CloseConnection, true, 0);
     if (!config.quiet) printLine("positioner-sim: stopping");
     controllers.clear();
     return 0;

@@ -168,6 +168,7 @@ std::string usageText() {
         "Simulates positioner controllers on the local network: TCP port 2101 and\n"
         "the ADDP (224.0.5.128:2362) and Velorix (239.255.170.171:7071) probes.\n"
         "Runs until SIGINT or SIGTERM; prints one line per controller started.\n"
+        "SIGUSR1 makes every controller close its open connections.\n"
         "\n"
         "  --address A              one controller on IPv4 address A (repeatable)\n"
         "  --count N                N controllers on 127.0.0.2, 127.0.0.3, ... (1..253;\n"

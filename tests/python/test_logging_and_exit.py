@@ -45,4 +45,6 @@ controller.axis(0).amplitude
     done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
                           timeout=20)
     assert (done.returncode, done.stdout, done.stderr) == (0, "", "")
-    assert time.monotonic() - started < 5
+    # The exit waits at most 2 s for receive loops; sanitizer builds start
+    # and stop far more slowly on a loaded machine.
+    assert time.monotonic() - started < (15 if os.environ.get("UC_SANITIZED") else 5)

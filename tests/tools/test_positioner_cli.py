@@ -1,9 +1,12 @@
 """The positioner program as a user meets it: help, argument checks,
 controller choice, status, moves with piped output, load, raw registers."""
 import json
+import os
 import re
 
 from conftest import SIM_IDS, run
+
+SANITIZED = os.environ.get("UC_SANITIZED", "") != ""
 
 
 def test_version_and_help_need_no_controller():
@@ -31,7 +34,10 @@ def test_bad_arguments_fail_at_once_naming_the_range(tmp_path):
         done = run(*args)
         assert done.returncode == code, (args, done.stderr)
         assert text in done.stderr and done.stderr.count("\n") == 1, (args, done.stderr)
-        assert done.seconds < 0.9, f"{args}: checked after a scan ({done.seconds:.1f} s)"
+        # A scan waits at least 850 ms for discovery replies; sanitizer builds
+        # start too slowly on a loaded machine for the bound to tell.
+        if not SANITIZED:
+            assert done.seconds < 0.9, f"{args}: checked after a scan ({done.seconds:.1f} s)"
 
 
 def test_list_gives_one_row_per_controller(simulator):

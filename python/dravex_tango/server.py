@@ -1,0 +1,24 @@
+"""The entry point positioner-tango: runs the device server PositionerDS."""
+import logging
+import sys
+
+from tango.server import run
+
+from . import _dravex
+from .device import PositionerAxis
+
+SERVER_NAME = "PositionerDS"
+
+
+def main(args=None):
+    """positioner-tango INSTANCE [Tango server options]"""
+    args = sys.argv[1:] if args is None else list(args)
+    if not args or args[0].startswith("-"):
+        print("usage: positioner-tango INSTANCE [Tango server options, e.g. -v4]\n"
+              f"Runs the Tango device server {SERVER_NAME}/INSTANCE (device class "
+              "PositionerAxis); TANGO_HOST names the Tango database.", file=sys.stderr)
+        return 2
+    logging.basicConfig(level=logging.INFO, format="%(asctime)s %(name)s %(levelname)s %(message)s")
+    _dravex.route_trace_to_logging()
+    run((PositionerAxis,), args=[SERVER_NAME] + args)
+    return 0

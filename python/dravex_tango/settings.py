@@ -1,0 +1,68 @@
+"""The drive settings of an axis that the device offers as read/write
+attributes: one row per attribute.
+
+getter: the querying getter that reads the value back from the controller,
+or None where the library has none (the attribute then reads the value last
+written through this device). Ranges are those the library checks.
+"""
+import collections
+
+import tango
+
+Setting = collections.namedtuple("Setting", "name kind getter setter minimum maximum doc")
+
+SETTINGS = (
+    Setting("Amplitude", int, "PositionerGetAmplitude", "PositionerAmplitude", 0, 140000,
+            "Drive amplitude (controller units)"),
+    Setting("Frequency", int, "PositionerGetFrequency", "PositionerFrequency", 0, 20000,
+            "Drive frequency (controller units)"),
+    Setting("DcLevel", int, "PositionerGetDcLevel", "PositionerDCLevel", None, None,
+            "DC level (controller units)"),
+    Setting("DcInEnable", bool, "PositionerGetDcInEnable", "PositionerDcInEnable", None, None,
+            "External DC input enabled"),
+    Setting("AcInEnable", bool, "PositionerGetAcInEnable", "PositionerAcInEnable", None, None,
+            "External AC input enabled"),
+    Setting("IntEnable", bool, "PositionerGetIntEnable", "PositionerIntEnable", None, None,
+            "Internal drive signal enabled"),
+    Setting("BandwidthLimitEnable", bool, "PositionerGetBandwidthLimitEnable",
+            "PositionerBandwidthLimitEnable", None, None, "Bandwidth limit enabled"),
+    Setting("Output", bool, None, "PositionerSetOutput", None, None,
+            "Drive output on; the state is DISABLE while it is off (last value written, "
+            "on at start)"),
+    Setting("AmplitudeControl", int, None, "PositionerAmplitudeControl", 0, 2,
+            "Amplitude control mode (last value written)"),
+    Setting("StepCount", int, None, "PositionerStepCount", 1, 65535,
+            "Steps per single-step command (last value written)"),
+    Setting("StopDetection", bool, None, "PositionerStopDetection", None, None,
+            "Stop detection enabled (last value written)"),
+    Setting("StopDetectionSticky", bool, None, "PositionerSetStopDetectionSticky", None, None,
+            "Stop detection sticky (last value written)"),
+    Setting("TargetGround", bool, None, "PositionerSetTargetGround", None, None,
+            "Output grounded at the target (last value written)"),
+    Setting("SingleCircleMode", bool, None, "PositionerSingleCircleMode", None, None,
+            "Single circle mode (last value written)"),
+    Setting("ExternalStepFwdInput", int, None, "PositionerExternalStepFwdInput", 0, 6,
+            "Input for external forward steps, 0..6 (last value written)"),
+    Setting("ExternalStepBkwInput", int, None, "PositionerExternalStepBkwInput", 0, 6,
+            "Input for external backward steps, 0..6 (last value written)"),
+    Setting("ExternalStepInputEdge", int, None, "PositionerExternalStepInputEdge", 0, 1,
+            "Edge of the external step inputs, 0 or 1 (last value written)"),
+)
+
+# Values the device assumes before anything was written.
+INITIAL_VALUES = {"Output": True}
+
+SETTINGS_BY_NAME = {setting.name: setting for setting in SETTINGS}
+_TANGO_TYPES = {int: tango.DevLong, bool: tango.DevBoolean}
+
+
+def tango_attribute(setting):
+    """The read/write Tango attribute of a setting, with its range."""
+    attr = tango.Attr(setting.name, _TANGO_TYPES[setting.kind], tango.AttrWriteType.READ_WRITE)
+    properties = tango.UserDefaultAttrProp()
+    properties.set_description(setting.doc)
+    if setting.minimum is not None:
+        properties.set_min_value(str(setting.minimum))
+        properties.set_max_value(str(setting.maximum))
+    attr.set_default_properties(properties)
+    return attr

@@ -1,0 +1,176 @@
+"""Fixtures of the GUI tests (pytest-qt under Xvfb): simulated controllers
+in the private network namespace, and the main window."""
+import importlib.util
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+import pytest
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "python"))
+
+# The namespace check of the binding tests.
+_spec = importlib.util.spec_from_file_location(
+    "binding_test_fixtures", os.path.join(SOURCE_DIR, "tests", "python", "conftest.py"))
+_bindings = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(_bindings)
+
+TELL_INTERVAL_MS = 20
+
+
+class Simulator:
+    """One positioner-sim process with one controller at an address; with
+    logged, its log lines (connections, requests) can be waited for."""
+
+    def __init__(self, address, hardware_id, logged=False):
+        self.address, self.hardware_id, self.logged = address, hardware_id, logged
+        self.process = None
+
+    def start(self):
+        program = os.environ.get("POSITIONER_SIM")
+        if not program:
+            pytest.fail("POSITIONER_SIM must name the positioner-sim program")
+        self.process = subprocess.Popen(
+            [program, "--address", self.address, "--id", str(self.hardware_id),
+             "--tell-interval", str(TELL_INTERVAL_MS)] + ([] if self.logged else ["--quiet"]),
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE if self.logged else None, bufsize=0)
+        ready = select.select([self.process.stdout], [], [], 10)[0]
+        if not ready or not self.process.stdout.readline():
+            self.stop()
+            raise RuntimeError(f"positioner-sim on {self.address} did not start")
+        return self
+
+    def wait_for_log(self, text, timeout):
+        """True once a log line holding text arrived within timeout s."""
+        deadline = time.monotonic() + timeout
+        while select.select([self.process.stderr], [], [], max(0, deadline - time.monotonic()))[0]:
+            line = self.process.stderr.readline()
+            if not line:
+                return False
+            if text in line.decode(errors="replace"):
+                return True
+        return False
+
+    def freeze(self):
+        """The controller hangs: connected, but it answers nothing."""
+        self.process.send_signal(signal.SIGSTOP)
+
+    def thaw(self):
+        self.process.send_signal(signal.SIGCONT)
+
+    def stop(self, sig=signal.SIGTERM):
+        if self.process is None:
+            return
+        self.thaw()
+        self.process.send_signal(sig)
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        self.process.stdout.close()
+        if self.process.stderr:
+            self.process.stderr.close()
+        self.process = None
+
+
+@pytest.fixture(scope="session")
+def private_network():
+    if not _bindings.in_private_network_namespace():
+        pytest.skip("needs a private network namespace (run through tests/support/netns-run.sh)")
+    ip = shutil.which("ip")
+    if ip:  # discovery probes leave through lo, the only interface here
+        subprocess.run([ip, "route", "replace", "224.0.0.0/4", "dev", "lo"], check=False)
+
+
+@pytest.fixture(scope="session")
+def simulator(private_network):
+    """The shared controller (127.0.0.2, id 1000)."""
+    sim = Simulator("127.0.0.2", 1000).start()
+    yield sim
+    sim.stop()
+
+
+@pytest.fixture
+def lone_simulator(private_network):
+    """A controller of one test's own (127.0.0.5, id 2000), to stop or freeze."""
+    sim = Simulator("127.0.0.5", 2000).start()
+    yield sim
+    sim.stop()
+
+
+@pytest.fixture(autouse=True)
+def private_settings(tmp_path, monkeypatch):
+    monkeypatch.setenv("XDG_CONFIG_HOME", str(tmp_path / "config"))
+
+
+class GuiThreadGuard:
+    """Records every library call made on the GUI (main) thread while on."""
+
+    FUNNELS = ("call", "check_devices", "device_info")  # every call of the package passes one
+
+    def __init__(self, monkeypatch):
+        from dravex import _positioner_api
+        self.on, self.calls = True, []
+        for name in self.FUNNELS:
+            monkeypatch.setattr(_positioner_api, name,
+                                self._watch(name, getattr(_positioner_api, name)))
+
+    def _watch(self, name, function):
+        def watched(*args):
+            if self.on and threading.current_thread() is threading.main_thread():
+                self.calls.append((name,) + args[:1])
+            return function(*args)
+        return watched
+
+
+@pytest.fixture
+def gui_thread_guard(monkeypatch):
+    """Fails the test when the GUI thread called into the library; a test
+    that uses the library itself switches the guard off first."""
+    guard = GuiThreadGuard(monkeypatch)
+    yield guard
+    assert not guard.calls, f"library calls on the GUI thread: {guard.calls}"
+
+
+@pytest.fixture
+def window(qtbot, gui_thread_guard):
+    from dravex_gui.backend import Library
+    from dravex_gui.main_window import MainWindow
+    main = MainWindow(Library())
+    main.resize(1280, 860)
+    main.show()
+    qtbot.waitExposed(main)
+    yield main
+    main.close()
+    main.shutdown()
+
+
+def open_address(window, qtbot, address):
+    """Opens a controller through the address field; returns its view."""
+    window.controller_list.address.setText(address)
+    window.controller_list.open_address_button.click()
+    view = window.views[-1]
+    wait_open(qtbot, view)
+    return view
+
+
+def wait_open(qtbot, view):
+    """Waits until the controller is open and every axis was reported."""
+    qtbot.waitUntil(lambda: view.condition == "open"
+                    and all(panel.state is not None for panel in view.panels), timeout=10000)
+
+
+def stands_still(qtbot, panel, seconds=0.3):
+    """True when the axis reports no movement and its position stays put."""
+    qtbot.waitUntil(lambda: panel.state is not None and not panel.state.status.moving,
+                    timeout=5000)
+    before = panel.state.position
+    qtbot.wait(int(seconds * 1000))
+    return panel.state.position == before and not panel.state.status.moving

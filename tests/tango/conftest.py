@@ -1,0 +1,180 @@
+"""Fixtures of the Tango device tests: the private-network check, simulated
+controllers, device servers without a database (MultiDeviceTestContext,
+one process each) and a recorder of change events."""
+import os
+import select
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+import pytest
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "python"))
+
+import tango  # noqa: E402  (Debian's python3-tango)
+from tango import DevState  # noqa: E402
+from tango.test_context import MultiDeviceTestContext  # noqa: E402
+
+from dravex_tango.device import PositionerAxis  # noqa: E402
+
+TELL_INTERVAL_MS = 10
+SPEED = 1_000_000            # simulator default, units per second
+
+
+@pytest.fixture(scope="session")
+def private_network():
+    """Skips unless inside the namespace of tests/support/netns-run.sh
+    (its marker set, loopback the only interface)."""
+    if (os.environ.get("UC_IN_PRIVATE_NETNS") != "1" or
+            [name for _, name in socket.if_nameindex()] != ["lo"]):
+        pytest.skip("needs a private network namespace (run through tests/support/netns-run.sh)")
+
+
+class Simulator:
+    """positioner-sim with the given options; start(), stop(), signal()."""
+
+    def __init__(self, *options):
+        self.options = options
+        self.process = None
+
+    def start(self):
+        program = os.environ.get("POSITIONER_SIM")
+        if not program:
+            pytest.fail("POSITIONER_SIM must name the positioner-sim program")
+        self.process = subprocess.Popen(
+            [program, "--tell-interval", str(TELL_INTERVAL_MS), "--quiet", *self.options],
+            stdout=subprocess.PIPE, bufsize=0)
+        started = self.options.count("--address")
+        deadline = time.monotonic() + 10
+        for _ in range(started):
+            if not select.select([self.process.stdout], [], [], deadline - time.monotonic())[0]:
+                raise RuntimeError("positioner-sim did not start")
+            if not self.process.stdout.readline():
+                raise RuntimeError(f"positioner-sim ended: exit code {self.process.wait()}")
+        return self
+
+    def signal(self, number):
+        self.process.send_signal(number)
+
+    def stop(self):
+        if self.process is None:
+            return
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        self.process.stdout.close()
+        self.process = None
+
+
+# The devices of the one server process of the test session, with their
+# controllers: 127.0.0.2 (hardware id 1000), 127.0.0.3 (1001), and 127.0.0.4
+# (1002, travel +-300,000) that the loss tests stop and start.
+DEVICES = {
+    "test/axis/a0": {"Address": "127.0.0.2", "Axis": 0},
+    "test/axis/a1": {"Address": "127.0.0.2", "Axis": 1, "Scale": 0.001, "Unit": "um"},
+    "test/axis/b0": {"HardwareId": 1001, "Axis": 0},
+    "test/lossy/0": {"Address": "127.0.0.4", "Axis": 0},
+    "test/bad/0": {"Address": "127.0.0.2", "HardwareId": 1000, "Axis": 0},   # stays FAULT
+}
+
+
+@pytest.fixture(scope="session")
+def two_controllers(private_network):
+    simulator = Simulator("--address", "127.0.0.2", "--id", "1000",
+                          "--address", "127.0.0.3", "--id", "1001").start()
+    yield simulator
+    simulator.stop()
+
+
+@pytest.fixture(scope="session")
+def lossy_controller(private_network):
+    simulator = Simulator("--address", "127.0.0.4", "--id", "1002",
+                          "--travel-limit", "300000").start()
+    yield simulator
+    simulator.stop()
+
+
+@pytest.fixture(scope="session")
+def server(two_controllers, lossy_controller):
+    """One PositionerDS process without a database (MultiDeviceTestContext)
+    serving DEVICES, all ON but the misconfigured. One per session: the server process is forked,
+    and a fork after the first client call inherits a running ORB."""
+    info = [{"class": PositionerAxis,
+             "devices": [{"name": name, "properties": properties}
+                         for name, properties in DEVICES.items()]}]
+    with MultiDeviceTestContext(info, host="127.0.0.1", process=True, timeout=20) as context:
+        for name in DEVICES:
+            if not name.startswith("test/bad/"):
+                wait_for_state(context.get_device(name), DevState.ON, timeout=20)
+        yield context
+
+
+def wait_until(condition, timeout, what):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"{what} not within {timeout} s")
+        time.sleep(0.02)
+
+
+def wait_for_state(proxy, state, timeout=10):
+    wait_until(lambda: proxy.state() == state, timeout, f"{proxy.dev_name()} in {state}")
+
+
+class EventRecorder:
+    """Records the change events of attributes of one device, in order of
+    arrival, as (attribute, value) pairs; errors as (attribute, None)."""
+
+    def __init__(self, proxy, *attributes):
+        self.proxy = proxy
+        self.events = []
+        self._lock = threading.Lock()
+        self._ids = [proxy.subscribe_event(name, tango.EventType.CHANGE_EVENT, self._push)
+                     for name in attributes]
+
+    def _push(self, event):
+        name = event.attr_name.split("#")[0].rsplit("/", 1)[-1]
+        value = None if event.err else event.attr_value.value
+        with self._lock:
+            self.events.append((name.lower(), value))
+
+    def snapshot(self):
+        with self._lock:
+            return list(self.events)
+
+    def clear(self):
+        with self._lock:
+            self.events.clear()
+
+    def wait_for(self, attribute, value, timeout=10):
+        """Waits until an event of the attribute with the value arrived."""
+        wait_until(lambda: (attribute.lower(), value) in self.snapshot(), timeout,
+                   f"a {attribute} event {value}")
+
+    def values(self, attribute):
+        return [value for name, value in self.snapshot() if name == attribute.lower()]
+
+    def close(self):
+        for event_id in self._ids:
+            self.proxy.unsubscribe_event(event_id)
+
+
+@pytest.fixture
+def record():
+    """record(proxy, *attributes) -> EventRecorder; unsubscribed at the end."""
+    recorders = []
+
+    def make(proxy, *attributes):
+        recorders.append(EventRecorder(proxy, *attributes))
+        return recorders[-1]
+
+    yield make
+    for recorder in recorders:
+        recorder.close()
+

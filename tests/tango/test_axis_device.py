@@ -1,0 +1,122 @@
+"""PositionerAxis devices of one server process against two simulated
+controllers: drive settings, state machine, commands, change events of a
+move, units, two controllers and one shared handle per controller."""
+import time
+
+import dravex
+import pytest
+import tango
+from tango import DevState
+
+from conftest import wait_for_state, wait_until
+
+
+@pytest.fixture
+def a0(server):
+    return server.get_device("test/axis/a0")
+
+
+def failure(call, *args):
+    """The description of the DevFailed that call(*args) raises."""
+    with pytest.raises(tango.DevFailed) as info:
+        call(*args)
+    return info.value.args[0].desc
+
+
+def test_settings_and_output(a0):
+    a0.Amplitude = 45000
+    a0.Frequency = 1500
+    assert (a0.Amplitude, a0.Frequency) == (45000, 1500)
+    assert "above the maximum" in failure(a0.write_attribute, "Amplitude", 140001)
+    assert "below the minimum" in failure(a0.write_attribute, "StepCount", 0)
+    a0.StepCount = 3
+    assert a0.StepCount == 3
+
+    a0.Output = False
+    assert a0.state() == DevState.DISABLE and "output is off" in a0.status()
+    assert "output is off" in failure(a0.MoveRelative, 10)
+    a0.Output = True
+    assert a0.state() == DevState.ON
+
+
+def test_move_pushes_every_report_and_ends_at_the_target(a0, record):
+    events = record(a0, "Position", "State")
+    events.wait_for("State", DevState.ON)
+    events.clear()
+    target = a0.Position + 200_000          # 0.2 s at the simulator's speed
+    a0.Position = target
+    assert "is moving" in failure(a0.write_attribute, "Position", target + 1)
+    events.wait_for("State", DevState.ON)
+
+    order = events.snapshot()
+    assert order[0] == ("state", DevState.MOVING)
+    positions = events.values("Position")
+    assert len(positions) >= 5 and positions == sorted(positions), positions
+    assert positions[-1] == target
+    assert order.index(("position", target)) < order.index(("state", DevState.ON))
+    assert a0.Position == target
+
+
+def test_commands(server, a0):
+    a0.ResetPosition()
+    wait_until(lambda: a0.Position == 0, 2, "position 0 after ResetPosition")
+    a0.Step(1)
+    wait_until(lambda: a0.Position > 0, 2, "a step forward")
+    assert "Direction 2" in failure(a0.Step, 2)
+
+    a0.MoveContinuous(0)
+    wait_until(lambda: a0.Position < -10_000, 2, "a continuous move backward")
+    a0.Stop()
+    wait_for_state(a0, DevState.ON, timeout=2)
+    stopped = a0.Position
+    time.sleep(0.3)
+    assert a0.Position == stopped
+
+    a0.MoveReference()
+    wait_until(lambda: a0.ReferenceValid, 5, "a valid reference position")
+    assert a0.MeasureCapacity() == 950   # the simulator's capacity of axis 0
+    assert "RC_INVALID_PARAM" in failure(a0.LoadConfiguration, "/nonexistent/axis.cfg")
+
+
+def test_configuration_file(a0, tmp_path):
+    path = tmp_path / "axis0.cfg"
+    path.write_text("frequ 1200\nmaxampl 50000\n")
+    a0.LoadConfiguration(str(path))
+    wait_until(lambda: a0.Frequency == 1200, 2, "the loaded frequency")
+
+
+def test_units(server):
+    a1 = server.get_device("test/axis/a1")        # Scale 0.001, Unit um
+    assert a1.get_attribute_config("Position").unit == "um"
+    a1.MoveRelative(5.0)
+    wait_for_state(a1, DevState.ON, timeout=5)
+    with dravex.Controller(address="127.0.0.2") as controller:   # a connection of its own
+        controller.wait_for_reports()
+        raw = controller.axis(1).position
+    assert raw != 0 and a1.Position == pytest.approx(raw * 0.001)
+
+
+def client_connections(address, port=2101):
+    """Established TCP connections to address:port in this namespace."""
+    wanted = "%08X:%04X" % (int.from_bytes(bytes(map(int, address.split("."))), "little"), port)
+    with open("/proc/net/tcp") as table:
+        rows = [line.split() for line in table.readlines()[1:]]
+    return sum(1 for row in rows if row[2] == wanted and row[3] == "01")
+
+
+def test_two_controllers_one_handle_each(server, a0):
+    b0 = server.get_device("test/axis/b0")
+    assert client_connections("127.0.0.2") == 1     # a0 and a1 share one handle
+    assert client_connections("127.0.0.3") == 1
+    a_before, b_before = a0.Position, b0.Position
+    b0.MoveRelative(50_000)
+    wait_until(lambda: b0.Position == b_before + 50_000, 5, "the move of b0")
+    wait_for_state(b0, DevState.ON, timeout=2)
+    assert a0.Position == a_before
+
+
+def test_misconfigured_device_says_what_to_set(server):
+    bad = server.get_device("test/bad/0")
+    assert bad.state() == DevState.FAULT
+    assert "exactly one of the properties Address and HardwareId" in bad.status()
+    assert "exactly one" in failure(bad.Stop)
