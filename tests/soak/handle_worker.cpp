@@ -14,7 +14,10 @@ namespace {
 constexpr size_t kFindingsKept = 40;
 constexpr int32_t kDefaultAmplitude = 30000;  // the simulator's preset
 constexpr int kVoluntaryClosePerMille = 5;     // steps that close and reopen
-constexpr int kSettleMs = 3000;                // a last TELL must arrive by then
+// A last TELL must arrive by then: a line that lost its framing just before
+// the faults stopped first drains (up to 2000 ms) and may pause for an
+// out-of-step reply (2000 ms) before it applies reports again.
+constexpr int kSettleMs = 5000;
 constexpr int kStableMs = 300;                 // ... and stay
 
 // Amplitudes sent to axis a lie in their own band, so a value read back can
