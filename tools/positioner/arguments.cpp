@@ -12,8 +12,8 @@
 namespace {
 
 // The text for a value out of its range, like "a whole number from 0 to 140000".
-std::string rangeText(const ArgSpec& spec) {
-    switch (spec.kind) {
+std::string rangeText(const ArgRule& rule) {
+    switch (rule.kind) {
         case ArgKind::Axis: return "an axis number from 0 to 5";
         case ArgKind::AxisOrAll: return "an axis number from 0 to 5, or all";
         case ArgKind::Direction: return "fwd or bkw";
@@ -21,12 +21,12 @@ std::string rangeText(const ArgSpec& spec) {
         case ArgKind::File: return "a readable file";
         case ArgKind::Integer: break;
     }
-    return "a whole number from " + std::to_string(spec.min) + " to " + std::to_string(spec.max);
+    return "a whole number from " + std::to_string(rule.min) + " to " + std::to_string(rule.max);
 }
 
-bool checkOne(const ArgSpec& spec, const std::string& text, int32_t* number) {
+bool checkOne(const ArgRule& rule, const std::string& text, int32_t* number) {
     int64_t v = 0;
-    switch (spec.kind) {
+    switch (rule.kind) {
         case ArgKind::AxisOrAll:
             if (text == "all") {
                 *number = -1;
@@ -38,7 +38,7 @@ bool checkOne(const ArgSpec& spec, const std::string& text, int32_t* number) {
             *number = static_cast<int32_t>(v);
             return true;
         case ArgKind::Integer:
-            if (!parseNumber(text, spec.min, spec.max, &v)) return false;
+            if (!parseNumber(text, rule.min, rule.max, &v)) return false;
             *number = static_cast<int32_t>(v);
             return true;
         case ArgKind::Direction:
@@ -84,7 +84,7 @@ bool parseNumber(const std::string& text, int64_t min, int64_t max, int64_t* val
 
 int checkArguments(const CommandSpec& command, const std::vector<std::string>& given, ArgValues& values) {
     size_t required = 0;
-    for (const ArgSpec& a : command.args) required += a.optional ? 0 : 1;
+    for (const ArgRule& a : command.args) required += a.optional ? 0 : 1;
     const size_t most = command.args.size();
     if (given.size() < required || given.size() > most) {
         const std::string count = required == most ? std::to_string(most)
@@ -96,12 +96,12 @@ int checkArguments(const CommandSpec& command, const std::vector<std::string>& g
     values = ArgValues();
     values.given = given.size();
     for (size_t i = 0; i < command.args.size(); ++i) {
-        const ArgSpec& spec = command.args[i];
-        int32_t number = spec.fallback;
-        if (i < given.size() && !checkOne(spec, given[i], &number)) {
-            if (spec.kind == ArgKind::File) return kExitFile;
-            complain("%s: %s must be %s, not '%s'; see 'positioner help %s'", command.name, spec.name,
-                     rangeText(spec).c_str(), given[i].c_str(), command.name);
+        const ArgRule& rule = command.args[i];
+        int32_t number = rule.fallback;
+        if (i < given.size() && !checkOne(rule, given[i], &number)) {
+            if (rule.kind == ArgKind::File) return kExitFile;
+            complain("%s: %s must be %s, not '%s'; see 'positioner help %s'", command.name, rule.name,
+                     rangeText(rule).c_str(), given[i].c_str(), command.name);
             return kExitUsage;
         }
         values.numbers.push_back(number);

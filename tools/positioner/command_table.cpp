@@ -9,18 +9,18 @@ namespace {
 constexpr int64_t kInt32Min = INT32_MIN;
 constexpr int64_t kInt32Max = INT32_MAX;
 
-ArgSpec axis() { return {"AXIS", ArgKind::Axis, false, 0, 5, 0, "axis number, 0..5"}; }
-ArgSpec integer(const char* name, int64_t min, int64_t max, const char* meaning) {
+ArgRule axis() { return {"AXIS", ArgKind::Axis, false, 0, 5, 0, "axis number, 0..5"}; }
+ArgRule integer(const char* name, int64_t min, int64_t max, const char* meaning) {
     return {name, ArgKind::Integer, false, min, max, 0, meaning};
 }
-ArgSpec optionalInteger(const char* name, int64_t min, int64_t max, int32_t fallback, const char* meaning) {
+ArgRule optionalInteger(const char* name, int64_t min, int64_t max, int32_t fallback, const char* meaning) {
     return {name, ArgKind::Integer, true, min, max, fallback, meaning};
 }
-ArgSpec direction() { return {"DIRECTION", ArgKind::Direction, false, 0, 1, 0, "fwd (forward) or bkw (backward)"}; }
-ArgSpec rotations() {
+ArgRule direction() { return {"DIRECTION", ArgKind::Direction, false, 0, 1, 0, "fwd (forward) or bkw (backward)"}; }
+ArgRule rotations() {
     return optionalInteger("ROTATIONS", kInt32Min, kInt32Max, 0, "rotation count of a rotary axis (default 0)");
 }
-ArgSpec registerAddress() {
+ArgRule registerAddress() {
     return integer("REGISTER", 0, 65535, "register address, 0..65535 (decimal, or hexadecimal with 0x)");
 }
 
@@ -120,7 +120,7 @@ const CommandSpec* findCommand(const std::string& name) {
 
 std::string commandSynopsis(const CommandSpec& command) {
     std::string text = command.name;
-    for (const ArgSpec& a : command.args) {
+    for (const ArgRule& a : command.args) {
         std::string name = a.kind == ArgKind::Direction ? "fwd|bkw"
                            : a.kind == ArgKind::OnOff   ? "on|off"
                            : a.kind == ArgKind::AxisOrAll ? "AXIS|all"

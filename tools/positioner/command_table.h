@@ -19,7 +19,7 @@ enum class ArgKind {
     File,       // a file that can be read
 };
 
-struct ArgSpec {
+struct ArgRule {
     const char* name;  // "AXIS"
     ArgKind kind;
     bool optional;     // may be left out (then it is the last ones given)
@@ -28,7 +28,7 @@ struct ArgSpec {
     const char* meaning;
 };
 
-// The checked arguments of one command line, by position in the spec.
+// The checked arguments of one command line, by position in the rule.
 struct ArgValues {
     std::vector<int32_t> numbers;
     std::vector<std::string> texts;
@@ -56,7 +56,7 @@ enum CommandOption : unsigned { kOptionJson = 1, kOptionStrict = 2 };
 
 struct CommandSpec {
     const char* name;
-    std::vector<ArgSpec> args;
+    std::vector<ArgRule> args;
     Needs needs;
     unsigned options;     // CommandOption bits
     const char* summary;  // one line of the command overview
