@@ -30,19 +30,11 @@ int takeBlock(Slot& slot, void* buffer, int* bytes) {
 // (the device is gone), -1 the request could not be issued.
 int issueRead(Slot& slot) {
     ReadSide& side = *slot.read;
-    plat::prepareSingleTransfer(side.request, plat::kEndpointIn);
-    side.overlapped = plat::Overlapped{};
-    side.overlapped.event = side.event;
     plat::resetEvent(side.event);
-    if (!plat::deviceIoControl(slot.driverHandle, plat::kIoctlBulkTransfer, &side.request,
-                               sizeof side.request, side.buffer, kReadBufferSize, nullptr,
-                               &side.overlapped)) {
-        const plat::DWord error = plat::getLastError();
-        if (error == plat::kErrorBadCommand) return RC_NOT_CONNECTED;
-        if (error != plat::kErrorIoPending) return RC_ERROR;
-    }
-    slot.readPending = true;
-    return RC_OK;
+    const int started = plat::startBulkTransfer(slot.driverHandle, plat::kEndpointIn, side.request, side.overlapped,
+                                                side.event, side.buffer, kReadBufferSize);
+    if (started == RC_OK) slot.readPending = true;
+    return started;
 }
 
 // Takes the result of a read whose event was signalled.
@@ -105,7 +97,7 @@ int receive(int handle, void* buffer, int* bytes) {
         default:
             // A read that the driver still holds stays pending: its record
             // and buffer must not be reused for a new request.
-            if (requestSettled(slot->driverHandle, &slot->read->overlapped, slot->read->event, 0))
+            if (plat::awaitSettled(slot->driverHandle, &slot->read->overlapped, slot->read->event, 0))
                 slot->readPending = false;
             return RC_ERROR;
     }
@@ -122,20 +114,11 @@ int send(int handle, int size, const void* data) {
     WriteSide& side = *slot->write;
     if (!reserveWriteData(side, size)) return RC_SYSTEM_ERROR;
     if (size > 0) std::memcpy(side.data, data, static_cast<size_t>(size));
-    plat::prepareSingleTransfer(side.request, plat::kEndpointOut);
-    side.overlapped = plat::Overlapped{};
-    side.overlapped.event = side.event;
     plat::resetEvent(side.event);
-    if (!plat::deviceIoControl(slot->driverHandle, plat::kIoctlBulkTransfer, &side.request,
-                               sizeof side.request, side.data, static_cast<plat::DWord>(size),
-                               nullptr, &side.overlapped)) {
-        const plat::DWord error = plat::getLastError();
-        if (error == plat::kErrorBadCommand) return RC_NOT_CONNECTED;
-        if (error != plat::kErrorIoPending) {
-            cancel(handle);
-            return RC_ERROR;
-        }
-    }
+    const int started = plat::startBulkTransfer(slot->driverHandle, plat::kEndpointOut, side.request, side.overlapped,
+                                                side.event, side.data, static_cast<plat::DWord>(size));
+    if (started == RC_ERROR) cancel(handle);
+    if (started != RC_OK) return started;
     slot->writePending = true;
     return awaitWrite(*slot);
 }
@@ -143,7 +126,7 @@ int send(int handle, int size, const void* data) {
 int cancel(int handle) {
     Slot* slot = takenSlot(handle);
     if (!slot) return RC_NOT_CONNECTED;
-    if (connected(*slot)) abortAndReset(slot->driverHandle);
+    if (connected(*slot)) plat::abortAndReset(slot->driverHandle);
     dropConnection(*slot);
     return RC_OK;
 }
@@ -152,7 +135,7 @@ int close(int handle) {
     Slot* slot = takenSlot(handle);
     if (!slot) return RC_NOT_CONNECTED;
     // Requests still in flight are ended before their records are freed.
-    if (connected(*slot) && (slot->readPending || slot->writePending)) abortAndReset(slot->driverHandle);
+    if (connected(*slot) && (slot->readPending || slot->writePending)) plat::abortAndReset(slot->driverHandle);
     releaseSlot(*slot);
     return RC_OK;
 }

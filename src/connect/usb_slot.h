@@ -8,18 +8,13 @@
 
 #include <cstdint>
 
-#include "platform/usb_driver_api.h"
-#include "platform/usb_driver_protocol.h"
+#include "platform/usb_driver_ops.h"
 
 namespace tmk {
 namespace usb {
 
 constexpr int kSlotCount = 100;
-constexpr int kReadBufferSize = 4096;
-// A device that never completes a write must not block the sender.
-// How long a teardown waits for aborted requests to leave the driver.
-constexpr int kSettleWaitMs = 1000;
-constexpr int kInstanceIdSize = 99;
+constexpr int kReadBufferSize = static_cast<int>(plat::kDriverReadSize);
 
 // Read request state: event, overlapped record, transfer record, buffer.
 struct ReadSide {
@@ -60,16 +55,9 @@ Slot* takenSlot(int handle);
 int claimSlot();
 Slot& slotAt(int index);
 
-// True when the request of an overlapped record is no longer held by the
-// driver; waits at most waitMs on its event for it to finish.
-bool requestSettled(plat::Handle device, plat::Overlapped* overlapped, plat::Handle event,
-                    int waitMs);
-
-// Aborts the transfers of both endpoints and resets (results ignored).
-void abortAndReset(plat::Handle device);
 // Releases the device handle, both sides and the instance lock of a slot;
 // handles are marked closed (-1). A side whose request is still held by
-// the driver after kSettleWaitMs is left to it, not freed.
+// the driver after plat::kSettleLimitMs is left to it, not freed.
 void dropConnection(Slot& slot);
 // Frees the slot for the next open.
 void releaseSlot(Slot& slot);

@@ -76,17 +76,19 @@ TEST_F(DriverScanTest, PresenceScanListsDriverDevicesInTheSameOrder) {
 TEST_F(DriverScanTest, CountingReportsListAndEnumerationFailures) {
     plug(1);
     int n = -1;
-    EXPECT_EQ(countInterfaces(plat::kGuidVariant1, &n), RC_OK);
+    EXPECT_EQ(plat::countInterfaces(plat::kGuidVariant1, &n, RC_OK), RC_OK);
     EXPECT_EQ(n, 1);
-    EXPECT_EQ(countInterfaces(plat::kGuidVariant0, &n), RC_OK);
+    EXPECT_EQ(plat::countInterfaces(plat::kGuidVariant0, &n, RC_OK), RC_OK);
     EXPECT_EQ(n, 0);
+    // tormak counts an empty list as "not connected".
+    EXPECT_EQ(plat::countInterfaces(plat::kGuidVariant0, &n, RC_NOT_CONNECTED), RC_NOT_CONNECTED);
 
     simdrv::failNext(simdrv::Fault::ClassDevs);
-    EXPECT_EQ(countInterfaces(plat::kGuidVariant1, &n), RC_DRIVER_ERROR);
+    EXPECT_EQ(plat::countInterfaces(plat::kGuidVariant1, &n, RC_OK), RC_DRIVER_ERROR);
     EXPECT_EQ(n, 0);
     // A failure other than "no more items" before the first interface.
     simdrv::failNext(simdrv::Fault::EnumInterfaces);
-    EXPECT_EQ(countInterfaces(plat::kGuidVariant1, &n), RC_ERROR);
+    EXPECT_EQ(plat::countInterfaces(plat::kGuidVariant1, &n, RC_OK), RC_ERROR);
 }
 
 TEST_F(DriverScanTest, ScanFailsOnlyWhenBothGuidsFail) {

@@ -4,7 +4,8 @@
 // (in) and 0x02 (out). A named instance lock keeps a second opener out.
 // There is no reader thread: receive() keeps at most one read in flight
 // across calls and hands out the telegrams of a completed transfer one by
-// one.
+// one. Files: usb_driver_scan.cpp lists the devices, usb_driver_device.cpp
+// opens and closes one, usb_driver_io.cpp moves its telegrams.
 #ifndef TRANSPORT_USBDRIVER_USB_DRIVER_DEVICE_H
 #define TRANSPORT_USBDRIVER_USB_DRIVER_DEVICE_H
 
@@ -14,12 +15,11 @@
 
 #include "transport/uc_device.h"
 #include "uc_telegram.h"
-#include "platform/usb_driver_api.h"
-#include "platform/usb_driver_protocol.h"
+#include "platform/usb_driver_ops.h"
 
 // I/O state of an open device; zero-filled when created by connect().
 struct UsbDriverIo {
-    static constexpr size_t kBufferSize = 4096;
+    static constexpr size_t kBufferSize = plat::kDriverReadSize;
 
     uint8_t buffer[kBufferSize];  // receive buffer, 0xCC before each read
     plat::Overlapped readOverlapped;
@@ -38,8 +38,6 @@ struct UsbDriverIo {
 
 class UcUsbDriverDevice : public UcDevice {
 public:
-    static constexpr size_t kInstanceIdSize = 99;
-
     // variant 1: interface of the variant-1 GUID, 0: of the variant-0 GUID;
     // index: member index of the interface in the list of its GUID.
     UcUsbDriverDevice(uint8_t variantFlag, int32_t index);
@@ -60,7 +58,7 @@ public:
 
 private:
     struct OpenedInterface;
-    int openInterface(plat::DevInfoSet set, const plat::Guid& guid, OpenedInterface* opened);
+    int openInterface(OpenedInterface* opened);
     int startIo(const OpenedInterface& opened);
     int issueRead();
     int awaitRead();
@@ -71,14 +69,5 @@ private:
     const int32_t index_;
     std::unique_ptr<UsbDriverIo> io_;
 };
-
-// Counts the present interfaces of a GUID: 0 (count set), 3 when the
-// device list is not available, -1 when enumeration failed otherwise.
-int countInterfaces(const plat::Guid& guid, int* count);
-
-// Takes the named lock of a device instance (backslashes of the id become
-// underscores): 0 with the lock, or 7 when another opener holds it or it
-// cannot be made.
-int takeInstanceLock(const char* instanceId, plat::Handle* lock);
 
 #endif
