@@ -63,7 +63,7 @@ RequestOutcome ControllerModel::handleSet(int32_t address, int32_t index, int32_
     }
     const int32_t value = uc::get32(telegram.data(), uc::kDataOffset);
     registers_.set(address, index, value);
-    if (address == reg::kIdUnlock && index == 0 && value == kIdUnlockCode) {
+    if (address == reg::kIdUnlock && index == 0 && value == uc::value::kIdUnlockCode) {
         int32_t newId = 0;
         if (registers_.get(reg::kNewId, 0, &newId)) registers_.set(reg::kControllerId, 0, newId);
     }

@@ -12,7 +12,8 @@
 //   stores nothing. DO, STAT, CHRQ, ACK and TELL from the host are logged
 //   and not answered.
 //   Register 359 = Options::controllerType, 360 = Options::hardwareId.
-//   SET 362 (new id) followed by SET 367 := 0x5A3C makes 360 the new id.
+//   SET 362 (new id) followed by SET 367 := uc::value::kIdUnlockCode makes
+//   360 the new id.
 //   SET 10 (resynchronisation) is acknowledged and then the controller
 //   stays quiet towards that host for kSyncQuietMs, so that the host's
 //   drain of the stream ends even while periodic TELLs run.
@@ -114,6 +115,7 @@
 #include <string>
 #include <vector>
 
+#include "wire/registers.h"
 #include "wire/status_bits.h"
 
 namespace sim {
@@ -126,7 +128,6 @@ constexpr int32_t kStatusReferenceValid = uc::status::kReferenceValid;
 
 constexpr int kAxisCount = 6;
 constexpr int32_t kReferenceMark = 2000;   // physical position of the reference mark
-constexpr int32_t kIdUnlockCode = 0x5A3C;  // SET 367 value that applies 362
 constexpr int kCapacityDelayMs = 50;
 constexpr int kSyncQuietMs = 700;
 constexpr int kSplitPauseMs = 1;
@@ -143,7 +144,7 @@ struct Options {
     bool answerAddp = true, answerVelorix = true;
     std::string multicastInterface = "127.0.0.1";  // local address on which to join the groups
     int tellIntervalMs = 0;             // periodic TELLs of 1045/1028/1031/1346 per axis; 0 = off
-    int32_t controllerType = 0x5000;    // register 359 (0x5 in bits 12..15 = positioner)
+    int32_t controllerType = uc::value::kPositionerType;  // register 359
     int32_t hardwareId = 1000;          // register 360
     int32_t speed = 1000000;            // axis speed in position units per second
     int32_t travelLimit = 50000000;     // axes stop at +-travelLimit

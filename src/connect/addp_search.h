@@ -9,7 +9,6 @@
 namespace tmk {
 
 constexpr int kMaxControllers = 256;
-constexpr int kDiscoveryWaitMs = 1000;
 
 // Sends the probe and collects reply sources (network byte order) in
 // reply order until a wait of waitMs passes without a reply or capacity

@@ -27,7 +27,7 @@ int count(int* variant1Count, int* variant0Count) {
     startSockets();
     table.count = 0;
     int found = 0;
-    if (searchAddp(kDiscoveryWaitMs, table.addresses, kMaxControllers, &found) != 0) return RC_ERROR;
+    if (searchAddp(uc::kSearchReplyWaitMs, table.addresses, kMaxControllers, &found) != 0) return RC_ERROR;
     table.count = found;
     *variant1Count = 0;
     *variant0Count = found;

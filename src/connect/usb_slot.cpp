@@ -1,6 +1,7 @@
 #include "usb_slot.h"
 
 #include "carrier.h"
+#include "wire/timing.h"
 
 namespace tmk {
 namespace usb {
@@ -17,7 +18,7 @@ void freeSide(WriteSide* side) {
 template <typename Side>
 void releaseSide(plat::Handle device, Side*& side, bool inFlight) {
     if (!side) return;
-    if (inFlight && !plat::awaitSettled(device, &side->overlapped, side->event, plat::kSettleLimitMs)) {
+    if (inFlight && !plat::awaitSettled(device, &side->overlapped, side->event, uc::kSettleLimitMs)) {
         // The driver may still write the record: it is left to it.
         side = nullptr;
         return;

@@ -57,7 +57,7 @@ Slot& slotAt(int index);
 
 // Releases the device handle, both sides and the instance lock of a slot;
 // handles are marked closed (-1). A side whose request is still held by
-// the driver after plat::kSettleLimitMs is left to it, not freed.
+// the driver after uc::kSettleLimitMs is left to it, not freed.
 void dropConnection(Slot& slot);
 // Frees the slot for the next open.
 void releaseSlot(Slot& slot);

@@ -20,8 +20,6 @@ constexpr DWord kDriverReadSize = 4096;
 constexpr DWord kMaxInterfacePath = 4096;
 // Longest instance id accepted, without its NUL.
 constexpr DWord kInstanceIdSize = 99;
-// How long a teardown waits for an aborted request to be given back.
-constexpr int kSettleLimitMs = 1000;
 
 // Interface GUID of hardware variant 1 (isVariant1) or 0.
 const Guid& interfaceGuid(bool isVariant1);

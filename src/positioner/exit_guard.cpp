@@ -9,6 +9,7 @@
 #include "receive_thread.h"
 #include "wire/tick.h"
 #include "transport/uc_device.h"
+#include "wire/timing.h"
 
 namespace pos {
 
@@ -59,7 +60,7 @@ void closeHandlesAtExit() {
         h.running.store(false);
         open.push_back(n);
     }
-    const int64_t deadline = uc::tickMs() + kExitWaitMs;
+    const int64_t deadline = uc::tickMs() + uc::kExitWaitMs;
     for (int n : open) {
         while (!settled(*handleEntry(n)) && uc::tickMs() < deadline) IThread::sleep(kPollMs);
     }

@@ -11,15 +11,13 @@ namespace pos {
 void armExitGuard();
 
 // The exit handler: stops the receive loop of every open handle and waits
-// for the loops, at most kExitWaitMs in all. A handle whose loop ended and
+// for the loops, at most uc::kExitWaitMs in all. A handle whose loop ended and
 // whose thread is gone is closed as PositionerClose would close it. Any
 // other handle keeps everything its thread may still touch (thread
 // object, buffers, wait conditions, device) for the rest of the process:
 // on Windows the system ends other threads before the library is unloaded,
 // possibly inside a device call, so that device must not be closed.
 void closeHandlesAtExit();
-
-constexpr int kExitWaitMs = 2000;
 
 }  // namespace pos
 

@@ -14,9 +14,6 @@ namespace pos {
 
 namespace {
 
-constexpr int kPositionerTypeMask = 0xF000;
-constexpr int kPositionerType = 0x5000;
-constexpr int32_t kIdUnlockCode = 0x5A3C;
 constexpr int kClosePollMs = 1;
 
 // The array that PositionerCheck hands out; kept and reused so that
@@ -29,7 +26,7 @@ DetectedDevice probeDevice(int device) {
     d.unavailable = true;
     if (UC_init(device) != RC_OK) return d;  // not opened: nothing to close
     int32_t type = 0, id = 0;
-    if (UC_getType(device, &type) == RC_OK && (type & kPositionerTypeMask) == kPositionerType &&
+    if (UC_getType(device, &type) == RC_OK && (type & uc::value::kTypeFamilyMask) == uc::value::kPositionerType &&
         UC_getId(device, &id) == RC_OK) {
         d.hardwareId = id;
         d.unavailable = false;
@@ -153,7 +150,7 @@ int32_t setHardwareId(int32_t handle, int32_t id) {
     HandleEntry* h = connectedEntry(handle);
     if (!h) return RC_NOT_CONNECTED;
     sendSet(*h, uc::reg::kNewId, 0, id);
-    return sendSet(*h, uc::reg::kIdUnlock, 0, kIdUnlockCode);
+    return sendSet(*h, uc::reg::kIdUnlock, 0, uc::value::kIdUnlockCode);
 }
 
 }  // namespace pos

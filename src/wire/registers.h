@@ -101,6 +101,18 @@ constexpr int32_t kDutyCyclePeriod = 1417;
 constexpr int32_t kDutyCycleOffTime = 1418;
 
 }  // namespace reg
+
+// Register values with a meaning of their own.
+namespace value {
+
+// Written to reg::kIdUnlock, makes the controller store reg::kNewId as its
+// id.
+constexpr int32_t kIdUnlockCode = 0x5A3C;
+// A positioner's reg::kControllerType: 0x5 in bits 12..15.
+constexpr int32_t kTypeFamilyMask = 0xF000;
+constexpr int32_t kPositionerType = 0x5000;
+
+}  // namespace value
 }  // namespace uc
 
 #endif

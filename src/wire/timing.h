@@ -22,6 +22,26 @@ constexpr int kRequestLimitMs = 3000;
 // Sending one telegram over USB; waiting for the reply of a querying getter.
 constexpr int kSendWaitMs = 10000;
 constexpr int kReplyWaitMs = 10000;
+// How long a teardown of the USB kernel-driver transport waits for an
+// aborted request to be given back.
+constexpr int kSettleLimitMs = 1000;
+
+// dravex only.
+// Network discovery: the first reply wait, which halves after every cycle
+// that brought replies but not below the floor (controllers answering from
+// threads of their own on a busy host reply a few milliseconds apart), and
+// the bound of a whole search after its probes, however many replies keep
+// arriving.
+constexpr int kFirstReplyWaitMs = 500;
+constexpr int kReplyWaitFloorMs = 100;
+constexpr int kSearchLimitMs = 3000;
+// A TCP connect to a controller named by its address.
+constexpr int kAddressConnectLimitMs = 5000;
+// At process exit: how long the receive loops of open handles get to end.
+constexpr int kExitWaitMs = 2000;
+
+// tormak only: the wait for the next reply of its network search.
+constexpr int kSearchReplyWaitMs = 1000;
 
 }  // namespace uc
 

@@ -21,6 +21,7 @@
 #include "tormak.h"
 #include "trace.h"
 #include "usb_bench.h"
+#include "wire/timing.h"
 
 using test_support::captureStderr;
 using test_support::elapsedMs;
@@ -99,7 +100,7 @@ TEST_F(TmkEthernetTest, SearchKeepsReplyOrderAndEndsOneWaitAfterTheLast) {
     ASSERT_TRUE(responder.ready());
     uint32_t addresses[tmk::kMaxControllers] = {};
     int found = -1, result = -9;
-    long long ms = elapsedMs([&] { result = tmk::searchAddp(tmk::kDiscoveryWaitMs, addresses, tmk::kMaxControllers, &found); });
+    long long ms = elapsedMs([&] { result = tmk::searchAddp(uc::kSearchReplyWaitMs, addresses, tmk::kMaxControllers, &found); });
     EXPECT_EQ(result, 0);
     ASSERT_EQ(found, 2);
     EXPECT_EQ(addresses[0], peers::ipv4("127.0.0.3"));
@@ -111,7 +112,7 @@ TEST_F(TmkEthernetTest, SearchKeepsReplyOrderAndEndsOneWaitAfterTheLast) {
     EXPECT_EQ(probes[0].payload, kAddpProbe);
 
     // The capacity ends the search at once.
-    ms = elapsedMs([&] { result = tmk::searchAddp(tmk::kDiscoveryWaitMs, addresses, 1, &found); });
+    ms = elapsedMs([&] { result = tmk::searchAddp(uc::kSearchReplyWaitMs, addresses, 1, &found); });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(found, 1);
     EXPECT_LT(ms, 900);

@@ -8,6 +8,7 @@
 #include "transport/tcp/discovery.h"
 #include "trace.h"
 #include "transport/tcp/uc_tcp_device.h"
+#include "wire/timing.h"
 
 using test_support::captureStderr;
 using test_support::elapsedMs;
@@ -106,8 +107,8 @@ TEST_F(DiscoveryTest, HostThatKeepsReplyingHoldsTheSearchOnlyUntilItsLimit) {
     ASSERT_TRUE(chatty.ready());
     Search s = search(true);
     EXPECT_EQ(s.result, 0);
-    EXPECT_GE(s.ms, UC_SEARCH_LIMIT_MS - 50);
-    EXPECT_LT(s.ms, UC_SEARCH_LIMIT_MS + 300);
+    EXPECT_GE(s.ms, uc::kSearchLimitMs - 50);
+    EXPECT_LT(s.ms, uc::kSearchLimitMs + 300);
     EXPECT_GT(s.count, 20) << "replies are read until the limit";
     EXPECT_LT(s.count, 200);
 }

@@ -18,6 +18,7 @@
 #include "test_support.h"
 #include "trace.h"
 #include "transport/tcp/discovery.h"
+#include "wire/timing.h"
 
 using test_support::elapsedMs;
 
@@ -60,7 +61,7 @@ Scan scan() {
     Scan s;
     std::vector<uint32_t> addresses(UC_MAX_DISCOVERED);
     s.count = UC_MAX_DISCOVERED;
-    s.ms = elapsedMs([&] { searchControllers(true, UC_FIRST_REPLY_WAIT_MS, addresses.data(), &s.count); });
+    s.ms = elapsedMs([&] { searchControllers(true, uc::kFirstReplyWaitMs, addresses.data(), &s.count); });
     s.distinct.insert(addresses.begin(), addresses.begin() + s.count);
     return s;
 }
@@ -129,7 +130,7 @@ TEST_F(DiscoveryLoadTest, NinetyNineControllersAnsweringOnTheirOwnThreadsAreAllF
                 "scan %lld..%lld ms, mean %lld ms\n",
                 kControllers, complete, kScans, fewest, shortest, longest, total / kScans);
     EXPECT_EQ(complete, kScans);
-    EXPECT_LT(longest, UC_SEARCH_LIMIT_MS + 200) << "the search is bounded";
+    EXPECT_LT(longest, uc::kSearchLimitMs + 200) << "the search is bounded";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "trace.h"
 #include "transport/tcp/uc_tcp_device.h"
 #include "uc_telegram.h"
+#include "wire/timing.h"
 
 using test_support::captureStderr;
 using test_support::elapsedMs;
@@ -80,8 +81,8 @@ TEST(TcpDeviceClosed, ConnectToANamedAddressIsBounded) {
     long long ms = 0;
     err = captureStderr([&] { ms = elapsedMs([&] { result = unanswered.connect(); }); });
     EXPECT_EQ(result, RC_NOT_CONNECTED);
-    EXPECT_GE(ms, UC_ADDRESS_CONNECT_LIMIT_MS - 50);
-    EXPECT_LT(ms, UC_ADDRESS_CONNECT_LIMIT_MS + 500);
+    EXPECT_GE(ms, uc::kAddressConnectLimitMs - 50);
+    EXPECT_LT(ms, uc::kAddressConnectLimitMs + 500);
     EXPECT_NE(err.find("ERROR: Connect to controller: no answer within 5000 ms.\n"), std::string::npos) << err;
     EXPECT_FALSE(unanswered.connected);
 }

@@ -10,6 +10,7 @@
 #include "trace.h"
 #include "transport/uc_device.h"
 #include "transport/tcp/uc_tcp_device.h"
+#include "wire/timing.h"
 
 namespace {
 
@@ -101,8 +102,8 @@ int searchControllers(bool addp, int firstWaitMs, uint32_t* addresses, int* coun
     // The waits halve down to the floor; the whole search is bounded.
     int found = 0;
     int result = (probeCount > 0 && capacity > 0) ? 1 : 0;
-    const int floorMs = std::min(firstWaitMs, UC_REPLY_WAIT_FLOOR_MS);
-    const int64_t end = uc::tickMs() + UC_SEARCH_LIMIT_MS;
+    const int floorMs = std::min(firstWaitMs, uc::kReplyWaitFloorMs);
+    const int64_t end = uc::tickMs() + uc::kSearchLimitMs;
     for (int wait = firstWaitMs; result > 0; wait = std::max(wait / 2, floorMs)) {
         const int64_t left = end - uc::tickMs();
         if (left <= 0) {
@@ -131,7 +132,7 @@ int discoverTcpDevices(UcDeviceList& list, bool addp) {
     startSockets();
     std::vector<uint32_t> addresses(UC_MAX_DISCOVERED);
     int count = UC_MAX_DISCOVERED;
-    if (searchControllers(addp, UC_FIRST_REPLY_WAIT_MS, addresses.data(), &count) != 0) return 0;
+    if (searchControllers(addp, uc::kFirstReplyWaitMs, addresses.data(), &count) != 0) return 0;
     const UcRoute route = addp ? UC_ROUTE_ADDP : UC_ROUTE_VELORIX;
     for (int i = 0; i < count; ++i) list.push_back(std::make_shared<UcTcpDevice>(addresses[i], route));
     return 0;

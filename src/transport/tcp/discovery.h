@@ -10,15 +10,6 @@
 
 constexpr int UC_MAX_LOCAL_ADDRESSES = 16;
 constexpr int UC_MAX_DISCOVERED = 1024;
-constexpr int UC_FIRST_REPLY_WAIT_MS = 500;
-// The reply wait halves after every cycle that brought replies, but not
-// below this floor: controllers that answer from threads of their own on
-// a busy host reply a few milliseconds apart, and a search that ended at
-// the first empty poll would miss them.
-constexpr int UC_REPLY_WAIT_FLOOR_MS = 100;
-// A search ends at the latest this long after its probes, however many
-// replies keep arriving.
-constexpr int UC_SEARCH_LIMIT_MS = 3000;
 
 // Probes with the ADDP row (addp true) or the "Velorix discovery" row and
 // collects reply sources (network byte order). count: capacity in, number

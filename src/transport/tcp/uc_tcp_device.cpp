@@ -34,7 +34,7 @@ int UcTcpDevice::connect() {
     if (connected) return RC_OK;
     // A controller named by the caller may not be there at all: its connect
     // is bounded. One that answered a probe is connected as it always was.
-    const int limitMs = route_ == UC_ROUTE_ADDRESS ? UC_ADDRESS_CONNECT_LIMIT_MS : -1;
+    const int limitMs = route_ == UC_ROUTE_ADDRESS ? uc::kAddressConnectLimitMs : -1;
     int s = connectToController(address_, UC_CONTROLLER_PORT, limitMs);
     if (s < 0) return RC_NOT_CONNECTED;
     readAhead_.clear();  // bytes of an earlier connection

@@ -10,9 +10,6 @@
 #include "net/sockets.h"
 #include "transport/uc_device.h"
 
-// How long a connect to a controller named by its address may take.
-constexpr int UC_ADDRESS_CONNECT_LIMIT_MS = 5000;
-
 class UcTcpDevice : public UcDevice {
 public:
     // address: the controller's IPv4 address in network byte order; route:

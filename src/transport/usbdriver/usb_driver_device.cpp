@@ -5,6 +5,7 @@
 #include <new>
 
 #include "uc_telegram.h"
+#include "wire/timing.h"
 
 using namespace plat;
 
@@ -94,8 +95,8 @@ int UcUsbDriverDevice::disconnect() {
     if (!connected || !io_) return RC_OK;
     UsbDriverIo& io = *io_;
     abortAndReset(io.device);
-    if (io.readPending) awaitSettled(io.device, &io.readOverlapped, io.readEvent, kSettleLimitMs);
-    if (io.writePending) awaitSettled(io.device, &io.writeOverlapped, io.writeEvent, kSettleLimitMs);
+    if (io.readPending) awaitSettled(io.device, &io.readOverlapped, io.readEvent, uc::kSettleLimitMs);
+    if (io.writePending) awaitSettled(io.device, &io.writeOverlapped, io.writeEvent, uc::kSettleLimitMs);
     closeIfValid(io.device);
     closeIfValid(io.readEvent);
     closeIfValid(io.writeEvent);
