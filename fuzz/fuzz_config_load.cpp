@@ -15,7 +15,7 @@
 #include "fuzz_input.h"
 #include "wire/telegram.h"
 #include "positioner.h"
-#include "script_device.h"
+#include "positioner_harness.h"
 #include "trace.h"
 
 namespace {
@@ -100,7 +100,7 @@ std::vector<Set> sentSets(const std::vector<std::vector<uint8_t>>& sent) {
     return sets;
 }
 
-std::shared_ptr<fuzzpos::ScriptDevice> device;
+std::shared_ptr<ScriptedDevice> device;
 int handle = -1;
 std::string path;
 
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     char dir[] = "/tmp/uc_fuzz_load_XXXXXX";
     FUZZ_CHECK(mkdtemp(dir) != nullptr);
     path = std::string(dir) + "/axis.cfg";
-    device = std::make_shared<fuzzpos::ScriptDevice>(std::deque<fuzzpos::ScriptDevice::Delivery>(), kIdleWait);
+    device = fuzzpos::makeDevice({}, kIdleWait);
     handle = fuzzpos::openHandle(device);
     FUZZ_CHECK(handle > 0);
     device->takeSent();  // what the connect sent

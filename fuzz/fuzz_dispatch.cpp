@@ -15,7 +15,7 @@
 #include "fuzz_input.h"
 #include "positioner.h"
 #include "positioner/handle_table.h"
-#include "script_device.h"
+#include "positioner_harness.h"
 #include "trace.h"
 
 namespace {
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzin::Input in(data, size);
-    auto device = std::make_shared<fuzzpos::ScriptDevice>(fuzzpos::readScript(in));
+    auto device = fuzzpos::makeDevice(fuzzpos::readScript(in));
     const int handle = fuzzpos::openHandle(device);
     FUZZ_CHECK(handle > 0);
 

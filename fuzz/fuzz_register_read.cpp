@@ -14,7 +14,7 @@
 #include "fuzz_input.h"
 #include "wire/telegram.h"
 #include "link/uc_link.h"
-#include "script_device.h"
+#include "positioner_harness.h"
 #include "trace.h"
 
 namespace {
@@ -38,14 +38,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzin::Input in(data, size);
-    std::deque<fuzzpos::ScriptDevice::Delivery> script = fuzzpos::readScript(in);
+    std::deque<ScriptedDevice::Delivery> script = fuzzpos::readScript(in);
     // A telegram begun by the fuzzed bytes would take the clean replies as
     // its continuation: the stream loses framing first, which drops it.
     script.push_back({RC_OUT_OF_SYNC, {}});
     for (int i = 0; i < kCleanReplies; ++i) script.push_back({RC_OK, typeReply()});
     const size_t deliveries = script.size();
     // Not a variant device: the type is asked for, not taken as -1.
-    fuzzpos::ScriptDevice device(std::move(script), std::chrono::microseconds(0), 0);
+    auto scripted = fuzzpos::makeDevice(std::move(script), std::chrono::microseconds(0), 0);
+    ScriptedDevice& device = *scripted;
     FUZZ_CHECK(UC_init(device) == RC_OK);
 
     int32_t value = 0;
@@ -54,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto sent = device.takeSent();
     FUZZ_CHECK(!sent.empty() && sent.size() <= deliveries + 1);
     for (const auto& t : sent) {
-        FUZZ_CHECK(t.size() == 20 && uc::get32(t.data(), 4) == UC_OP_GET);
-        FUZZ_CHECK(uc::get32(t.data(), 8) == REG_CONTROLLER_TYPE && uc::get32(t.data(), 16) == 1);
+        FUZZ_CHECK(t.size() == UC_HEADER_SIZE && uc::get32(t.data(), uc::kOpcodeOffset) == UC_OP_GET);
+        FUZZ_CHECK(uc::get32(t.data(), uc::kAddressOffset) == REG_CONTROLLER_TYPE && uc::get32(t.data(), uc::kCorrelationOffset) == 1);
     }
     if (result == RC_OK) {
         int32_t again = ~value;

@@ -202,9 +202,9 @@ TEST_F(RegistryTest, ExchangeFailuresAbortAndDisconnect) {
     EXPECT_EQ(v, 4);
 
     UC_abort();
-    const size_t asked = device->askedLengths().size();
+    const size_t asked = device->receives();
     EXPECT_EQ(UC_request(0, 359, &v), RC_TIMEOUT);
-    EXPECT_EQ(device->askedLengths().size(), asked) << "an abort ends the exchange before receiving";
+    EXPECT_EQ(device->receives(), asked) << "an abort ends the exchange before receiving";
     int count = 0;
     UC_presence(&count, 0);  // clears the abort
     device = add();
@@ -240,7 +240,7 @@ TEST_F(RegistryTest, CompletionReadIsBoundedInTimeAndSize) {
     // A device that keeps answering 1 does not hold the caller.
     device->deliver(0, std::vector<uint8_t>(ack.begin(), ack.begin() + 10));
     EXPECT_EQ(UC_recv(0, &t), RC_TIMEOUT);
-    EXPECT_EQ(device->askedLengths().size(), 4u + UC_COMPLETION_ATTEMPTS);
+    EXPECT_EQ(device->receives(), 4u + UC_COMPLETION_ATTEMPTS);
 
     // A telegram announced larger than the buffer is never completed.
     device->deliver(0, peers::telegram(600, UC_OP_ACK, 1, 0, 1));
@@ -248,7 +248,7 @@ TEST_F(RegistryTest, CompletionReadIsBoundedInTimeAndSize) {
     std::string err = captureStderr([&] { result = UC_recv(0, &t); });
     EXPECT_EQ(result, RC_OUT_OF_SYNC);
     EXPECT_NE(err.find("Length too large (604), assuming out of sync"), std::string::npos) << err;
-    EXPECT_EQ(device->askedLengths().size(), 5u + UC_COMPLETION_ATTEMPTS);
+    EXPECT_EQ(device->receives(), 5u + UC_COMPLETION_ATTEMPTS);
     EXPECT_EQ(device->resyncs, 0) << "a USB device gets no stream resynchronisation";
     EXPECT_EQ(UC_startSync(0), RC_OK);
     EXPECT_EQ(device->sent().size(), 0u);

@@ -33,10 +33,10 @@ protected:
     }
     // Delivers the telegrams and waits until the loop has taken them.
     void deliverAndSettle(const std::vector<std::vector<uint8_t>>& telegrams) {
-        const size_t before = device->askedLengths().size();
+        const size_t before = device->receives();
         for (const auto& t : telegrams) device->deliver(0, t);
         ASSERT_TRUE(postest::eventually(
-            [&] { return device->askedLengths().size() >= before + telegrams.size() + 1; }));
+            [&] { return device->receives() >= before + telegrams.size() + 1; }));
     }
     std::shared_ptr<postest::TestDevice> device;
     int32_t handle = -1;

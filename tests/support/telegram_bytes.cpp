@@ -27,8 +27,8 @@ Bytes get(int32_t address) { return telegram(UC_OP_GET, address, 0, 1); }
 
 Bytes raw(int32_t lengthWord, int32_t opcode, size_t total) {
     Bytes b(total < 8 ? 8 : total, 0);
-    uc::put32(b.data(), 0, lengthWord);
-    uc::put32(b.data(), 4, opcode);
+    uc::put32(b.data(), uc::kLengthOffset, lengthWord);
+    uc::put32(b.data(), uc::kOpcodeOffset, opcode);
     b.resize(total);
     return b;
 }
