@@ -203,7 +203,7 @@ public:
     // it), at most maxBytes (the rest stays for the next call); false when
     // nothing came within timeoutMs (or the controller stopped).
     void usbWrite(const void* bytes, size_t n);
-    bool usbRead(std::vector<uint8_t>& transfer, int timeoutMs, size_t maxBytes = 512);
+    bool usbRead(std::vector<uint8_t>& transfer, int timeoutMs, size_t maxBytes = UC_MAX_TELEGRAM);
     // Discards every controller->host transfer not yet read.
     void usbFlush();
 
