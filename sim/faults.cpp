@@ -10,7 +10,7 @@ using F = Controller::Fault;
 const FaultInfo kFaults[] = {
     {F::Silent, "silent", true, 0, 0, 0, "log requests, send nothing of its own"},
     {F::Late, "late", true, 500, 1, 60000, "send every ACK PARAM ms late (500)"},
-    {F::SplitSegments, "split", true, 1, 1, 512,
+    {F::SplitSegments, "split", true, 1, 1, UC_MAX_TELEGRAM,
      "write telegrams in PARAM-byte pieces (1)"},
     {F::Garbage, "garbage", false, 3, 1, 4096, "PARAM junk bytes before the next telegram (3)"},
     {F::OutOfStepTell, "out-of-step-tell", false, 0, 0, 0, "send a TELL of register 10"},
