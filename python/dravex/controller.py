@@ -19,6 +19,7 @@ from typing import Any, Dict, List, Mapping, Optional, Tuple
 
 from . import _positioner_api as api
 from . import _moves
+from ._closing import ClosedOnExit
 from ._motion import REPORT_SETTLE
 from ._moves import MoveGroup, Start
 from .axis import Axis
@@ -48,7 +49,7 @@ def choose(found: List[ControllerInfo], hardware_id: Optional[int]) -> Controlle
     return available[0]
 
 
-class Controller:
+class Controller(ClosedOnExit):
     """One controller, as a context manager (or call open() and close()).
 
     Name it by one of:
@@ -105,14 +106,6 @@ class Controller:
 
     def __enter__(self) -> "Controller":
         return self.open()
-
-    def __exit__(self, exc_type: Optional[type], exc: Optional[BaseException],
-                 tb: Any) -> None:
-        try:
-            self.close()
-        except Exception:
-            if exc_type is None:
-                raise  # a failing close is reported unless another error is on its way
 
     @property
     def handle(self) -> Optional[int]:

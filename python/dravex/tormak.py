@@ -18,6 +18,7 @@ from typing import Any, Optional, Union
 
 from . import _binding
 from . import _tracing
+from ._closing import ClosedOnExit
 from ._library import PathLike, load_library
 from .errors import NotConnected, check
 from .telegram import MAX_SIZE, Telegram
@@ -68,7 +69,7 @@ def find(with_variant: bool = False) -> int:
         return 0
 
 
-class Channel:
+class Channel(ClosedOnExit):
     """One open controller of the last find(), as a context manager."""
 
     def __init__(self, device: int = 0) -> None:
@@ -87,14 +88,6 @@ class Channel:
 
     def __enter__(self) -> "Channel":
         return self.open()
-
-    def __exit__(self, exc_type: Optional[type], exc: Optional[BaseException],
-                 tb: Any) -> None:
-        try:
-            self.close()
-        except Exception:
-            if exc_type is None:
-                raise
 
     def _require_handle(self, function: str) -> int:
         if self._handle is None:
