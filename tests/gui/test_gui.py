@@ -48,14 +48,14 @@ def test_move_shows_in_position_display_and_plot(window, qtbot, simulator, tmp_p
     target = panel.state.position + 700_000
     panel.target.setText(str(target))
     panel.go_button.click()
-    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=2000)
+    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=5000)
     qtbot.waitUntil(lambda: panel.lights["target reached"].on and not panel.lights["moving"].on,
                     timeout=5000)
     assert panel.position.text() == str(target)
     assert str(target) in view.tabs.tabText(0)
     # The curve ends at the target and shows the way there.
     qtbot.waitUntil(lambda: panel.plot.points() > 10
-                    and panel.plot.curve.getData()[1][-1] == target, timeout=2000)
+                    and panel.plot.curve.getData()[1][-1] == target, timeout=5000)
     assert min(panel.plot.curve.getData()[1]) < target
     panel.plot.export(tmp_path / "axis0.csv")
     rows = (tmp_path / "axis0.csv").read_text().splitlines()
@@ -92,12 +92,12 @@ def test_jog_moves_while_held_and_stops_on_release(window, qtbot, simulator):
     start = panel.state.position
     qtbot.mousePress(panel.jog_forward, Qt.LeftButton)
     qtbot.waitUntil(lambda: panel.lights["moving"].on and panel.state.position > start + 50_000,
-                    timeout=3000)
+                    timeout=5000)
     qtbot.mouseRelease(panel.jog_forward, Qt.LeftButton)
     assert stands_still(qtbot, panel)
     # A window that loses the focus while a jog button is held stops the jog.
     qtbot.mousePress(panel.jog_back, Qt.LeftButton)
-    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=3000)
+    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=5000)
     QApplication.sendEvent(window, QEvent(QEvent.ActivationChange))
     assert stands_still(qtbot, panel)
     qtbot.mouseRelease(panel.jog_back, Qt.LeftButton)
@@ -110,7 +110,7 @@ def test_stop_all_and_escape_stop_every_axis(window, qtbot, simulator):
             view.panels[axis].target.setText(str(view.panels[axis].state.position + FAR))
             view.panels[axis].go_button.click()
         qtbot.waitUntil(lambda: all(view.panels[a].lights["moving"].on for a in (2, 3)),
-                        timeout=3000)
+                        timeout=5000)
         if key_press:
             # Xvfb has no window manager to activate the window.
             QApplication.setActiveWindow(window)
@@ -127,7 +127,7 @@ def test_lost_controller_is_shown_and_reconnects(window, qtbot, lone_simulator):
     panel = view.panels[0]
     panel.target.setText(str(FAR))
     panel.go_button.click()
-    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=3000)
+    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=5000)
     lone_simulator.stop()
     # Shown as lost; then its worker thread ends.
     qtbot.waitUntil(lambda: view.condition == "LOST" and not view.is_open, timeout=10000)
@@ -190,7 +190,7 @@ def test_closing_the_window_stops_the_axes_it_moved(window, qtbot, simulator,
     panel = view.panels[5]
     panel.target.setText(str(panel.state.position + FAR))
     panel.go_button.click()
-    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=3000)
+    qtbot.waitUntil(lambda: panel.lights["moving"].on, timeout=5000)
     window.close()
     window.shutdown()
     gui_thread_guard.on = False  # the test's own check
