@@ -14,11 +14,7 @@ namespace {
 constexpr size_t kFindingsKept = 40;
 constexpr int32_t kDefaultAmplitude = 30000;  // the simulator's preset
 constexpr int kVoluntaryClosePerMille = 5;     // steps that close and reopen
-// A last TELL must arrive by then: a line that lost its framing just before
-// the faults stopped first drains (up to 2000 ms) and may pause for an
-// out-of-step reply (2000 ms) before it applies reports again.
-constexpr int kSettleMs = 5000;
-constexpr int kStableMs = 300;                 // ... and stay
+constexpr int kStableMs = 300;  // the last reports, once arrived, stay
 
 // Amplitudes sent to axis a lie in their own band, so a value read back can
 // be told apart from another axis's, a reason word or a stray word.
@@ -188,7 +184,7 @@ void HandleWorker::checkLastPositions() {
         }
         return true;
     };
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSettleMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(bounds_.settleMs);
     bool arrived = false;
     while (!(arrived = positionsAre()) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

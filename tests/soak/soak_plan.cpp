@@ -51,7 +51,7 @@ CallBounds callBounds() {
     // Margins cover scheduling on a machine running ~400 threads on two
     // cores; the sums of the waits are in soak_plan.h.
     return {2000 * kSlowdown, 200 * kSlowdown, 10000 + 2000 * kSlowdown, 3500 + 3000 * kSlowdown,
-            4700 + 2000 * kSlowdown};
+            4700 + 2000 * kSlowdown, 5000 * kSlowdown};
 }
 
 }  // namespace soak

@@ -21,12 +21,17 @@ Plan planFromEnvironment();
 // loop, which may sit in a 500 ms receive, a 2000 ms resynchronisation or
 // the 2000 ms pause after an out-of-step report, and then pauses 200 ms in
 // the disconnect; a connect may run the 3000 ms identity exchange.
+// settleMs: once the faults stop, how long the last reports may take to
+// arrive. A line that lost its framing drains (up to 2000 ms) and may pause
+// for an out-of-step report (2000 ms); a flood still queued towards a slow
+// host can cost it its framing once more.
 struct CallBounds {
     int setterMs;
     int cachedGetterMs;
     int queryMs;
     int connectMs;
     int closeMs;
+    int settleMs;
 };
 CallBounds callBounds();
 

@@ -29,6 +29,17 @@ constexpr int kTellIntervalMs = 200;
 constexpr int kUsbEach = 2;  // controllers behind libusb and behind the kernel driver
 constexpr int kQuietAfterFaultsMs = 4500;  // resync and out-of-step pauses end
 
+// The last n lines of a text.
+std::string lastLines(const std::string& text, int n) {
+    size_t from = text.size();
+    for (int i = 0; i <= n; ++i) {
+        if (from == 0) return text;
+        from = text.rfind('\n', from - 1);
+        if (from == std::string::npos) return text;
+    }
+    return text.substr(from + 1);
+}
+
 template <class Fn>
 void onEveryWorker(std::vector<std::unique_ptr<soak::HandleWorker>>& workers, Fn fn) {
     std::vector<std::thread> threads;
@@ -101,7 +112,7 @@ TEST(FaultSoak, HandlesSurviveRandomFaultsAndEndClosedWithTheLastPositions) {
     std::printf("soak: %lld calls, %d getter time-outs, %d lost handles, %d reconnects; faults:%s; %zu bytes of trace\n",
                 total.calls, total.timeouts, total.disconnects, total.reconnects, faults.c_str(),
                 traceOutput.size());
-    EXPECT_EQ(findings.count(), 0) << findings.summary();
+    EXPECT_EQ(findings.count(), 0) << findings.summary() << "\nlast lines of the trace:\n" << lastLines(traceOutput, 60);
     EXPECT_GT(injected, plan.seconds) << "the faults were injected";
     EXPECT_GT(total.calls, 100LL * plan.controllers) << "the handles were driven";
 
