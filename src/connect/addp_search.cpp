@@ -10,8 +10,6 @@
 namespace tmk {
 namespace {
 
-constexpr int kReplyBufferSize = 256;
-
 // Host-name lookup of the probe's group text, with the probe's port.
 bool resolveGroup(const DiscoveryProbe& row, struct sockaddr_in* group) {
     struct addrinfo hints = {};
@@ -43,17 +41,8 @@ int collectReplies(int socket, int waitMs, uint32_t* addresses, int capacity, in
             traceOsError(false, "Searching controller: select() failed", true);
             return -1;
         }
-        char reply[kReplyBufferSize];
-        struct sockaddr_in from = {};
-        socklen_t fromLength = sizeof from;
-        int n = static_cast<int>(recvfrom(socket, reply, sizeof reply, 0,
-                                          reinterpret_cast<struct sockaddr*>(&from), &fromLength));
-        if (n <= 0 || from.sin_family != AF_INET) {
-            if (n == 0) plat::clearSocketError();
-            traceOsError(false, "Searching controller: recvfrom() failed", true);
-            return -1;
-        }
-        addresses[(*found)++] = from.sin_addr.s_addr;
+        if (!takeProbeReply(socket, &addresses[*found])) return -1;
+        ++*found;
     }
     return 0;
 }

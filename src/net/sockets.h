@@ -72,5 +72,9 @@ struct DiscoveryProbe {
 };
 // The ADDP row when addp is true, else the "Velorix discovery" row.
 const DiscoveryProbe& discoveryProbe(bool addp);
+// Reads one datagram of a readable probe socket and stores its source
+// address (network byte order). False, with a trace line, when nothing
+// could be read.
+bool takeProbeReply(int socket, uint32_t* source);
 
 #endif

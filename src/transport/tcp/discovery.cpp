@@ -14,29 +14,11 @@
 
 namespace {
 
-constexpr int kReplyBufferSize = 256;
-
 bool resolveGroup(const DiscoveryProbe& row, struct sockaddr_in* group) {
     *group = {};
     group->sin_family = AF_INET;
     group->sin_port = htons(row.port);
     return inet_pton(AF_INET, row.group, &group->sin_addr) == 1;
-}
-
-// Reads one datagram of a readable probe socket; stores its source.
-// Returns true when a reply was stored.
-bool takeReply(int socket, uint32_t* source) {
-    char reply[kReplyBufferSize];
-    struct sockaddr_in from = {};
-    socklen_t fromLength = sizeof from;
-    int n = static_cast<int>(recvfrom(socket, reply, sizeof reply, 0,
-                                      reinterpret_cast<struct sockaddr*>(&from), &fromLength));
-    if (n <= 0 || from.sin_family != AF_INET) {
-        traceOsError(false, "Searching controller: recvfrom() failed", true);
-        return false;
-    }
-    *source = from.sin_addr.s_addr;
-    return true;
 }
 
 }  // namespace
@@ -119,7 +101,7 @@ int searchControllers(bool addp, int firstWaitMs, uint32_t* addresses, int* coun
         }
         for (int i = 0; i < probeCount && result > 0; ++i) {
             if (!probes[i].revents) continue;
-            if (!takeReply(probes[i].fd, &addresses[found])) continue;
+            if (!takeProbeReply(probes[i].fd, &addresses[found])) continue;
             if (++found >= capacity) result = 0;
         }
     }
