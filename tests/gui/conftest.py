@@ -2,18 +2,18 @@
 in the private network namespace, and the main window."""
 import importlib.util
 import os
-import select
 import shutil
-import signal
 import subprocess
 import sys
 import threading
-import time
 
 import pytest
 
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "python"))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "support"))
+
+from sim_process import SimulatorProcess  # noqa: E402
 
 # The namespace check of the binding tests.
 _spec = importlib.util.spec_from_file_location(
@@ -24,60 +24,13 @@ _spec.loader.exec_module(_bindings)
 TELL_INTERVAL_MS = 20
 
 
-class Simulator:
-    """One positioner-sim process with one controller at an address; with
-    logged, its log lines (connections, requests) can be waited for."""
+class Simulator(SimulatorProcess):
+    """One positioner-sim process with one controller at an address."""
 
     def __init__(self, address, hardware_id, logged=False):
-        self.address, self.hardware_id, self.logged = address, hardware_id, logged
-        self.process = None
-
-    def start(self):
-        program = os.environ.get("POSITIONER_SIM")
-        if not program:
-            pytest.fail("POSITIONER_SIM must name the positioner-sim program")
-        self.process = subprocess.Popen(
-            [program, "--address", self.address, "--id", str(self.hardware_id),
-             "--tell-interval", str(TELL_INTERVAL_MS)] + ([] if self.logged else ["--quiet"]),
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE if self.logged else None, bufsize=0)
-        ready = select.select([self.process.stdout], [], [], 10)[0]
-        if not ready or not self.process.stdout.readline():
-            self.stop()
-            raise RuntimeError(f"positioner-sim on {self.address} did not start")
-        return self
-
-    def wait_for_log(self, text, timeout):
-        """True once a log line holding text arrived within timeout s."""
-        deadline = time.monotonic() + timeout
-        while select.select([self.process.stderr], [], [], max(0, deadline - time.monotonic()))[0]:
-            line = self.process.stderr.readline()
-            if not line:
-                return False
-            if text in line.decode(errors="replace"):
-                return True
-        return False
-
-    def freeze(self):
-        """The controller hangs: connected, but it answers nothing."""
-        self.process.send_signal(signal.SIGSTOP)
-
-    def thaw(self):
-        self.process.send_signal(signal.SIGCONT)
-
-    def stop(self, sig=signal.SIGTERM):
-        if self.process is None:
-            return
-        self.thaw()
-        self.process.send_signal(sig)
-        try:
-            self.process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
-        self.process.stdout.close()
-        if self.process.stderr:
-            self.process.stderr.close()
-        self.process = None
+        super().__init__("--address", address, "--id", str(hardware_id),
+                         "--tell-interval", str(TELL_INTERVAL_MS), logged=logged)
+        self.address, self.hardware_id = address, hardware_id
 
 
 @pytest.fixture(scope="session")

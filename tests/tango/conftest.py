@@ -2,9 +2,7 @@
 controllers, device servers without a database (MultiDeviceTestContext,
 one process each) and a recorder of change events."""
 import os
-import select
 import socket
-import subprocess
 import sys
 import threading
 import time
@@ -13,12 +11,14 @@ import pytest
 
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "python"))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "support"))
 
 import tango  # noqa: E402  (Debian's python3-tango)
 from tango import DevState  # noqa: E402
 from tango.test_context import MultiDeviceTestContext  # noqa: E402
 
 from dravex_tango.device import PositionerAxis  # noqa: E402
+from sim_process import SimulatorProcess  # noqa: E402
 
 TELL_INTERVAL_MS = 10
 SPEED = 1_000_000            # simulator default, units per second
@@ -33,43 +33,11 @@ def private_network():
         pytest.skip("needs a private network namespace (run through tests/support/netns-run.sh)")
 
 
-class Simulator:
-    """positioner-sim with the given options; start(), stop(), signal()."""
+class Simulator(SimulatorProcess):
+    """positioner-sim with the given options and the suite's report interval."""
 
     def __init__(self, *options):
-        self.options = options
-        self.process = None
-
-    def start(self):
-        program = os.environ.get("POSITIONER_SIM")
-        if not program:
-            pytest.fail("POSITIONER_SIM must name the positioner-sim program")
-        self.process = subprocess.Popen(
-            [program, "--tell-interval", str(TELL_INTERVAL_MS), "--quiet", *self.options],
-            stdout=subprocess.PIPE, bufsize=0)
-        started = self.options.count("--address")
-        deadline = time.monotonic() + 10
-        for _ in range(started):
-            if not select.select([self.process.stdout], [], [], deadline - time.monotonic())[0]:
-                raise RuntimeError("positioner-sim did not start")
-            if not self.process.stdout.readline():
-                raise RuntimeError(f"positioner-sim ended: exit code {self.process.wait()}")
-        return self
-
-    def signal(self, number):
-        self.process.send_signal(number)
-
-    def stop(self):
-        if self.process is None:
-            return
-        self.process.terminate()
-        try:
-            self.process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
-        self.process.stdout.close()
-        self.process = None
+        super().__init__("--tell-interval", str(TELL_INTERVAL_MS), *options)
 
 
 # The devices of the one server process of the test session, with their
