@@ -23,7 +23,7 @@ namespace {
 constexpr int32_t kAxis = 4;
 constexpr size_t kLongestToken = 103;
 // The loader is alone with the handle: its receive thread may idle long.
-constexpr auto kIdleWait = std::chrono::milliseconds(5);
+constexpr auto kLoaderIdleWait = std::chrono::milliseconds(5);
 
 const std::map<std::string, int32_t> kKeywords = {
     {"poslooprange", 1364}, {"speedgain", 1355},     {"adaptsetpctrl", 1356},
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     char dir[] = "/tmp/uc_fuzz_load_XXXXXX";
     FUZZ_CHECK(mkdtemp(dir) != nullptr);
     path = std::string(dir) + "/axis.cfg";
-    device = fuzzpos::makeDevice({}, kIdleWait);
+    device = fuzzpos::makeDevice({}, kLoaderIdleWait);
     handle = fuzzpos::openHandle(device);
     FUZZ_CHECK(handle > 0);
     device->takeSent();  // what the connect sent
