@@ -21,8 +21,33 @@
  *     RC_TIMEOUT (1) without a reply (the output is then unchanged); a
  *     failed send returns its result at once.
  *   - A bool argument is read as its byte; a bool output receives 0 or 1.
- *   - Calls on one handle must not overlap; different handles may be used
- *     from different threads.
+ *   - Calls on one handle may come from several threads at once (see
+ *     "Threads" below); different handles may be used from different
+ *     threads.
+ *
+ * Threads. Any function may be called on a handle from any thread, also
+ * while other threads are inside calls on the same handle:
+ *   - A setter (every function that only sends SET telegrams, the stops and
+ *     PositionerHalt among them) never waits for a querying getter: the
+ *     handle's request buffer is held only while a function builds and
+ *     sends its telegrams, never across a wait. The telegrams of one
+ *     function go out together; another thread's telegrams come before or
+ *     after them, not in between.
+ *   - Querying getters that read the same register of the same axis wait
+ *     one after the other: the second sends its GET once the first has its
+ *     reply or its time-out, and gives up with RC_TIMEOUT (1) when its turn
+ *     does not come within 10000 ms. All other querying getters, and
+ *     PositionerWaitReport, wait side by side.
+ *   - Cached getters take no lock.
+ *   - PositionerClose while other threads are inside calls on the same
+ *     handle: those calls return at once (RC_NOT_CONNECTED (2), or their
+ *     own result when they were done), and the handle's resources are
+ *     released only after the last of them has returned. A second
+ *     PositionerClose of the same handle meanwhile returns -1. When the
+ *     connection is lost, waiting getters return RC_NOT_CONNECTED at once.
+ *   - PositionerConnect on a number that another thread may still use:
+ *     calls with a handle number that is being opened return
+ *     RC_NOT_CONNECTED until PositionerConnect has returned it.
  *
  * Each comment below says first what a function does to the axis and what
  * its values mean, then the telegrams it sends: "SET r (0xR)[i] := v" is a
@@ -449,6 +474,45 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTraceFlags(int32_t flags);
 /* Sets the text in front of every line (at most 30 characters are kept, a
  * blank is added); null or "" for none. */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTracePrefix(const char* prefix);
+
+/* ---- Halting, report waits, result texts -------------------------------- */
+
+/* Halts the axis: ends its absolute approach, so that the controller does
+ * not drive it back to the target, and stops every movement. Call it from
+ * any thread: it never waits for a querying getter (see "Threads"). Both
+ * telegrams are sent, one right after the other, whatever the first one's
+ * result; returns the first failure, else 0.
+ * Telegrams: SET 1037 (0x40D)[a] := 0, then SET 1107 (0x453)[a] := 1. */
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerHalt(int32_t handle, int32_t axis);
+/* Halts all six axes as PositionerHalt does, axis 0 first; every telegram
+ * is sent before it returns, with no other telegram of the handle in
+ * between. Returns the first failure, else 0.
+ * Telegrams: for a = 0..5: SET 1037 (0x40D)[a] := 0, SET 1107 (0x453)[a] := 1. */
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerHaltAll(int32_t handle);
+/* Waits for a report: returns 0 as soon as the receive thread has applied
+ * a TELL or ACK that changed a cached value of some axis (position,
+ * status, speed, reference, rotation count, a value a querying getter
+ * read, ...; the first report of a value after the connect counts as a
+ * change) after *sequence. It then writes the newest sequence number to
+ * *sequence and to *changedAxes a bit per axis (bit a for axis a) that
+ * changed after the old *sequence. Start with *sequence = 0 to learn of
+ * every change since the connect (numbering starts anew at every
+ * connect); a number from an earlier connection returns at once with the
+ * newest number and no axis bits.
+ * Returns 1 after timeoutMs (0 or more; 0 only tests) without a change;
+ * 2 at once when the handle is not connected, its connection ends or it is
+ * closed meanwhile; 6 for a null pointer or a negative timeoutMs.
+ * Several threads may wait on one handle, each with its own sequence
+ * number: each sees every change, and none is missed between two calls.
+ * A waiter is woken as soon as the telegram is applied and uses no CPU
+ * while it waits. Sends nothing. */
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerWaitReport(int32_t handle, uint32_t* sequence, int32_t timeoutMs,
+                                                  int32_t* changedAxes);
+/* A fixed sentence for the result code: what failed and what to do (for
+ * example for 1: "The controller did not answer in time; check that it is
+ * switched on and connected, then try again."). Never null; the text is
+ * static and must not be freed. Unknown codes get a sentence of their own. */
+UC_EXPORT_BY_DEF const char* UC_STDCALL PositionerResultText(int32_t code);
 
 #ifdef __cplusplus
 }

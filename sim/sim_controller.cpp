@@ -65,9 +65,10 @@ void deliver(const Targets& targets, const std::vector<Bytes>& telegrams, const 
 
 Controller::Received toReceived(const Bytes& t) {
     Controller::Received r{uc::get32(t.data(), uc::kOpcodeOffset), uc::get32(t.data(), uc::kAddressOffset),
-                           uc::get32(t.data(), uc::kIndexOffset), uc::get32(t.data(), uc::kCorrelationOffset), {}};
+                           uc::get32(t.data(), uc::kIndexOffset), uc::get32(t.data(), uc::kCorrelationOffset), {}, {}};
     size_t words = (t.size() - UC_HEADER_SIZE) / 4;
     for (size_t i = 0; i < words; ++i) r.data.push_back(uc::get32(t.data(), uc::kDataOffset + uc::kWordSize * i));
+    r.at = std::chrono::steady_clock::now();
     return r;
 }
 }  // namespace

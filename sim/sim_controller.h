@@ -108,6 +108,7 @@
 #ifndef SIM_SIM_CONTROLLER_H
 #define SIM_SIM_CONTROLLER_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -177,6 +178,7 @@ public:
     struct Received {
         int32_t opcode, address, index, correlation;
         std::vector<int32_t> data;
+        std::chrono::steady_clock::time_point at;  // when the simulator took it
     };
     std::vector<Received> received() const;  // every telegram the host sent, in order
     void clearReceived();

@@ -71,7 +71,8 @@ int32_t keywordRegister(const char* keyword, size_t length) {
 }
 
 int32_t loadConfiguration(int32_t handle, int32_t axis, const char* fileName) {
-    HandleEntry* h = connectedEntry(handle);
+    HandleUse use(handle);
+    HandleEntry* h = use.entry();
     if (!h) return RC_NOT_CONNECTED;
     if (!validAxis(axis) || !fileName) return RC_INVALID_PARAM;
     FILE* file = std::fopen(fileName, "r");

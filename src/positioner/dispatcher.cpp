@@ -62,10 +62,11 @@ void dispatch(HandleEntry& h, const UcTelegram& tel, int32_t receivedLength) {
     if (uc::dataWordCount(receivedLength) <= word) return;
 
     AxisEntry& entry = h.axes[axis];
-    entry.set(route->field, uc::dataWord(tel, word));
+    const bool changed = entry.apply(route->field, uc::dataWord(tel, word));
     if (route->wakes != Wait::None) {
         if (IWaitCondition* w = entry.wait(route->wakes)) w->wakeOne();
     }
+    if (changed) h.reports.noteChange(axis);
 }
 
 }  // namespace pos

@@ -9,7 +9,7 @@ namespace pos {
 // tel is an ACK or a TELL; receivedLength is its length word as it came
 // (before any bounding for tracing). Telegrams with an index outside 0..5,
 // an address outside the table, or too short to carry their value word
-// change nothing.
+// change nothing. A value that changed wakes the handle's report waiters.
 void dispatch(HandleEntry& h, const UcTelegram& tel, int32_t receivedLength);
 
 }  // namespace pos

@@ -27,9 +27,10 @@ struct Kept {
 };
 std::vector<Kept>* kept = nullptr;
 
-// The loop ended by itself and its thread is gone: nothing runs there.
+// The loop ended by itself, its thread is gone and no call of another
+// thread is inside the handle: nothing runs there.
 bool stopped(const HandleEntry& h) {
-    return !h.connected.load() && (!h.receiveThread || h.receiveThread->finished());
+    return !h.connected.load() && (!h.receiveThread || h.receiveThread->finished()) && h.users.load() == 0;
 }
 
 // Nothing more will change for the handle: stopped, or its thread ended
@@ -58,6 +59,8 @@ void closeHandlesAtExit() {
         HandleEntry& h = *handleEntry(n);
         if (!h.inUse.load() || !h.device) continue;
         h.running.store(false);
+        bool wasOpen = true;
+        if (h.open.compare_exchange_strong(wasOpen, false)) wakeWaiters(h);
         open.push_back(n);
     }
     const int64_t deadline = uc::tickMs() + uc::kExitWaitMs;

@@ -5,8 +5,11 @@
 #include "addressing.h"
 #include "config_loader.h"
 #include "families.h"
+#include "halt.h"
 #include "lifecycle.h"
 #include "positioner.h"
+#include "report_signal.h"
+#include "result_text.h"
 #include "trace_control.h"
 
 namespace {
@@ -79,5 +82,12 @@ int32_t UC_STDCALL PositionerTraceToStderr(void) { return pos::traceToStderr(); 
 int32_t UC_STDCALL PositionerTraceToFile(const char* path) { return pos::traceToFile(path); }
 int32_t UC_STDCALL PositionerTraceFlags(int32_t flags) { return pos::traceFlags(flags); }
 int32_t UC_STDCALL PositionerTracePrefix(const char* prefix) { return pos::tracePrefix(prefix); }
+
+int32_t UC_STDCALL PositionerHalt(int32_t handle, int32_t axis) { return pos::haltAxis(handle, axis); }
+int32_t UC_STDCALL PositionerHaltAll(int32_t handle) { return pos::haltAllAxes(handle); }
+int32_t UC_STDCALL PositionerWaitReport(int32_t handle, uint32_t* sequence, int32_t timeoutMs, int32_t* changedAxes) {
+    return pos::waitReport(handle, sequence, timeoutMs, changedAxes);
+}
+const char* UC_STDCALL PositionerResultText(int32_t code) { return pos::resultText(code); }
 
 }  // extern "C"

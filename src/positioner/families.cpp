@@ -91,6 +91,21 @@ int32_t applyRule(Rule rule, int32_t v) {
     return v;
 }
 
+// Sends the query's request and waits for the wake of its reply. The
+// request buffer is held for the send only. A handle that is closed or
+// loses its connection meanwhile ends the wait at once (result 2).
+int awaitReply(HandleEntry& h, const QuerySpec& s, int32_t axis) {
+    if (s.request == Request::Get) {
+        const int rc = sendGet(h, s.reg, axis);
+        if (rc != RC_OK) return rc;
+    } else {
+        sendSet(h, s.reg, axis, 1);  // the measurement's result comes by TELL
+    }
+    const bool woken = h.axes[axis].wait(s.wait)->wait(uc::kReplyWaitMs);
+    if (!usable(h)) return RC_NOT_CONNECTED;
+    return woken ? RC_OK : RC_TIMEOUT;
+}
+
 }  // namespace
 
 const SetterSpec& setterSpec(SetterId id) { return kSetters[static_cast<int>(id)]; }
@@ -101,7 +116,8 @@ const QuerySpec& querySpec(QueryId id) { return kQueries[static_cast<int>(id)]; 
 
 int runSetter(SetterId id, int handle, int32_t arg1, int32_t arg2) {
     const SetterSpec& s = setterSpec(id);
-    HandleEntry* h = connectedEntry(handle);
+    HandleUse use(handle);
+    HandleEntry* h = use.entry();
     if (!h) return RC_NOT_CONNECTED;
     if (!s.arg1.accepts(arg1) || !s.arg2.accepts(arg2)) return RC_INVALID_PARAM;
 
@@ -114,10 +130,14 @@ int runSetter(SetterId id, int handle, int32_t arg1, int32_t arg2) {
 
 int runSequence(SequenceId id, int handle, int32_t arg1, int32_t arg2, int32_t arg3) {
     const SequenceSpec& s = sequenceSpec(id);
-    HandleEntry* h = connectedEntry(handle);
+    HandleUse use(handle);
+    HandleEntry* h = use.entry();
     if (!h) return RC_NOT_CONNECTED;
     if (!s.arg1.accepts(arg1)) return RC_INVALID_PARAM;
 
+    // The steps go out together: a stop from another thread comes before
+    // or after the whole sequence, never between its target and its start.
+    RequestScope scope(*h);
     int rc = RC_OK;
     for (const Step& step : s.steps) {
         if (step.reg == 0) break;
@@ -129,7 +149,8 @@ int runSequence(SequenceId id, int handle, int32_t arg1, int32_t arg2, int32_t a
 
 int runDirection(DirectionId id, int handle, int32_t axis, int32_t direction) {
     const DirectionSpec& s = directionSpec(id);
-    HandleEntry* h = connectedEntry(handle);
+    HandleUse use(handle);
+    HandleEntry* h = use.entry();
     if (!h) return RC_NOT_CONNECTED;
     if (!validAxis(axis) || !inRange(direction, 0, 1)) return RC_INVALID_PARAM;
     return sendSet(*h, s.regs[direction], axis, 1);
@@ -149,21 +170,19 @@ int runCached(CachedId id, int handle, int32_t axis, int32_t* out, bool* valid) 
 
 int runQuery(QueryId id, int handle, int32_t axis, int32_t* intOut, bool* boolOut) {
     const QuerySpec& s = querySpec(id);
-    HandleEntry* h = connectedEntry(handle);
+    HandleUse use(handle);
+    HandleEntry* h = use.entry();
     if (!h) return RC_NOT_CONNECTED;
     const bool boolResult = s.shape == Shape::BoolOut;
     if (!validAxis(axis) || (boolResult ? !boolOut : !intOut)) return RC_INVALID_PARAM;
 
-    AxisEntry& entry = h->axes[axis];
-    if (s.request == Request::Get) {
-        const int rc = sendGet(*h, s.reg, axis);
-        if (rc != RC_OK) return rc;
-    } else {
-        sendSet(*h, s.reg, axis, 1);  // the measurement's result comes by TELL
-    }
-    if (!entry.wait(s.wait)->wait(uc::kReplyWaitMs)) return RC_TIMEOUT;
+    const int turn = h->queryTurns.take(*h, axis, s.wait, uc::kReplyWaitMs);
+    if (turn != RC_OK) return turn;
+    const int rc = awaitReply(*h, s, axis);
+    h->queryTurns.give(axis, s.wait);
+    if (rc != RC_OK) return rc;
 
-    const int32_t value = entry.get(s.field);
+    const int32_t value = h->axes[axis].get(s.field);
     if (boolResult) {
         *boolOut = value == 1;
     } else {

@@ -25,7 +25,31 @@ HandleEntry* handleEntry(int handle) {
 
 HandleEntry* connectedEntry(int handle) {
     HandleEntry* h = handleEntry(handle);
-    return h && h->connected.load() ? h : nullptr;
+    return h && usable(*h) ? h : nullptr;
+}
+
+// Counted before the test, so a close either sees this use and waits for
+// it, or the use sees the close and leaves.
+HandleUse::HandleUse(int handle) {
+    HandleEntry* h = handleEntry(handle);
+    if (!h) return;
+    h->users.fetch_add(1);
+    counted_ = h;
+    if (usable(*h)) entry_ = h;
+}
+
+HandleUse::~HandleUse() {
+    if (counted_) counted_->users.fetch_sub(1);
+}
+
+void wakeWaiters(HandleEntry& h) {
+    for (AxisEntry& axis : h.axes) {
+        for (auto& w : axis.waits) {
+            if (w) w->wakeOne();
+        }
+    }
+    h.queryTurns.wakeAll();
+    h.reports.wakeAll();
 }
 
 int allocateHandle() {
@@ -66,11 +90,13 @@ void releaseDevice(HandleEntry& h) {
 }
 
 int sendSet(HandleEntry& h, int32_t address, int32_t index, int32_t value) {
+    RequestScope scope(h);
     int bytes = uc::buildSet(h.requestBuffer, address, index, kSetCorrelation, value);
     return UC_send(*h.device, bytes, &h.requestBuffer);
 }
 
 int sendGet(HandleEntry& h, int32_t address, int32_t index) {
+    RequestScope scope(h);
     int bytes = uc::buildGet(h.requestBuffer, address, index, kGetCorrelation);
     return UC_send(*h.device, bytes, &h.requestBuffer);
 }

@@ -67,7 +67,9 @@ void zeroReportedValues(HandleEntry& h) {
         axis.set(Field::Status, 0);
         axis.set(Field::ReferencePosition, 0);
         axis.set(Field::Position, 0);
+        axis.reported.store(0);
     }
+    h.reports.restart();
 }
 
 }  // namespace
@@ -123,14 +125,22 @@ int32_t openHandle(const std::shared_ptr<UcDevice>& object, int32_t device, int3
     armExitGuard();
 
     sendSet(h, uc::reg::kStartReports, 0, 1);
+    h.open.store(true);
     return RC_OK;
 }
 
 int32_t closeHandle(int32_t handle) {
     HandleEntry* h = handleEntry(handle);
-    if (!h || !h->inUse.load()) return RC_ERROR;
+    // A handle whose connect has not finished, or that another thread
+    // closes already, is not open for a close either.
+    bool wasOpen = true;
+    if (!h || !h->inUse.load() || !h->open.compare_exchange_strong(wasOpen, false)) return RC_ERROR;
 
     h->running.store(false);
+    // Calls in progress on other threads return (2, or their own result)
+    // before anything they use is released.
+    wakeWaiters(*h);
+    while (h->users.load() > 0) IThread::sleep(kClosePollMs);
     while (h->receiveThread && !h->receiveThread->finished()) IThread::sleep(kClosePollMs);
     return releaseStoppedHandle(handle);
 }
@@ -147,8 +157,10 @@ int32_t releaseStoppedHandle(int32_t handle) {
 }
 
 int32_t setHardwareId(int32_t handle, int32_t id) {
-    HandleEntry* h = connectedEntry(handle);
+    HandleUse use(handle);
+    HandleEntry* h = use.entry();
     if (!h) return RC_NOT_CONNECTED;
+    RequestScope scope(*h);
     sendSet(*h, uc::reg::kNewId, 0, id);
     return sendSet(*h, uc::reg::kIdUnlock, 0, uc::value::kIdUnlockCode);
 }

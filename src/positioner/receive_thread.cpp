@@ -50,6 +50,8 @@ int receiveLoop(int handle) {
     }
     UC_cancelIo(device);
     h.connected.store(false);
+    // Getters and report waiters learn of the lost connection at once.
+    wakeWaiters(h);
     return result;
 }
 

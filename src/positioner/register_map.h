@@ -118,8 +118,9 @@
     X(PositionerSetHardwareId,  8) \
     X(PositionerLoad,          12)
 
-// Functions added beside the 64 of the Positioner family: addressing and
-// trace control. X(name, argBytes)
+// Functions added beside the 64 of the Positioner family: addressing,
+// trace control, halting, report waits and result texts.
+// X(name, argBytes)
 #define POSITIONER_ADDITIONS(X) \
     X(PositionerDeviceInfo,      8) \
     X(PositionerConnectAddress,  8) \
@@ -127,7 +128,11 @@
     X(PositionerTraceToStderr,   0) \
     X(PositionerTraceToFile,     4) \
     X(PositionerTraceFlags,      4) \
-    X(PositionerTracePrefix,     4)
+    X(PositionerTracePrefix,     4) \
+    X(PositionerHalt,            8) \
+    X(PositionerHaltAll,         4) \
+    X(PositionerWaitReport,     16) \
+    X(PositionerResultText,      4)
 
 // clang-format on
 

@@ -3,12 +3,14 @@
 // file is made gives each its argument byte count.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
 
+#include "positioner.h"
 #include "positioner/export_list.h"
 
 namespace {
@@ -40,13 +42,14 @@ const std::map<std::string, int> kExpected = {
     {"PositionerGetAmplitude", 12}, {"PositionerGetFrequency", 12}, {"PositionerGetDcLevel", 12},
     {"PositionerGetDcInEnable", 12}, {"PositionerGetAcInEnable", 12}, {"PositionerGetIntEnable", 12},
     {"PositionerGetBandwidthLimitEnable", 12}, {"PositionerCapMeasure", 12},
-    // Additions: addressing and trace control.
+    // Additions: addressing, trace control, halting, report waits, result texts.
     {"PositionerDeviceInfo", 8}, {"PositionerConnectAddress", 8}, {"PositionerTraceOff", 0},
     {"PositionerTraceToStderr", 0}, {"PositionerTraceToFile", 4}, {"PositionerTraceFlags", 4},
-    {"PositionerTracePrefix", 4},
+    {"PositionerTracePrefix", 4}, {"PositionerHalt", 8}, {"PositionerHaltAll", 4},
+    {"PositionerWaitReport", 16}, {"PositionerResultText", 4},
 };
 
-TEST(Exports, ExpectedListHasTheFamilyAndSevenAdditions) { EXPECT_EQ(kExpected.size(), 64u + 7u); }
+TEST(Exports, ExpectedListHasTheFamilyAndElevenAdditions) { EXPECT_EQ(kExpected.size(), 64u + 11u); }
 
 TEST(Exports, SharedLibraryExportsExactlyThePositionerFunctions) {
     const std::string command = std::string("nm -D --defined-only '") + DRAVEX_LIBRARY + "'";
@@ -72,6 +75,21 @@ TEST(Exports, ExportListGivesEveryNameItsArgumentBytes) {
         EXPECT_TRUE(listed.emplace(e.name, e.argBytes).second) << "listed twice: " << e.name;
     }
     EXPECT_EQ(listed, kExpected);
+}
+
+TEST(ResultText, EveryCodeHasASentenceOfItsOwnAndUnknownCodesShareOne) {
+    std::set<std::string> sentences;
+    for (int32_t code : {RC_OK, RC_ERROR, RC_TIMEOUT, RC_NOT_CONNECTED, RC_DRIVER_ERROR, RC_INVALID_PARAM,
+                         RC_DEVICE_LOCKED, RC_SYSTEM_ERROR, RC_NO_DEVICE, RC_OUT_OF_SYNC}) {
+        const std::string text = PositionerResultText(code);
+        EXPECT_TRUE(text.size() > 4 && std::isupper(static_cast<unsigned char>(text[0])) && text.back() == '.')
+            << code << ": " << text;
+        EXPECT_TRUE(sentences.insert(text).second) << "shared by another code: " << text;
+    }
+    const std::string unknown = PositionerResultText(4);
+    EXPECT_EQ(sentences.count(unknown), 0u);
+    EXPECT_EQ(unknown, PositionerResultText(5));
+    EXPECT_EQ(unknown, PositionerResultText(-2147483647 - 1));
 }
 
 }  // namespace
