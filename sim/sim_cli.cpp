@@ -119,6 +119,8 @@ bool parseCommandLine(const std::vector<std::string>& args, CliConfig& config, s
             config.help = true;
         } else if (a == "--quiet") {
             config.quiet = true;
+        } else if (a == "--log-requests") {
+            s.base.logRequests = true;
         } else if (a == "--allow-nonlocal") {
             config.allowNonlocal = true;
         } else if (a == "--no-addp") {
@@ -194,6 +196,8 @@ std::string usageText() {
         text += name + f->help + (f->isSwitch ? "" : " [one-shot]") + "\n";
     }
     text +=
+        "  --log-requests           log every telegram received, with its CLOCK_MONOTONIC\n"
+        "                           time: \"A: request SET 1107[0] := 1 at 12.345678\"\n"
         "  --quiet                  print only the started lines\n"
         "  --allow-nonlocal         also bind addresses outside 127.0.0.0/8\n"
         "  --help                   this text\n"

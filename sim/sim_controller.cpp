@@ -3,8 +3,11 @@
 // network server and the USB byte interface).
 #include "sim_controller.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -61,6 +64,26 @@ void deliver(const Targets& targets, const std::vector<Bytes>& telegrams, const 
     std::vector<Bytes> chunks = shape(telegrams, s);
     int pause = s.splitBytes > 0 ? kSplitPauseMs : 0;
     for (const auto& t : targets) t->send(chunks, pause);
+}
+
+// "request SET 1107[0] := 1 at 1234.567890": opcode, register, index, data
+// words, and the CLOCK_MONOTONIC time in seconds (the clock of Python's
+// time.monotonic() and of std::chrono::steady_clock on Linux).
+std::string requestLine(const Bytes& t) {
+    static const char* const kOpcodes[] = {"SET", "GET", "STAT", "ACK", "TELL"};
+    const int32_t opcode = uc::get32(t.data(), uc::kOpcodeOffset);
+    std::string line = "request ";
+    line += opcode >= 0 && opcode < 5 ? kOpcodes[opcode] : "opcode " + std::to_string(opcode);
+    line += " " + std::to_string(uc::get32(t.data(), uc::kAddressOffset)) + "[" +
+            std::to_string(uc::get32(t.data(), uc::kIndexOffset)) + "]";
+    const size_t words = (t.size() - UC_HEADER_SIZE) / 4;
+    for (size_t i = 0; i < words; ++i)
+        line += (i == 0 ? " := " : " ") + std::to_string(uc::get32(t.data(), uc::kDataOffset + uc::kWordSize * i));
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    char at[48];
+    std::snprintf(at, sizeof at, " at %lld.%06ld", static_cast<long long>(now.tv_sec), now.tv_nsec / 1000);
+    return line + at;
 }
 
 Controller::Received toReceived(const Bytes& t) {
@@ -165,6 +188,7 @@ void Controller::Impl::onInputDropped(int drops, size_t bytes) {
 
 RequestHandler::Disposition Controller::Impl::onTelegram(const std::shared_ptr<Sink>& from,
                                                          const Bytes& telegram) {
+    if (options.logRequests) log(requestLine(telegram));
     std::unique_lock<std::mutex> lock(mutex);
     record(telegram);
     if (faults.closeOnNextRequest && from != usb) {

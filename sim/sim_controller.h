@@ -145,6 +145,10 @@ struct Options {
     bool answerAddp = true, answerVelorix = true;
     std::string multicastInterface = "127.0.0.1";  // local address on which to join the groups
     int tellIntervalMs = 0;             // periodic TELLs of 1045/1028/1031/1346 per axis; 0 = off
+    // Log a line per telegram the host sends, with the CLOCK_MONOTONIC time
+    // it arrived ("request SET 1107[0] := 1 at 1234.567890"), for tests and
+    // benchmarks that check the wire from another process.
+    bool logRequests = false;
     int32_t controllerType = uc::value::kPositionerType;  // register 359
     int32_t hardwareId = 1000;          // register 360
     int32_t speed = 1000000;            // axis speed in position units per second

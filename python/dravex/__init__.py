@@ -16,7 +16,10 @@ for the six-axis piezo positioner controller.
     dravex.trace_to_logging()        library trace lines into logging
     dravex.tormak, dravex.Telegram   the raw telegram channel of libtormak
     dravex.errors                    one exception per result code, all DravexError;
-                                     MotionError (MoveTimeout, EndOfTravel) for moves
+                                     MotionError (MoveTimeout, EndOfTravel,
+                                     MoveStopped) for moves
+    controller.monitor               the latest report of every axis, and
+                                     listeners of changes (dravex.monitor)
 
 The libraries are loaded on first use; a wheel carries them inside the
 package (see dravex._library for the search order; DRAVEX_LIBRARY and
@@ -35,7 +38,8 @@ from .axis import BACKWARD, FORWARD, Axis, AxisState
 from .controller import AXES, Controller
 from .discovery import ControllerInfo, find_controllers
 from .errors import (ControllerNotFound, DeviceLocked, DravexError, DriverFailure, EndOfTravel,
-                     GeneralFailure, InvalidParameter, MotionError, MoveTimeout, NoDevice,
+                     GeneralFailure, InvalidParameter, MotionError, MoveStopped, MoveTimeout,
+                     NoDevice,
                      NotConnected, OperatingSystemFailure, OutOfSync, ReplyTimeout,
                      SeveralControllers)
 from .status import (STATUS_APPROACH_ACTIVE, STATUS_END_OF_TRAVEL, STATUS_MOVING,
@@ -56,7 +60,7 @@ __all__ = [
     "STATUS_APPROACH_ACTIVE", "STATUS_END_OF_TRAVEL", "STATUS_MOVING", "STATUS_TARGET_REACHED",
     "Axis", "AxisState", "Controller", "ControllerInfo", "ControllerNotFound", "DeviceLocked",
     "DravexError", "DriverFailure", "EndOfTravel", "GeneralFailure", "InvalidParameter",
-    "LibraryNotFound", "MotionError", "MoveTimeout", "NoDevice", "NotConnected",
+    "LibraryNotFound", "MotionError", "MoveStopped", "MoveTimeout", "NoDevice", "NotConnected",
     "OperatingSystemFailure", "OutOfSync", "ReplyTimeout", "SeveralControllers", "Status",
     "StatusFlag", "Telegram", "find_controllers", "load", "tormak", "trace", "trace_to_logging",
 ]

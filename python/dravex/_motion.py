@@ -1,19 +1,32 @@
-"""Judging a move from the controller's reports, shared by the blocking
-and the asyncio waits.
+"""The one rule for when a move has ended, used by blocking moves,
+dravex.aio, the desktop program and the Tango server (the command line
+applies the same rule in tools/positioner/moves.cpp).
 
-A move has arrived when the axis stands (not moving) within the tolerance
-of its target. The reports of the first REPORT_SETTLE seconds may still
-describe the axis before the command, so an end of travel counts only after
-them. On the time-out or the end of travel the caller stops the axis and
-raises the judge's failure with the position where it stopped.
+A move ends in one of four ways:
+
+  ARRIVED        the axis stands within the tolerance of its target, or,
+                 once the reports are fresh, stands with the controller's
+                 target-reached flag;
+  END_OF_TRAVEL  once the reports are fresh, the controller reports the end
+                 of travel;
+  STOPPED        once the reports are fresh, the axis stands without either:
+                 someone else stopped it;
+  TIMEOUT        the time allowed has passed.
+
+Reports are fresh REPORT_SETTLE seconds after the command: earlier ones may
+still describe the axis before it. A move without a target (continuous)
+can only end by END_OF_TRAVEL, STOPPED or TIMEOUT. On every outcome but
+ARRIVED the caller halts the axis and raises the failure with the position
+where it stopped.
 """
 from __future__ import annotations
 
 import dataclasses
 import enum
-from typing import Callable, Type
+import math
+from typing import Callable, Dict, Optional, Type
 
-from .errors import EndOfTravel, MotionError, MoveTimeout
+from .errors import EndOfTravel, MotionError, MoveStopped, MoveTimeout
 from .status import Status
 
 DEFAULT_MOVE_TIMEOUT = 120.0
@@ -42,41 +55,68 @@ class Outcome(enum.Enum):
     RUNNING = "running"
     ARRIVED = "arrived"
     END_OF_TRAVEL = "reached the end of travel"
+    STOPPED = "was stopped before its target"
     TIMEOUT = "did not reach its target"
 
 
+_FAILURES: Dict[Outcome, Type[MotionError]] = {
+    Outcome.END_OF_TRAVEL: EndOfTravel, Outcome.STOPPED: MoveStopped, Outcome.TIMEOUT: MoveTimeout}
+
+
+def move_outcome(sample: Sample, target: Optional[int], tolerance: int, elapsed: float,
+                 timeout: float) -> Outcome:
+    """The rule of this module: how the move stands, elapsed seconds after
+    its command, given the axis's last report (positions in controller
+    units; target None for a move without one)."""
+    standing = not sample.status.moving
+    if standing and target is not None and abs(sample.position - target) <= tolerance:
+        return Outcome.ARRIVED
+    if elapsed >= timeout:
+        return Outcome.TIMEOUT
+    if elapsed < REPORT_SETTLE:
+        return Outcome.RUNNING
+    if standing and target is not None and sample.status.target_reached:
+        return Outcome.ARRIVED
+    if sample.status.end_of_travel:
+        return Outcome.END_OF_TRAVEL
+    return Outcome.STOPPED if standing else Outcome.RUNNING
+
+
 class MoveJudge:
-    """Decides from samples whether one axis's move has ended, and how.
+    """Applies the rule to one axis's move started at `started`
+    (time.monotonic()).
 
     Positions are in controller units; to_unit converts them for the
     exception (see Axis units)."""
 
-    def __init__(self, axis: int, target: int, tolerance: int, started: float, timeout: float,
-                 to_unit: Callable[[int], float], unit: str) -> None:
+    def __init__(self, axis: int, target: Optional[int], tolerance: int, started: float,
+                 timeout: float, to_unit: Callable[[int], float], unit: str) -> None:
         self.axis, self.target, self.tolerance = axis, target, tolerance
-        self.settled_at = started + REPORT_SETTLE
-        self.deadline = started + timeout
-        self.timeout = timeout
+        self.started, self.timeout = started, timeout
         self._to_unit, self._unit = to_unit, unit
 
     def outcome(self, sample: Sample, now: float) -> Outcome:
-        if not sample.status.moving and abs(sample.position - self.target) <= self.tolerance:
-            return Outcome.ARRIVED
-        if now >= self.settled_at and sample.status.end_of_travel:
-            return Outcome.END_OF_TRAVEL
-        if now >= self.deadline:
-            return Outcome.TIMEOUT
-        return Outcome.RUNNING
+        return move_outcome(sample, self.target, self.tolerance, now - self.started,
+                            self.timeout)
+
+    def next_change(self, now: float) -> float:
+        """Seconds from now until the rule may judge the same report
+        otherwise (the reports become fresh, or the time-out); inf when
+        only a new report can change the outcome."""
+        times = [t - now for t in (self.started + REPORT_SETTLE, self.started + self.timeout)
+                 if t > now]
+        return min(times, default=math.inf)
 
     def failure(self, outcome: Outcome, stopped: Sample) -> MotionError:
         """The exception of a failed move; stopped is the sample after the
-        axis was stopped."""
-        kind: Type[MotionError] = EndOfTravel if outcome is Outcome.END_OF_TRAVEL else MoveTimeout
+        axis was halted."""
         what = outcome.value
         if outcome is Outcome.TIMEOUT:
             what += f" within {self.timeout:g} s"
-        target, position = self._to_unit(self.target), self._to_unit(stopped.position)
         unit = f" {self._unit}" if self._unit else ""
-        sentence = (f"axis {self.axis} {what} (target {target:g}{unit}); it was stopped at "
-                    f"{position:g}{unit}, status {stopped.status}")
-        return kind(sentence, self.axis, target, position, stopped.status)
+        target = math.nan if self.target is None else self._to_unit(self.target)
+        aim = "" if self.target is None else f" (target {target:g}{unit})"
+        position = self._to_unit(stopped.position)
+        sentence = (f"axis {self.axis} {what}{aim}; it was stopped at {position:g}{unit}, "
+                    f"status {stopped.status}")
+        return _FAILURES[outcome](sentence, self.axis, target, position, stopped.status)

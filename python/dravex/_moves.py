@@ -1,9 +1,12 @@
 """Moves of one or more axes of one controller, started together and
 waited for together; the blocking and the asyncio waits drive the same
-MoveGroup, so both stop every axis they started when the wait fails."""
+MoveGroup, so both halt every axis they started when the wait fails. Both
+wake on the monitor's reports (and at the rule's time boundaries), never on
+a polling timer."""
 from __future__ import annotations
 
 import asyncio
+import math
 import sys
 import time
 from typing import TYPE_CHECKING, Awaitable, Callable, Dict, List, Optional, Tuple, TypeVar
@@ -11,8 +14,9 @@ from typing import TYPE_CHECKING, Awaitable, Callable, Dict, List, Optional, Tup
 if sys.version_info >= (3, 8):
     from typing import Protocol
 
-from ._motion import MoveJudge, Outcome
-from .errors import MotionError
+from ._motion import MoveJudge, Outcome, Sample
+from .errors import MotionError, NotConnected
+from .monitor import Monitor
 
 if TYPE_CHECKING:
     from .axis import Axis
@@ -28,7 +32,8 @@ class Runner(Protocol):
 
 
 class MoveGroup:
-    """The moves and their judges; every method makes blocking calls."""
+    """The moves and their judges. start, fail and stop_quietly make
+    library calls; poll and next_change only read the monitor."""
 
     def __init__(self, starts: List[Tuple["Axis", Start]]) -> None:
         self._starts = starts
@@ -39,28 +44,42 @@ class MoveGroup:
 
     def start(self) -> None:
         for axis, start in self._starts:
-            self.started.append(axis)  # stopped on failure even if sent in part
+            self.started.append(axis)  # halted on failure even if sent in part
             self.judges[axis.number] = start()
 
-    def poll(self) -> bool:
-        """Reads every axis still waited for once; True when all arrived or
-        one failed."""
+    def poll(self, monitor: Monitor) -> bool:
+        """Judges every axis still waited for by its last report; True when
+        all arrived or one failed."""
+        if monitor.lost:
+            raise NotConnected(function="move", detail="the connection to the controller was lost "
+                               "during the move; check the controller, then open it again")
+        now = time.monotonic()
         for axis in self.started:
             judge = self.judges.get(axis.number)
             if judge is None:
                 continue
-            sample = axis.sample()
-            outcome = judge.outcome(sample, time.monotonic())
+            snapshot = monitor.snapshot(axis.number)
+            if snapshot.reported:
+                outcome = judge.outcome(Sample(snapshot.position, snapshot.status), now)
+            else:  # nothing reported yet: only the time-out can end the wait
+                outcome = Outcome.TIMEOUT if now >= judge.started + judge.timeout else Outcome.RUNNING
             if outcome is Outcome.ARRIVED:
-                self.positions[axis.number] = axis.to_unit(sample.position)
+                self.positions[axis.number] = axis.to_unit(snapshot.position)
                 del self.judges[axis.number]
             elif outcome is not Outcome.RUNNING:
                 self.failed = (judge, outcome)
                 return True
         return not self.judges
 
+    def next_change(self) -> Optional[float]:
+        """Seconds until the rule may judge the same reports otherwise; None
+        when only a new report can."""
+        now = time.monotonic()
+        soonest = min((judge.next_change(now) for judge in self.judges.values()), default=math.inf)
+        return None if soonest == math.inf else soonest
+
     def fail(self) -> MotionError:
-        """Stops every axis started (all first, then waits for each to
+        """Halts every axis started (all first, then waits for each to
         stand) and returns the failure of the move that failed."""
         assert self.failed is not None
         judge, outcome = self.failed
@@ -70,18 +89,21 @@ class MoveGroup:
         return judge.failure(outcome, stopped[judge.axis])
 
     def stop_quietly(self) -> None:
-        """Stops every axis started while another exception is on its way."""
+        """Halts every axis started while another exception is on its way."""
         for axis in self.started:
             axis.stop_quietly()
 
 
-def wait(group: MoveGroup, poll_interval: float) -> Dict[int, float]:
+def wait(group: MoveGroup, monitor: Monitor) -> Dict[int, float]:
     """Starts the group and blocks until every axis arrived; returns the
-    positions. On any failure every axis started is stopped first."""
+    positions. On any failure every axis started is halted first."""
     try:
         group.start()
-        while not group.poll():
-            time.sleep(poll_interval)
+        while True:
+            generation = monitor.generation()
+            if group.poll(monitor):
+                break
+            monitor.wait_for_change(generation, group.next_change())
     except BaseException:
         group.stop_quietly()
         raise
@@ -90,18 +112,37 @@ def wait(group: MoveGroup, poll_interval: float) -> Dict[int, float]:
     return group.positions
 
 
-async def wait_async(group: MoveGroup, run: Runner,
-                     poll_interval: float) -> Dict[int, float]:
-    """wait() for asyncio: each blocking step goes through run (the
-    controller's worker thread). Cancellation stops every axis started."""
+async def wait_async(group: MoveGroup, run: Runner, halt: Runner,
+                     monitor: Monitor) -> Dict[int, float]:
+    """wait() for asyncio: the start goes through run (the controller's
+    worker thread), the halts through halt, which does not wait for the
+    worker. Cancellation halts every axis started."""
+    loop = asyncio.get_running_loop()
+    changed = asyncio.Event()
+
+    def wake(*_: object) -> None:
+        try:
+            loop.call_soon_threadsafe(changed.set)
+        except RuntimeError:  # the loop has closed meanwhile
+            pass
+
+    subscription = monitor.subscribe(wake, wake)
     try:
         await run(group.start)
-        while not await run(group.poll):
-            await asyncio.sleep(poll_interval)
+        while True:
+            changed.clear()
+            if group.poll(monitor):
+                break
+            try:
+                await asyncio.wait_for(changed.wait(), group.next_change())
+            except asyncio.TimeoutError:
+                pass
     except BaseException:
-        # Shielded: a second cancellation must not skip the stop.
-        await asyncio.shield(run(group.stop_quietly))
+        # Shielded: a second cancellation must not skip the halt.
+        await asyncio.shield(halt(group.stop_quietly))
         raise
+    finally:
+        subscription.cancel()
     if group.failed:
-        raise await run(group.fail)
+        raise await halt(group.fail)
     return group.positions

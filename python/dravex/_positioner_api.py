@@ -114,9 +114,10 @@ SIGNATURES = {
 }
 CHECK_SIGNATURE = "D"
 
-# The functions libdravex has beside the 64: addressing and C-linkage trace
-# control. PositionerDeviceInfo ('R': PositionerDeviceDescription*) is
-# bound separately.
+# The functions libdravex has beside the 64: addressing, C-linkage trace
+# control and halting. PositionerDeviceInfo ('R': PositionerDeviceDescription*),
+# PositionerWaitReport (an in-out sequence number and a result that is not a
+# failure) and PositionerResultText (returns text) are bound separately.
 ADDITIONAL_SIGNATURES = {
     "PositionerConnectAddress": "sI",
     "PositionerTraceOff": "",
@@ -124,8 +125,12 @@ ADDITIONAL_SIGNATURES = {
     "PositionerTraceToFile": "s",
     "PositionerTraceFlags": "i",
     "PositionerTracePrefix": "s",
+    "PositionerHalt": "ii",
+    "PositionerHaltAll": "i",
 }
 DEVICE_INFO_SIGNATURE = "iR"
+WAIT_REPORT_SIGNATURE = "iUiI"
+RESULT_TEXT_SIGNATURE = "i"
 _ALL_SIGNATURES = {**SIGNATURES, **ADDITIONAL_SIGNATURES}
 
 
@@ -138,6 +143,11 @@ def library(path: Optional[PathLike] = None) -> ctypes.CDLL:
         lib.PositionerCheck.restype = ctypes.c_int32
         lib.PositionerDeviceInfo.argtypes = [ctypes.c_int32, ctypes.POINTER(DeviceDescription)]
         lib.PositionerDeviceInfo.restype = ctypes.c_int32
+        lib.PositionerWaitReport.argtypes = [ctypes.c_int32, ctypes.POINTER(ctypes.c_uint32),
+                                             ctypes.c_int32, ctypes.POINTER(ctypes.c_int32)]
+        lib.PositionerWaitReport.restype = ctypes.c_int32
+        lib.PositionerResultText.argtypes = [ctypes.c_int32]
+        lib.PositionerResultText.restype = ctypes.c_char_p
         setattr(lib, "_dravex_bound", True)
     return lib
 
@@ -156,6 +166,25 @@ def check_devices() -> List[Tuple[int, bool]]:
     if count <= 0 or not devices:
         return []
     return [(devices[i].hardwareId, bool(devices[i].unavailable)) for i in range(count)]
+
+
+def wait_report(handle: int, sequence: int, timeout_ms: int) -> Tuple[int, int, int]:
+    """PositionerWaitReport: (result, newest sequence number, bit per changed
+    axis). Results 0 (changed), 1 (time-out) and 2 (not connected) are
+    returned, not raised; the GIL is released while it waits."""
+    cursor = ctypes.c_uint32(sequence & 0xFFFFFFFF)
+    axes = ctypes.c_int32(0)
+    result = library().PositionerWaitReport(handle, ctypes.byref(cursor), timeout_ms,
+                                             ctypes.byref(axes))
+    if result not in (0, 1, 2):
+        check(result, "PositionerWaitReport")
+    return result, cursor.value, axes.value
+
+
+def result_text(code: int) -> str:
+    """PositionerResultText: what failed and what to do, as one sentence."""
+    text: bytes = library().PositionerResultText(code)
+    return text.decode("utf-8", "replace")
 
 
 def device_info(device: int) -> DeviceDescription:

@@ -12,10 +12,12 @@
 
     asyncio.run(main())
 
-Every library call runs in the controller's own worker thread, one call at
-a time, so the event loop is never blocked and calls on one handle never
-overlap. A move whose task is cancelled stops its axis (the stop runs
-after the call in progress); so does any failure of its wait.
+Library calls run in the controller's own worker thread, one at a time and
+in order, so the event loop is never blocked. Stops (Axis.stop, stop_all
+and the halt of a failed or cancelled move) do not queue behind that
+worker: they go out at once from a thread of the loop's default executor,
+whatever the worker is waiting for. Moves and watch() wake on the
+controller's reports (its monitor), never on a polling timer.
 """
 from __future__ import annotations
 
@@ -31,6 +33,8 @@ from .axis import Axis as SyncAxis
 from .axis import AxisState
 from .discovery import ControllerInfo
 from .discovery import find_controllers as _find_controllers
+from .errors import NotConnected
+from .monitor import Snapshot
 from .status import Status
 
 T = TypeVar("T")
@@ -56,6 +60,12 @@ class Controller:
             self._worker = concurrent.futures.ThreadPoolExecutor(1, "dravex-controller")
         loop = asyncio.get_running_loop()
         return loop.run_in_executor(self._worker, functools.partial(function, *args))
+
+    def halt(self, function: Callable[..., T], *args: Any) -> Awaitable[T]:
+        """Runs a stop beside the worker (in the loop's default executor),
+        so that it never waits for the call the worker is in."""
+        loop = asyncio.get_running_loop()
+        return loop.run_in_executor(None, functools.partial(function, *args))
 
     async def open(self) -> "Controller":
         await self.run(self.sync.open)
@@ -92,13 +102,15 @@ class Controller:
         return self._axes.setdefault(number, Axis(self, sync_axis))
 
     async def stop_all(self) -> None:
-        await self.run(self.sync.stop_all)
+        """Halts every axis at once (not behind the worker)."""
+        await self.halt(self.sync.stop_all)
 
     async def move_all(self, targets: Mapping[int, float], timeout: Optional[float] = None,
                        tolerance: float = 0, poll_interval: float = 0.01) -> Dict[int, float]:
-        """As dravex.Controller.move_all; cancellation stops every axis started."""
+        """As dravex.Controller.move_all; cancellation halts every axis
+        started. poll_interval is ignored (waits wake on reports)."""
         group = self.sync.move_group(targets, timeout, tolerance)
-        return await _moves.wait_async(group, self.run, poll_interval)
+        return await _moves.wait_async(group, self.run, self.halt, self.sync.monitor)
 
     def __repr__(self) -> str:
         return f"<dravex.aio.Controller {self.sync!r}>"
@@ -135,7 +147,8 @@ class Axis:
         return await self.controller.run(self.sync.state)
 
     async def stop(self) -> None:
-        await self.controller.run(self.sync.stop)
+        """Halts the axis at once (not behind the worker)."""
+        await self.controller.halt(self.sync.stop)
 
     async def move_to(self, target: float, timeout: Optional[float] = None,
                       rotation_count: int = 0, tolerance: float = 0,
@@ -152,16 +165,45 @@ class Axis:
                                                   rotation_count, tolerance), poll_interval)
 
     async def _move(self, start: Start, poll_interval: float) -> float:
+        controller = self.controller
         group = MoveGroup([(self.sync, start)])
-        positions = await _moves.wait_async(group, self.controller.run, poll_interval)
+        positions = await _moves.wait_async(group, controller.run, controller.halt,
+                                            controller.sync.monitor)
         return positions[self.number]
 
-    async def watch(self, interval: float = 0.1) -> AsyncIterator[AxisState]:
-        """Yields the axis's position and status every interval seconds,
-        until the consumer stops iterating."""
-        while True:
-            yield await self.controller.run(self.sync.state)
-            await asyncio.sleep(interval)
+    async def watch(self, interval: float = 0.0) -> AsyncIterator[AxisState]:
+        """Yields the axis's position and status: the current ones first,
+        then after every report that changed them (at most one every
+        interval seconds; 0: every one), until the consumer stops iterating.
+        Raises NotConnected when the connection is lost."""
+        monitor = self.controller.sync.monitor
+        loop = asyncio.get_running_loop()
+        changed = asyncio.Event()
+
+        def wake(*_: object) -> None:
+            try:
+                loop.call_soon_threadsafe(changed.set)
+            except RuntimeError:  # the loop has closed meanwhile
+                pass
+
+        def on_report(axis: int, _: Snapshot) -> None:
+            if axis == self.number:
+                wake()
+
+        subscription = monitor.subscribe(on_report, wake)
+        try:
+            while True:
+                changed.clear()
+                if monitor.lost:
+                    raise NotConnected(function="watch", detail="the connection to the controller "
+                                       "was lost; check the controller, then open it again")
+                snapshot = monitor.snapshot(self.number)
+                yield AxisState(self.sync.to_unit(snapshot.position), snapshot.status)
+                if interval > 0:
+                    await asyncio.sleep(interval)
+                await changed.wait()
+        finally:
+            subscription.cancel()
 
     def __repr__(self) -> str:
         return f"<dravex.aio.Axis {self.number} of {self.controller.sync!r}>"

@@ -91,11 +91,15 @@ class Axis:
     distance are in that unit (positions are controller units * scale). Without
     a scale they are the library's integers, unchanged.
 
-    Moves: move_to, move_by and wait_for stop the axis whenever their wait
-    does not end at the target: MoveTimeout after timeout seconds (default
+    Moves: move_to, move_by and wait_for wait for the controller's reports
+    (the controller's monitor) and judge them by the one rule of
+    dravex._motion. They halt the axis whenever their wait does not end at
+    the target: MoveTimeout after timeout seconds (default
     DEFAULT_MOVE_TIMEOUT), EndOfTravel when the controller reports the end of
-    travel, and any other exception (KeyboardInterrupt included) before it
-    is re-raised.
+    travel, MoveStopped when the axis came to rest before its target (someone
+    else stopped it), and any other exception (KeyboardInterrupt included)
+    before it is re-raised. poll_interval is accepted for older callers and
+    ignored: waits wake on reports.
     """
 
     position: _Value[float] = _Value("PositionerGetPosition", _in_unit,
@@ -202,11 +206,13 @@ class Axis:
                 rotation_count: int = 0, tolerance: float = 0,
                 poll_interval: float = 0.01) -> Optional[float]:
         """Starts an absolute approach to target; with wait, returns the
-        position once the axis stands within tolerance of the target.
+        position once the axis has arrived: it stands within tolerance of the
+        target, or with the controller's target-reached flag.
 
-        Raises MoveTimeout after timeout seconds (None: DEFAULT_MOVE_TIMEOUT)
-        and EndOfTravel when the controller reports the end of travel; the
-        axis is stopped then, and on any other exception during the wait."""
+        Raises MoveTimeout after timeout seconds (None: DEFAULT_MOVE_TIMEOUT),
+        EndOfTravel when the controller reports the end of travel and
+        MoveStopped when the axis came to rest elsewhere; the axis is halted
+        then, and on any other exception during the wait."""
         return self._move(lambda: self.start_move_to(target, timeout, rotation_count, tolerance),
                           wait, poll_interval)
 
@@ -220,20 +226,21 @@ class Axis:
 
     def wait_for(self, target: float, timeout: Optional[float] = None, tolerance: float = 0,
                  poll_interval: float = 0.01) -> float:
-        """Waits until the axis stands within tolerance of target (for a
-        move started otherwise); stops the axis as move_to does."""
+        """Waits until the axis has arrived at target (for a move started
+        otherwise); halts the axis as move_to does."""
         judge = self._judge(self.to_raw(target), timeout, tolerance)
         return self.wait(judge, poll_interval)
 
     def wait(self, judge: MoveJudge, poll_interval: float = 0.01) -> float:
         """Waits for the move a start_move_* call returned the judge of."""
-        return _moves.wait(MoveGroup([(self, lambda: judge)]), poll_interval)[self.number]
+        group = MoveGroup([(self, lambda: judge)])
+        return _moves.wait(group, self.controller.monitor)[self.number]
 
     def _move(self, start: Callable[[], MoveJudge], wait: bool,
               poll_interval: float) -> Optional[float]:
         group = MoveGroup([(self, start)])
         if wait:
-            return _moves.wait(group, poll_interval)[self.number]
+            return _moves.wait(group, self.controller.monitor)[self.number]
         try:
             group.start()
         except BaseException:
@@ -242,18 +249,23 @@ class Axis:
         return None
 
     def stop(self) -> None:
-        """Stops any movement of the axis (PositionerStopMoving)."""
-        self.call("PositionerStopMoving")
+        """Halts the axis (PositionerHalt): ends its absolute approach, so
+        that the controller does not drive it back to the target, and stops
+        every movement. Goes out at once, from any thread."""
+        self.call("PositionerHalt")
 
     def settle(self) -> Sample:
         """After a stop: waits (at most STOP_SETTLE seconds) until the
         controller reports the axis standing; returns that sample."""
+        monitor = self.controller.monitor
         deadline = time.monotonic() + STOP_SETTLE
         while True:
+            generation = monitor.generation()
             sample = self.sample()
-            if not sample.status.moving or time.monotonic() >= deadline:
+            remaining = deadline - time.monotonic()
+            if not sample.status.moving or remaining <= 0 or monitor.lost:
                 return sample
-            time.sleep(0.005)
+            monitor.wait_for_change(generation, remaining)
 
     def stop_quietly(self) -> None:
         """Stops the axis and waits for it to stand while another exception

@@ -7,13 +7,20 @@ axes; moves of several axes at once.
         x.move_to(5000)
         print(x.position, x.status)
 
-Thread safety: one Controller must not be used from several threads at
-once (calls on one handle must not overlap; dravex.aio serialises them for
-you); different Controllers may be used from different threads.
+Threads: a Controller and its axes may be used from several threads at
+once. A stop (Axis.stop, Controller.stop_all, the halt of a failed move)
+goes out at once, whatever other threads are waiting for: it never waits
+for a querying read. Reads of the same register of the same axis take
+turns; everything else runs side by side. close() from any thread ends the
+calls in progress on other threads (they raise NotConnected) and waits
+until they have left before the handle number can be used again. Every open
+Controller has one monitor thread (controller.monitor) that keeps the
+latest report of each axis and tells listeners of changes.
 """
 from __future__ import annotations
 
 import functools
+import threading
 import time
 from typing import Any, Dict, List, Mapping, Optional, Tuple
 
@@ -25,8 +32,13 @@ from ._moves import MoveGroup, Start
 from .axis import Axis
 from .discovery import CARRIERS, ControllerInfo, find_controllers
 from .errors import ControllerNotFound, NotConnected, SeveralControllers
+from .monitor import Monitor
 
 AXES = 6
+# Held while a handle number is taken or given back, and by a close until
+# the calls still on their way into the library with the old number have
+# left: so that no such call reaches another controller opened meanwhile.
+_handle_numbers = threading.Lock()
 
 
 def choose(found: List[ControllerInfo], hardware_id: Optional[int]) -> ControllerInfo:
@@ -66,16 +78,29 @@ class Controller(ClosedOnExit):
         self.device, self.address, self.hardware_id = device, address, hardware_id
         self.carrier: Optional[str] = None
         self._handle: Optional[int] = None
+        self._monitor: Optional[Monitor] = None
         self._opened_at = 0.0
         self._axes: Dict[int, Axis] = {}
+        self._state = threading.Condition(threading.RLock())
+        self._calls = 0  # calls between reading the handle and leaving the library
 
     def open(self) -> "Controller":
         """Connects (nothing happens when already open)."""
-        if self._handle is not None:
-            return self
+        with self._state:
+            if self._handle is not None:
+                return self
+            with _handle_numbers:
+                handle = self._connect()
+            self._opened_at = time.monotonic()
+            self._monitor = Monitor(handle, f"handle {handle}").start()
+            self._handle = handle
+        return self
+
+    def _connect(self) -> int:
+        handle: int
         if self.address is not None:
             try:
-                self._handle = api.call("PositionerConnectAddress", self.address)
+                handle = api.call("PositionerConnectAddress", self.address)
             except NotConnected:
                 raise NotConnected(function="PositionerConnectAddress", detail=(
                     f"no controller answers at {self.address} (TCP port 2101); check the "
@@ -86,9 +111,8 @@ class Controller(ClosedOnExit):
                 info = choose(find_controllers(), self.hardware_id)
                 self.device = info.device
             self._describe_device(self.device)  # also refuses a device number not listed
-            self._handle = api.call("PositionerConnect", self.device)
-        self._opened_at = time.monotonic()
-        return self
+            handle = api.call("PositionerConnect", self.device)
+        return handle
 
     def _describe_device(self, device: int) -> None:
         record = api.device_info(device)
@@ -98,11 +122,22 @@ class Controller(ClosedOnExit):
             self.hardware_id = record.hardwareId
 
     def close(self) -> None:
-        """Stops the receive thread and closes the connection (may take up
-        to one receive time-out of the carrier)."""
-        handle, self._handle = self._handle, None
-        if handle is not None:
-            api.call("PositionerClose", handle)
+        """Closes the connection (may take up to one receive time-out of the
+        carrier). Calls in progress on other threads end with NotConnected."""
+        with self._state:
+            handle, self._handle = self._handle, None
+            monitor, self._monitor = self._monitor, None
+        if handle is None:
+            return
+        assert monitor is not None
+        monitor.stop()
+        with _handle_numbers:
+            try:
+                api.call("PositionerClose", handle)  # ends the waits of other threads
+            finally:
+                with self._state:
+                    self._state.wait_for(lambda: self._calls == 0)
+                monitor.join()  # its last reads use the old number too
 
     def __enter__(self) -> "Controller":
         return self.open()
@@ -116,21 +151,44 @@ class Controller(ClosedOnExit):
     def is_open(self) -> bool:
         return self._handle is not None
 
+    @property
+    def monitor(self) -> Monitor:
+        """The monitor of the open connection: the latest report of every
+        axis, and listeners of changes (see dravex.monitor)."""
+        monitor = self._monitor
+        if monitor is None:
+            raise NotConnected(function="monitor", detail="the controller is not open")
+        return monitor
+
     def call(self, function: str, *args: Any) -> Any:
         """Calls any Positioner function with this controller's handle
         first, for example call("PositionerTriggerModeOut", 2). Returns the
         outputs of the function (None, one value or a tuple)."""
-        if self._handle is None:
-            # The handle number may already belong to another connection.
-            raise NotConnected(function=function, detail="the controller is not open")
-        return api.call(function, self._handle, *args)
+        with self._state:
+            handle = self._handle
+            if handle is None:
+                # The handle number may already belong to another connection.
+                raise NotConnected(function=function, detail="the controller is not open")
+            self._calls += 1
+        try:
+            return api.call(function, handle, *args)
+        finally:
+            with self._state:
+                self._calls -= 1
+                if self._calls == 0:
+                    self._state.notify_all()
 
     def wait_for_reports(self) -> None:
-        """Waits until the controller has had time to report every axis
-        after opening (the cached values are 0 until then)."""
-        remaining = self._opened_at + REPORT_SETTLE - time.monotonic()
-        if remaining > 0:
-            time.sleep(remaining)
+        """Waits until the controller has reported every axis since opening
+        (the cached values are 0 until then), at most REPORT_SETTLE seconds
+        after opening."""
+        monitor = self.monitor
+        generation = monitor.generation()
+        while not monitor.all_reported() and not monitor.lost:
+            remaining = self._opened_at + REPORT_SETTLE - time.monotonic()
+            if remaining <= 0:
+                return
+            generation = monitor.wait_for_change(generation, remaining)
 
     def axis(self, number: int, *, scale: Optional[float] = None,
              unit: Optional[str] = None) -> Axis:
@@ -149,26 +207,20 @@ class Controller(ClosedOnExit):
         return tuple(self.axis(number) for number in range(AXES))
 
     def stop_all(self) -> None:
-        """Stops every axis; tries all of them before raising the first failure."""
-        failure: Optional[Exception] = None
-        for axis in self.axes:
-            try:
-                axis.stop()
-            except Exception as error:
-                failure = failure or error
-        if failure is not None:
-            raise failure
+        """Halts every axis (PositionerHaltAll: ends each approach, then
+        stops it); at once, from any thread."""
+        self.call("PositionerHaltAll")
 
     def move_all(self, targets: Mapping[int, float], timeout: Optional[float] = None,
-                 tolerance: float = 0, poll_interval: float = 0.01) -> Dict[int, float]:
+                 tolerance: float = 0) -> Dict[int, float]:
         """Starts an absolute approach of every axis to its target
-        ({axis number: target}, in each axis's unit), waits until all stand
-        at their targets and returns their positions.
+        ({axis number: target}, in each axis's unit), waits until all have
+        arrived (see dravex._motion for the rule) and returns their positions.
 
-        When any move fails (MoveTimeout, EndOfTravel, a failing call, or
-        any exception such as KeyboardInterrupt) every axis started is
-        stopped before the exception is raised."""
-        return _moves.wait(self.move_group(targets, timeout, tolerance), poll_interval)
+        When any move fails (MoveTimeout, EndOfTravel, MoveStopped, a failing
+        call, or any exception such as KeyboardInterrupt) every axis started
+        is halted before the exception is raised."""
+        return _moves.wait(self.move_group(targets, timeout, tolerance), self.monitor)
 
     def move_group(self, targets: Mapping[int, float], timeout: Optional[float] = None,
                    tolerance: float = 0) -> MoveGroup:

@@ -3,8 +3,8 @@
 Every non-zero result code raises the exception of its code; all of them
 derive from DravexError, which carries the code in .code. Codes without a
 class of their own raise DravexError itself. A move that does not end at
-its target raises a MotionError (MoveTimeout, EndOfTravel), after the axis
-has been stopped.
+its target raises a MotionError (MoveTimeout, EndOfTravel, MoveStopped),
+after the axis has been stopped.
 """
 from __future__ import annotations
 
@@ -15,64 +15,74 @@ if TYPE_CHECKING:
 
 
 class DravexError(Exception):
-    """A call returned a non-zero result code (.code)."""
+    """A call returned a non-zero result code (.code). Its text is the
+    library's sentence for the code (PositionerResultText): what failed and
+    what to do."""
 
     code: Optional[int] = None
     name = "unknown result"
-    meaning = "unknown result code"
 
     def __init__(self, code: Optional[int] = None, function: Optional[str] = None,
                  detail: Optional[str] = None) -> None:
         if code is not None:
             self.code = code
         self.function = function
-        text = f"{self.name} ({self.code}): {detail or self.meaning}"
+        text = f"{self.name} ({self.code}): {detail or result_text(self.code)}"
         super().__init__(f"{function}: {text}" if function else text)
+
+    @property
+    def meaning(self) -> str:
+        """The library's sentence for the code."""
+        return result_text(self.code)
+
+
+def result_text(code: Optional[int]) -> str:
+    """What failed and what to do, for a result code: the sentence of
+    libdravex (PositionerResultText); a plain one where the library cannot
+    be loaded."""
+    if code is None:
+        return "the call failed"
+    try:
+        from ._positioner_api import result_text as library_text
+        return library_text(code)
+    except Exception:  # the library is missing or broken: still say something
+        return f"result code {code}"
 
 
 class GeneralFailure(DravexError):
     code, name = -1, "RC_ERROR"
-    meaning = "the call failed (no free handle, handle not allocated, or no carrier chosen)"
 
 
 class ReplyTimeout(DravexError, TimeoutError):
     code, name = 1, "RC_TIMEOUT"
-    meaning = "nothing arrived within the time allowed; the call may be retried"
 
 
 class NotConnected(DravexError, ConnectionError):
     code, name = 2, "RC_NOT_CONNECTED"
-    meaning = "device or handle not connected, not opened, or gone"
 
 
 class DriverFailure(DravexError):
     code, name = 3, "RC_DRIVER_ERROR"
-    meaning = "the USB library or the driver's device list failed"
 
 
 class InvalidParameter(DravexError, ValueError):
     code, name = 6, "RC_INVALID_PARAM"
-    meaning = "an argument is out of range, a pointer is null, or a file cannot be opened"
 
 
 class DeviceLocked(DravexError):
     code, name = 7, "RC_DEVICE_LOCKED"
-    meaning = "the USB device is held by another opener"
 
 
 class OperatingSystemFailure(DravexError):
     code, name = 8, "RC_SYSTEM_ERROR"
-    meaning = "an operating-system call of a USB driver transport failed"
 
 
 class NoDevice(DravexError):
     code, name = 9, "RC_NO_DEVICE"
-    meaning = "device number outside the current device list"
 
 
 class OutOfSync(DravexError):
     code, name = 10, "RC_OUT_OF_SYNC"
-    meaning = "the byte stream lost telegram framing; it has been resynchronised"
 
 
 class MotionError(DravexError):
@@ -100,6 +110,13 @@ class EndOfTravel(MotionError):
     """The controller reported the end of travel before the target."""
 
     name = "end of travel"
+
+
+class MoveStopped(MotionError):
+    """The axis came to rest before its target without reaching it: someone
+    else stopped it (another thread, program or the controller)."""
+
+    name = "move stopped"
 
 
 _BY_CODE: Dict[int, Type[DravexError]] = {

@@ -12,7 +12,7 @@ from conftest import SOURCE_DIR
 
 C_KINDS = {"int32_t": "i", "int": "i", "bool": "b", "const char*": "s", "const void*": "p",
            "void*": "w", "int32_t*": "I", "int*": "I", "bool*": "B", "DetectedDevice**": "D",
-           "PositionerDeviceDescription*": "R", "void": ""}
+           "PositionerDeviceDescription*": "R", "uint32_t*": "U", "void": ""}
 
 
 def declared_functions(header, prefix):
@@ -32,9 +32,11 @@ def declared_functions(header, prefix):
 
 def test_positioner_table_matches_the_header():
     declared = declared_functions("positioner.h", "Positioner")
-    assert len(declared) == 64 + 7
+    assert len(declared) == 64 + 11
     assert declared.pop("PositionerCheck") == _positioner_api.CHECK_SIGNATURE
     assert declared.pop("PositionerDeviceInfo") == _positioner_api.DEVICE_INFO_SIGNATURE
+    assert declared.pop("PositionerWaitReport") == _positioner_api.WAIT_REPORT_SIGNATURE
+    assert declared.pop("PositionerResultText") == _positioner_api.RESULT_TEXT_SIGNATURE
     assert declared == {**_positioner_api.SIGNATURES, **_positioner_api.ADDITIONAL_SIGNATURES}
 
 

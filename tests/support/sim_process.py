@@ -40,14 +40,21 @@ class SimulatorProcess:
 
     def wait_for_log(self, text, timeout):
         """True once a log line holding text arrived within timeout s."""
+        return self.log_until(text, timeout) is not None
+
+    def log_until(self, text, timeout):
+        """The log lines read up to and including the first that holds
+        text, once it arrived within timeout s; None otherwise."""
         deadline = time.monotonic() + timeout
+        lines = []
         while select.select([self.process.stderr], [], [], max(0, deadline - time.monotonic()))[0]:
             line = self.process.stderr.readline()
             if not line:
-                return False
-            if text in line.decode(errors="replace"):
-                return True
-        return False
+                return None
+            lines.append(line.decode(errors="replace").rstrip("\n"))
+            if text in lines[-1]:
+                return lines
+        return None
 
     def signal(self, number):
         self.process.send_signal(number)
