@@ -3,9 +3,13 @@ positioner-sim with two controllers (127.0.0.2 id 1000, 127.0.0.3 id 1001)
 in the private network namespace of tests/support/netns-run.sh."""
 import os
 import subprocess
+import sys
 import time
 
 import pytest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
+from sim_process import SimulatorProcess  # noqa: E402
 
 SIM_IDS = (1000, 1001)
 
@@ -36,3 +40,17 @@ def simulator():
     finally:
         process.terminate()
         process.wait(timeout=10)
+
+
+@pytest.fixture
+def private_sim_process(simulator):
+    """Starts positioner-sim processes of a test's own (logged, so that
+    their --log-requests lines can be read); each is stopped after the test."""
+    started = []
+
+    def start(*options):
+        started.append(SimulatorProcess(*options, logged=True).start())
+        return started[-1]
+    yield start
+    for sim in started:
+        sim.stop()

@@ -1,8 +1,12 @@
 """The positioner program as a user meets it: help, argument checks,
-controller choice, status, moves with piped output, load, raw registers."""
+controller choice, status, moves with piped output, load, raw registers,
+Ctrl-C."""
 import json
 import os
 import re
+import signal
+import subprocess
+import time
 
 from conftest import SIM_IDS, run
 
@@ -122,3 +126,25 @@ def test_failures_are_one_sentence_and_library_lines_only_on_request(simulator, 
     assert logged.stderr == quiet.stderr and "127.0.0.9" in log.read_text()
     unwritable = run("--log", tmp_path / "missing" / "trace.log", "list")
     assert unwritable.returncode == 4 and unwritable.stderr.count("\n") == 1, unwritable.stderr
+
+
+def test_ctrl_c_halts_at_once_while_a_reply_is_late(private_sim_process):
+    """Ctrl-C during a show whose replies come 2.5 s late: the halt of the
+    axis (approach end, then stop) reaches the controller at once, and the
+    program ends with 130 without waiting for the reply."""
+    sim = private_sim_process("--address", "127.0.0.9", "--fault", "late=2500", "--log-requests")
+    program = subprocess.Popen([os.environ["POSITIONER"], "--address", "127.0.0.9", "--settle", "0",
+                                "show", "1"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               text=True)
+    try:
+        assert sim.wait_for_log("request GET 1024[1]", 10), "the show did not ask for the amplitude"
+        interrupted = time.monotonic()
+        program.send_signal(signal.SIGINT)
+        lines = sim.log_until("request SET 1107[1] := 1", 5)
+        _, err = program.communicate(timeout=5)
+    finally:
+        program.kill()
+    assert lines and lines[-2].split(" at ")[0].endswith("request SET 1037[1] := 0"), lines
+    assert float(lines[-1].rsplit(" at ", 1)[1]) - interrupted < 1.0
+    assert program.returncode == 130
+    assert err.strip().splitlines() == ["positioner: interrupted: axis 1 halted"]

@@ -8,6 +8,6 @@ constexpr int kExitUsage = 2;         // wrong command line
 constexpr int kExitNoController = 3;  // no controller, several to choose from, or it cannot be opened
 constexpr int kExitFile = 4;          // a file cannot be read or written
 constexpr int kExitSkipped = 5;       // load --strict: lines of the file were not sent
-constexpr int kExitInterrupted = 130; // Ctrl-C or SIGTERM during a move (the axis is stopped)
+constexpr int kExitInterrupted = 130; // Ctrl-C or SIGTERM (the command's axes are halted)
 
 #endif

@@ -30,7 +30,8 @@ const char* const kExitStatuses =
     "Exit status: 0 done; 1 the controller refused or did not answer, or a move did\n"
     "not end; 2 wrong command line; 3 no controller, several to choose from, or it\n"
     "cannot be opened; 4 a file cannot be read or written; 5 load --strict skipped\n"
-    "lines; 130 interrupted by Ctrl-C (the axis is stopped).\n";
+    "lines; 130 interrupted by Ctrl-C or SIGTERM (the command's axis, or every\n"
+    "axis, is halted at once).\n";
 
 }  // namespace
 

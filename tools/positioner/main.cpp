@@ -10,6 +10,7 @@
 #include "command_table.h"
 #include "exit_codes.h"
 #include "help.h"
+#include "interrupts.h"
 #include "output.h"
 #include "raw_channel.h"
 #include "session.h"
@@ -92,14 +93,27 @@ bool optionsFit(const CommandSpec& command, const Settings& s) {
     return true;
 }
 
+// The axis a command names (its first argument), -1 for all or none.
+int32_t commandAxis(const CommandSpec& command, const ArgValues& args) {
+    const bool namesAxis =
+        !command.args.empty() && (command.args[0].kind == ArgKind::Axis || command.args[0].kind == ArgKind::AxisOrAll);
+    return namesAxis ? args.number(0) : -1;
+}
+
 int runCommand(const CommandSpec& command, const Settings& settings, const ArgValues& args) {
     Invocation call{settings, args, nullptr, nullptr};
     if (command.needs == Needs::Controller) {
+        // Before the controller is opened: the library's threads inherit the
+        // blocked signals, so that only the watching thread takes them.
+        InterruptHalt interrupts;
         Session session(settings);
         const int opened = session.open();
         if (opened != kExitOk) return opened;
+        interrupts.arm(session, commandAxis(command, args));
         call.session = &session;
-        return command.run(call);
+        const int code = command.run(call);
+        interrupts.disarm();
+        return InterruptHalt::interrupted() ? kExitInterrupted : code;
     }
     if (command.needs == Needs::RawChannel) {
         RawChannel raw(settings);

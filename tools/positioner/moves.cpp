@@ -1,14 +1,22 @@
 // Commands that move or stop an axis. A move is watched with a progress
-// line until it has ended, on Ctrl-C (which stops the axis) or at the
-// time-out (which stops it too).
+// line until it has ended, on Ctrl-C (whose halt goes out at once from the
+// thread that takes the signal, see interrupts.h) or at the time-out (which
+// halts the axis too).
+//
+// When a move has ended is one rule, the same as the Python package's
+// (python/dravex/_motion.py): the move has arrived when the axis stands at
+// its target, or, once the reports are fresh (--settle ms after the
+// command), stands with the target-reached flag; it failed at the end of
+// travel, or when the axis came to rest elsewhere (someone else stopped
+// it), or at the time-out.
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 
 #include "axis_state.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "interrupts.h"
 #include "ithreads.h"
 #include "output.h"
 #include "positioner.h"
@@ -18,29 +26,6 @@
 namespace {
 
 constexpr int kSampleMs = 50;
-constexpr int32_t kAxisCount = 6;
-
-volatile std::sig_atomic_t interrupted = 0;
-void onInterrupt(int) { interrupted = 1; }
-
-// Ctrl-C (and SIGTERM) set a flag while a move is watched.
-class InterruptCatcher {
-public:
-    InterruptCatcher() {
-        struct sigaction action = {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~InterruptCatcher() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-
-private:
-    struct sigaction oldInt_ = {}, oldTerm_ = {};
-};
 
 struct Sample {
     int32_t position = 0, status = 0;
@@ -58,9 +43,8 @@ long long msSince(std::chrono::steady_clock::time_point t0) {
 }
 
 bool stopAxis(const Session& s, int32_t axis) {
-    // An absolute approach would go on regulating: end it, then stop.
-    return reportResult(PositionerStopApproach(s.handle(), axis), "end the approach of axis %d", axis) &&
-           reportResult(PositionerStopMoving(s.handle(), axis), "stop axis %d", axis);
+    // Ends the approach (which would go on regulating), then stops.
+    return reportResult(PositionerHalt(s.handle(), axis), "halt axis %d", axis);
 }
 
 bool sample(const Session& s, int32_t axis, Sample* now) {
@@ -79,7 +63,6 @@ std::string describe(int32_t axis, const Sample& now) {
 }
 
 int watch(const Session& s, int32_t axis, const Judge& judge) {
-    InterruptCatcher catcher;
     Progress progress(s.settings().quiet);
     const auto t0 = std::chrono::steady_clock::now();
     const long long limitMs = 1000LL * s.settings().timeoutS;
@@ -91,10 +74,9 @@ int watch(const Session& s, int32_t axis, const Judge& judge) {
         }
         const long long elapsed = msSince(t0);
         progress.show(describe(axis, now));
-        if (interrupted) {
+        if (InterruptHalt::interrupted()) {
             progress.finish();
-            stopAxis(s, axis);
-            complain("interrupted: axis %d stopped at position %d", axis, now.position);
+            complain("axis %d stopped at position %d", axis, now.position);
             return kExitInterrupted;
         }
         const Outcome outcome = judge(now, elapsed);
@@ -118,37 +100,50 @@ int watch(const Session& s, int32_t axis, const Judge& judge) {
     }
 }
 
-// A move to a target has ended when, after the reports from before the
-// command are out of date, the axis stands with the target reached.
-Judge untilTarget(const Session& s, int32_t axis) {
+// The rule of the file comment for a move to `target`; the time-out is
+// watch()'s. A failure prints its message and halts the axis.
+Judge untilTarget(const Session& s, int32_t axis, int64_t target) {
     const long long settleMs = s.settings().settleMs;
-    return [settleMs, axis](const Sample& now, long long elapsed) {
-        if (elapsed < settleMs || (now.status & POSITIONER_STATUS_MOVING)) return Outcome::Running;
-        if (now.status & POSITIONER_STATUS_TARGET_REACHED) return Outcome::Done;
+    return [&s, settleMs, axis, target](const Sample& now, long long elapsed) {
+        const bool standing = !(now.status & POSITIONER_STATUS_MOVING);
+        if (standing && now.position == target) return Outcome::Done;
+        if (elapsed < settleMs) return Outcome::Running;
+        if (standing && (now.status & POSITIONER_STATUS_TARGET_REACHED)) return Outcome::Done;
         if (now.status & POSITIONER_STATUS_END_OF_TRAVEL) {
+            stopAxis(s, axis);
             complain("axis %d stopped at the end of travel (position %d) before the target", axis, now.position);
             return Outcome::Failed;
         }
-        return Outcome::Running;
+        if (!standing) return Outcome::Running;
+        stopAxis(s, axis);
+        complain("axis %d was stopped before its target (position %d, target %lld); another program or the "
+                 "controller stopped it",
+                 axis, now.position, static_cast<long long>(target));
+        return Outcome::Failed;
     };
-}
-
-using TargetMove = int32_t(UC_STDCALL*)(int32_t, int32_t, int32_t, int32_t);
-
-int moveToTarget(Invocation& call, const char* what, TargetMove move) {
-    const Session& s = *call.session;
-    const int32_t axis = call.args.number(0);
-    if (!reportResult(move(s.handle(), axis, call.args.number(1), call.args.number(2)), "start the %s of axis %d",
-                      what, axis))
-        return kExitFailed;
-    return watch(s, axis, untilTarget(s, axis));
 }
 
 }  // namespace
 
-int commandMoveAbsolute(Invocation& call) { return moveToTarget(call, "absolute move", PositionerMoveAbsolute); }
+int commandMoveAbsolute(Invocation& call) {
+    const Session& s = *call.session;
+    const int32_t axis = call.args.number(0), position = call.args.number(1);
+    if (!reportResult(PositionerMoveAbsolute(s.handle(), axis, position, call.args.number(2)),
+                      "start the absolute move of axis %d", axis))
+        return kExitFailed;
+    return watch(s, axis, untilTarget(s, axis, position));
+}
 
-int commandMoveRelative(Invocation& call) { return moveToTarget(call, "relative move", PositionerMoveRelative); }
+int commandMoveRelative(Invocation& call) {
+    const Session& s = *call.session;
+    const int32_t axis = call.args.number(0), distance = call.args.number(1);
+    int32_t from = 0;
+    if (!reportResult(PositionerGetPosition(s.handle(), axis, &from), "read the position of axis %d", axis) ||
+        !reportResult(PositionerMoveRelative(s.handle(), axis, distance, call.args.number(2)),
+                      "start the relative move of axis %d", axis))
+        return kExitFailed;
+    return watch(s, axis, untilTarget(s, axis, static_cast<int64_t>(from) + distance));
+}
 
 int commandMoveContinuous(Invocation& call) {
     const Session& s = *call.session;
@@ -221,10 +216,8 @@ int commandStep(Invocation& call) {
 int commandStop(Invocation& call) {
     const Session& s = *call.session;
     const int32_t only = call.args.number(0);
-    for (int32_t axis = 0; axis < kAxisCount; ++axis) {
-        if (only >= 0 && axis != only) continue;
-        if (!stopAxis(s, axis)) return kExitFailed;
-    }
+    if (only >= 0 ? !stopAxis(s, only) : !reportResult(PositionerHaltAll(s.handle()), "halt every axis"))
+        return kExitFailed;
     if (only >= 0) {
         std::printf("axis %d stopped\n", only);
     } else {

@@ -1,34 +1,30 @@
 #include "results.h"
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 
+#include "interrupts.h"
 #include "output.h"
-#include "uc_telegram.h"
+#include "positioner.h"
 
-const char* resultReason(int32_t rc) {
-    switch (rc) {
-        case RC_ERROR: return "the library refused the call; close other programs that use the controller and retry";
-        case RC_TIMEOUT: return "the controller did not answer in time; check that it is on and connected, then retry";
-        case RC_NOT_CONNECTED:
-            return "the connection to the controller is lost; check the cable or network and run the command again";
-        case RC_DRIVER_ERROR: return "the USB library or driver failed; reconnect the controller and retry";
-        case RC_INVALID_PARAM: return "the library rejected an argument as out of range";
-        case RC_DEVICE_LOCKED: return "another program holds the controller; close it and retry";
-        case RC_SYSTEM_ERROR: return "an operating-system call of the USB driver failed; reconnect the controller";
-        case RC_NO_DEVICE: return "the controller is no longer listed; run 'positioner list' and retry";
-        case RC_OUT_OF_SYNC: return "the connection lost telegram framing; run the command again";
-        default: return "the library gave an unknown result";
-    }
+std::string resultReason(int32_t rc) {
+    // The library's sentence, as a clause: lower-case start, no full stop.
+    std::string reason = PositionerResultText(rc);
+    if (!reason.empty()) reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    if (!reason.empty() && reason.back() == '.') reason.pop_back();
+    return reason;
 }
 
 bool reportResult(int32_t rc, const char* actionFormat, ...) {
     if (rc == RC_OK) return true;
+    // After Ctrl-C the controller may be closed under a call: no message.
+    if (InterruptHalt::interrupted()) return false;
     char action[256];
     va_list args;
     va_start(args, actionFormat);
     std::vsnprintf(action, sizeof action, actionFormat, args);
     va_end(args);
-    complain("cannot %s: %s (result %d)", action, resultReason(rc), rc);
+    complain("cannot %s: %s (result %d)", action, resultReason(rc).c_str(), rc);
     return false;
 }

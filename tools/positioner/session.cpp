@@ -33,8 +33,11 @@ int setUpTrace(const Settings& settings) {
     return kExitOk;
 }
 
-Session::~Session() {
-    if (handle_ > 0) reportResult(PositionerClose(handle_), "close the controller %s", name_.c_str());
+Session::~Session() { close(); }
+
+void Session::close() {
+    const int32_t h = handle_.exchange(-1);
+    if (h > 0) reportResult(PositionerClose(h), "close the controller %s", name_.c_str());
 }
 
 bool Session::picks(const ControllerEntry& c) const {

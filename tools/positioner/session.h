@@ -4,6 +4,7 @@
 #ifndef TOOLS_POSITIONER_SESSION_H
 #define TOOLS_POSITIONER_SESSION_H
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -26,7 +27,10 @@ public:
     // Chooses and opens the controller, then waits settleMs for its first
     // reports. Returns kExitOk, or an exit status after one message.
     int open();
-    int32_t handle() const { return handle_; }
+    // Closes the controller (from any thread; once). Calls on the handle
+    // in progress on other threads end with result 2.
+    void close();
+    int32_t handle() const { return handle_.load(); }
     const Settings& settings() const { return settings_; }
     // "tcp 127.0.0.2 (id 1000)", for messages.
     const std::string& name() const { return name_; }
@@ -36,7 +40,7 @@ private:
     int chooseFromScan(int32_t* device);
 
     Settings settings_;
-    int32_t handle_ = -1;
+    std::atomic<int32_t> handle_{-1};
     std::string name_;
 };
 
