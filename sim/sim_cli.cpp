@@ -121,6 +121,8 @@ bool parseCommandLine(const std::vector<std::string>& args, CliConfig& config, s
             config.quiet = true;
         } else if (a == "--log-requests") {
             s.base.logRequests = true;
+        } else if (a == "--log-reports") {
+            s.base.logReports = true;
         } else if (a == "--allow-nonlocal") {
             config.allowNonlocal = true;
         } else if (a == "--no-addp") {
@@ -170,7 +172,8 @@ std::string usageText() {
         "Simulates positioner controllers on the local network: TCP port 2101 and\n"
         "the ADDP (224.0.5.128:2362) and Velorix (239.255.170.171:7071) probes.\n"
         "Runs until SIGINT or SIGTERM; prints one line per controller started.\n"
-        "SIGUSR1 makes every controller close its open connections.\n"
+        "SIGUSR1 makes every controller close its open connections; SIGUSR2\n"
+        "switches the silent fault on and off.\n"
         "\n"
         "  --address A              one controller on IPv4 address A (repeatable)\n"
         "  --count N                N controllers on 127.0.0.2, 127.0.0.3, ... (1..253;\n"
@@ -198,6 +201,8 @@ std::string usageText() {
     text +=
         "  --log-requests           log every telegram received, with its CLOCK_MONOTONIC\n"
         "                           time: \"A: request SET 1107[0] := 1 at 12.345678\"\n"
+        "  --log-reports            log every periodic report right before it is sent:\n"
+        "                           \"A: report TELL 1045[0] := 500 at 12.345678\"\n"
         "  --quiet                  print only the started lines\n"
         "  --allow-nonlocal         also bind addresses outside 127.0.0.0/8\n"
         "  --help                   this text\n"

@@ -66,13 +66,13 @@ void deliver(const Targets& targets, const std::vector<Bytes>& telegrams, const 
     for (const auto& t : targets) t->send(chunks, pause);
 }
 
-// "request SET 1107[0] := 1 at 1234.567890": opcode, register, index, data
-// words, and the CLOCK_MONOTONIC time in seconds (the clock of Python's
-// time.monotonic() and of std::chrono::steady_clock on Linux).
-std::string requestLine(const Bytes& t) {
+// "request SET 1107[0] := 1 at 1234.567890": what, opcode, register,
+// index, data words, and the CLOCK_MONOTONIC time in seconds (the clock of
+// Python's time.monotonic() and of std::chrono::steady_clock on Linux).
+std::string telegramLine(const char* what, const Bytes& t) {
     static const char* const kOpcodes[] = {"SET", "GET", "STAT", "ACK", "TELL"};
     const int32_t opcode = uc::get32(t.data(), uc::kOpcodeOffset);
-    std::string line = "request ";
+    std::string line = std::string(what) + " ";
     line += opcode >= 0 && opcode < 5 ? kOpcodes[opcode] : "opcode " + std::to_string(opcode);
     line += " " + std::to_string(uc::get32(t.data(), uc::kAddressOffset)) + "[" +
             std::to_string(uc::get32(t.data(), uc::kIndexOffset)) + "]";
@@ -188,7 +188,7 @@ void Controller::Impl::onInputDropped(int drops, size_t bytes) {
 
 RequestHandler::Disposition Controller::Impl::onTelegram(const std::shared_ptr<Sink>& from,
                                                          const Bytes& telegram) {
-    if (options.logRequests) log(requestLine(telegram));
+    if (options.logRequests) log(telegramLine("request", telegram));
     std::unique_lock<std::mutex> lock(mutex);
     record(telegram);
     if (faults.closeOnNextRequest && from != usb) {
@@ -268,6 +268,8 @@ void Controller::Impl::runTicker() {
                 deliver({r.first}, {r.second}, s);
                 s.garbage = 0;
             }
+            if (options.logReports)
+                for (const Bytes& t : broadcast) log(telegramLine("report", t));
             deliver(everyHost(), broadcast, s);
             lock.lock();
         }

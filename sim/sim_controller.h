@@ -149,6 +149,9 @@ struct Options {
     // it arrived ("request SET 1107[0] := 1 at 1234.567890"), for tests and
     // benchmarks that check the wire from another process.
     bool logRequests = false;
+    // The same for the periodic reports it sends ("report TELL 1045[0] :=
+    // 500 at 1234.567890"), logged right before they go out.
+    bool logReports = false;
     int32_t controllerType = uc::value::kPositionerType;  // register 359
     int32_t hardwareId = 1000;          // register 360
     int32_t speed = 1000000;            // axis speed in position units per second

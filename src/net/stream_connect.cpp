@@ -60,6 +60,9 @@ int connectToController(uint32_t addressNetworkOrder, int port, int limitMs) {
         closeSocket(s);
         return -1;
     }
+    // Telegrams are small and a stop must not wait for the acknowledgement
+    // of the telegram before it; a refusal leaves the socket usable.
+    plat::sendAtOnce(s);
     return s;
 }
 

@@ -56,6 +56,9 @@ void closeSocketDescriptor(int socket);
 // Switches the socket between waiting and non-waiting calls; false on
 // failure.
 bool setNonBlocking(int socket, bool on);
+// Makes every write of a stream socket go out at once, not held back to be
+// joined with later ones (Nagle's algorithm); false on failure.
+bool sendAtOnce(int socket);
 // The failed connect() of a non-waiting socket goes on in the background.
 bool connectPending();
 // The error that ended a background connect (0: connected); the socket

@@ -1,6 +1,7 @@
 // Socket descriptors, waits and the interface list on POSIX.
 #include <fcntl.h>
 #include <ifaddrs.h>
+#include <netinet/tcp.h>
 #include <unistd.h>
 
 #include "platform/socket_os.h"
@@ -25,6 +26,11 @@ void shutdownSocketDescriptor(int socket) {
 bool setNonBlocking(int socket, bool on) {
     const int flags = ::fcntl(socket, F_GETFL);
     return flags >= 0 && ::fcntl(socket, F_SETFL, on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) == 0;
+}
+
+bool sendAtOnce(int socket) {
+    const int on = 1;
+    return ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
 }
 
 bool connectPending() { return errno == EINPROGRESS; }

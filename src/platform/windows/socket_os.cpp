@@ -44,6 +44,12 @@ bool setNonBlocking(int socket, bool on) {
     return ::ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &mode) == 0;
 }
 
+bool sendAtOnce(int socket) {
+    const BOOL on = TRUE;
+    return ::setsockopt(static_cast<SOCKET>(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                        sizeof on) == 0;
+}
+
 bool connectPending() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 
 int connectResult(int socket) {
