@@ -34,12 +34,16 @@ int main(int argc, char** argv) {
     // The controllers' threads inherit the blocked signals; this thread
     // takes them with sigwait. SIGUSR1 makes every controller close its
     // open connections (the close-connection fault), for tests of hosts
-    // that must notice a lost controller and reconnect.
+    // that must notice a lost controller and reconnect. SIGUSR2 switches
+    // the silent fault over, for hosts that are connected first and then
+    // meet a controller that answers nothing (a silent one refuses the
+    // connect itself).
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGUSR1);
+    sigaddset(&signals, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     std::vector<std::unique_ptr<sim::Controller>> controllers;
@@ -55,9 +59,18 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         controllers.push_back(std::move(c));
     }
+    bool silent = false;
+    for (const auto& f : config.faults) silent = silent || f.first == sim::Controller::Fault::Silent;
     int signal = 0;
-    while (sigwait(&signals, &signal) == 0 && signal == SIGUSR1)
-        for (auto& c : controllers) c->setFault(sim::Controller::Fault::CloseConnection, true, 0);
+    while (sigwait(&signals, &signal) == 0 && (signal == SIGUSR1 || signal == SIGUSR2)) {
+        if (signal == SIGUSR2) silent = !silent;
+        for (auto& c : controllers) {
+            if (signal == SIGUSR1)
+                c->setFault(sim::Controller::Fault::CloseConnection, true, 0);
+            else
+                c->setFault(sim::Controller::Fault::Silent, silent, 0);
+        }
+    }
     if (!config.quiet) printLine("positioner-sim: stopping");
     controllers.clear();
     return 0;
