@@ -41,7 +41,7 @@ class ControllerView(QWidget):
         header.addWidget(self.state, 1)
         header.addWidget(self.reconnect_button)
         header.addWidget(self.close_button)
-        self.follower = MoveFollower(self.halt, self)
+        self.follower = MoveFollower(self._halt_followed, self)
         self.follower.arrived.connect(self.message)
         self.follower.failed.connect(self._failed)
         self.tabs = QTabWidget()
@@ -158,6 +158,11 @@ class ControllerView(QWidget):
     def halt(self, axes: Tuple[int, ...]) -> None:
         """Halts the axes at once (not behind a running request)."""
         self.follower.forget(axes)
+        if self.session is not None:
+            self.session.halt(axes)
+
+    def _halt_followed(self, axes: Tuple[int, ...]) -> None:
+        """The follower's halt of a failed move (which it then reports)."""
         if self.session is not None:
             self.session.halt(axes)
 
