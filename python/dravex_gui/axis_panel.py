@@ -51,6 +51,7 @@ class AxisPanel(QWidget):
         self._halt = halt
         self.unit = unit
         self.state: Optional[backend.AxisState] = None
+        self._snapshot: Any = None  # the last report (dravex Snapshot), in controller units
         self.jogging: Optional[bool] = None  # direction held, None when not jogging
 
         self.position = QLabel("—")
@@ -177,14 +178,14 @@ class AxisPanel(QWidget):
         """Shows a report of the controller (a dravex Snapshot) in the axis's unit."""
         state = backend.AxisState(self.unit.shown(snapshot.position),
                                   self.unit.shown(snapshot.speed), snapshot.status)
-        self.state = state
+        self.state, self._snapshot = state, snapshot
         self.position.setText(self.unit.format(state.position))
         self.speed.setText(f"speed {self.unit.format(state.speed)}/s")
         for name, attribute in backend.STATUS_FLAGS:
             light = self.lights[name]
             if light.on != state.flag(attribute):
                 light.show_on(state.flag(attribute))
-        self.plot.add(state.position)
+        self.plot.add(state.position, snapshot.reported_at)  # when the controller reported it
         self.moved.emit(self.axis, state.position)
 
     def show_parameters(self, values: Tuple[int, ...]) -> None:
@@ -198,6 +199,8 @@ class AxisPanel(QWidget):
         self.scale_edit.setText("" if unit.scale is None else f"{unit.scale:g}")
         self.unit_edit.setText(unit.unit)
         self.plot.set_unit(unit)  # starts a new plot: earlier points are in the old unit
+        if self._snapshot is not None:  # a standing axis reports nothing new: show it now
+            self.show_snapshot(self._snapshot)
 
     @pyqtSlot()
     def apply_unit_edits(self) -> None:
