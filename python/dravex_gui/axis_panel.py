@@ -308,5 +308,6 @@ class AxisPanel(QWidget):
             log.warning("%s: %s (skipped)", path, line)
         summary = (f"Axis {self.axis}: {path} loaded, {sent} parameter{'s' if sent != 1 else ''} "
                    f"sent, {len(skipped)} skipped")
-        self._request(f"Loading {path} into axis {self.axis}", lambda c: backend.load_configuration(c, self.axis, path),
+        self._request(f"Loading {path} into axis {self.axis}",
+                      lambda c: backend.load_configuration(c, self.axis, path),
                       on_result=lambda _: self.message.emit(summary + (" (see the log)." if skipped else ".")))

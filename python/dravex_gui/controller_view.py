@@ -41,7 +41,7 @@ class ControllerView(QWidget):
         header.addWidget(self.state, 1)
         header.addWidget(self.reconnect_button)
         header.addWidget(self.close_button)
-        self.follower = MoveFollower(self._halt_followed, self)
+        self.follower = MoveFollower(self._send_halt, self)
         self.follower.arrived.connect(self.message)
         self.follower.failed.connect(self._failed)
         self.tabs = QTabWidget()
@@ -156,23 +156,23 @@ class ControllerView(QWidget):
             self.session.close()
 
     def halt(self, axes: Tuple[int, ...]) -> None:
-        """Halts the axes at once (not behind a running request)."""
+        """Halts the axes at once (not behind a running request); their
+        moves end without a report."""
+        self._send_halt(axes)
         self.follower.forget(axes)
-        if self.session is not None:
-            self.session.halt(axes)
 
-    def _halt_followed(self, axes: Tuple[int, ...]) -> None:
-        """The follower's halt of a failed move (which it then reports)."""
+    def _send_halt(self, axes: Tuple[int, ...]) -> None:
+        """Also the follower's halt of a failed move, which it then reports."""
         if self.session is not None:
             self.session.halt(axes)
 
     def stop_all(self) -> None:
         """Halts every axis at once (not behind a running request)."""
+        if self.session is not None:
+            self.session.halt_all()
         for panel in self.panels:
             panel.jogging = None
         self.follower.forget(backend.AXES)
-        if self.session is not None:
-            self.session.halt_all()
 
     def release_jogs(self) -> None:
         for panel in self.panels:
