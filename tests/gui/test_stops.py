@@ -16,6 +16,9 @@ from sim_process import request_time
 ADDRESS = "127.0.0.7"
 LATE_S = 2.5          # --fault late=2500
 GETTER_WAIT_S = 10.0  # a querying getter's time-out: the silent controller's reply never comes
+# A GUI thread that waited for the Read would be held for seconds; a loaded
+# machine may hold it for a tenth of one.
+HELD_AT_MOST_S = 0.5
 
 
 @pytest.fixture(params=["late", "silent"])
@@ -88,12 +91,12 @@ def test_stops_go_out_while_a_read_waits(window, qtbot, slow_simulator):
         approach_ended, stopped = stop_lines(lines, axis)
         assert approach_ended is not None and stopped is not None, (axis, lines)
         assert approach_ended < stopped, (axis, lines)
-    assert held < 0.05 and pause < 0.1, (held, pause)
+    assert held < HELD_AT_MOST_S and pause < HELD_AT_MOST_S, (held, pause)
 
     # An axis's Stop likewise, the Read still waiting.
     lines, held, pause = press(window, qtbot, view.panels[2].stop_button, sim,
                                "request SET 1107[2] := 1")
     assert lines is not None and request_time(lines[-1]) - read_sent < sim.reply_wait
     assert lines[-2].split(" at ")[0].endswith("request SET 1037[2] := 0"), lines[-2:]
-    assert held < 0.05 and pause < 0.1, (held, pause)
+    assert held < HELD_AT_MOST_S and pause < HELD_AT_MOST_S, (held, pause)
     assert view.is_open
