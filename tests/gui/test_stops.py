@@ -2,7 +2,7 @@
 --log-requests): STOP ALL and an axis's Stop go out while a Read waits for
 a controller whose replies come 2.5 s late, or never; each axis's approach
 is ended (SET 1037[a] := 0) before its stop (SET 1107[a] := 1); the window
-keeps running meanwhile."""
+keeps running meanwhile, and closing it does not wait for the Read."""
 import signal
 import threading
 import time
@@ -19,6 +19,7 @@ GETTER_WAIT_S = 10.0  # a querying getter's time-out: the silent controller's re
 # A GUI thread that waited for the Read would be held for seconds; a loaded
 # machine may hold it for a tenth of one.
 HELD_AT_MOST_S = 0.5
+CLOSED_WITHIN_S = 2.0  # the Read still waits for seconds more
 
 
 @pytest.fixture(params=["late", "silent"])
@@ -100,3 +101,9 @@ def test_stops_go_out_while_a_read_waits(window, qtbot, slow_simulator):
     assert lines[-2].split(" at ")[0].endswith("request SET 1037[2] := 0"), lines[-2:]
     assert held < HELD_AT_MOST_S and pause < HELD_AT_MOST_S, (held, pause)
     assert view.is_open
+
+    # Closing the window ends the Read as well: the program need not wait for it.
+    closing = time.monotonic()
+    window.close()
+    window.shutdown()
+    assert time.monotonic() - closing < CLOSED_WITHIN_S and view.wait(0)  # its threads ended
