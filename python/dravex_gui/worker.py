@@ -75,7 +75,8 @@ class ControllerWorker(QObject):
             if self._stopped(request):
                 # The stop went out while this move was being sent: again.
                 self._halt_again(controller, request)
-        self.result.emit(request, value)
+        if not self._stopped(request):  # a stopped move has no end to follow
+            self.result.emit(request, value)
 
     def _stopped(self, request: Request) -> bool:
         return bool(request.moves) and self._ledger.stopped_since(request.moves, request.posted)
