@@ -7,9 +7,10 @@ from typing import Any, Callable, Dict, Optional, Tuple
 from PyQt5.QtCore import QObject, Qt, QThread, pyqtSignal, pyqtSlot
 
 from . import backend
+from .link import Link
 from .reports import ReportRelay
 from .settings import AxisUnit
-from .stop_line import Link, StopLedger, StopLine
+from .stop_line import StopLedger, StopLine
 from .worker import ControllerWorker, Request
 
 

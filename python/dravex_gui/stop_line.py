@@ -11,11 +11,12 @@ thread all the same: a send that blocks must not freeze the window.
 import logging
 import queue
 import threading
-from typing import Any, Callable, Dict, Iterable, Optional, Set, Tuple
+from typing import Any, Callable, Dict, Iterable, Optional, Tuple
 
 from PyQt5.QtCore import QObject, pyqtSignal
 
 from . import backend
+from .link import Link
 
 log = logging.getLogger("dravex_gui")
 Job = Tuple[str, Callable[[Any], None]]  # (action for messages, call with the controller)
@@ -46,45 +47,6 @@ class StopLedger:
         """Whether one of the axes was stopped after the request of mark was posted."""
         with self._lock:
             return any(self._stopped.get(axis, 0) > mark for axis in axes)
-
-
-class Link:
-    """The open controller, shared by the worker (requests) and the stop
-    line (halts, close), and the axes this window set moving."""
-
-    def __init__(self) -> None:
-        self._lock = threading.Lock()
-        self._controller: Any = None
-        self._closing = False
-        self._moved: Set[int] = set()
-
-    @property
-    def closing(self) -> bool:
-        return self._closing
-
-    def attach(self, controller: Any) -> bool:
-        """Hands over the newly opened controller; False when a close came
-        meanwhile (the caller closes it then)."""
-        with self._lock:
-            if not self._closing:
-                self._controller = controller
-            return not self._closing
-
-    def controller(self) -> Any:
-        """The open controller, or None before opening and once closing."""
-        with self._lock:
-            return self._controller
-
-    def note_moved(self, axes: Iterable[int]) -> None:
-        with self._lock:
-            self._moved.update(axes)
-
-    def detach(self) -> Tuple[Any, Tuple[int, ...]]:
-        """Starts closing: (the controller or None, the axes set moving)."""
-        with self._lock:
-            self._closing = True
-            controller, self._controller = self._controller, None
-            return controller, tuple(sorted(self._moved))
 
 
 class StopLine(QObject):

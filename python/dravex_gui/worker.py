@@ -11,9 +11,10 @@ from typing import Any, Callable, Dict, Optional, Tuple
 from PyQt5.QtCore import QObject, pyqtSignal, pyqtSlot
 
 from . import backend
+from .link import Link
 from .reports import ReportRelay
 from .settings import AxisUnit
-from .stop_line import Link, StopLedger
+from .stop_line import StopLedger
 
 log = logging.getLogger("dravex_gui")
 
