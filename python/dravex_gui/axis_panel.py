@@ -19,6 +19,7 @@ LIGHT_COLOURS = {"moving": "#1f8f3a", "target reached": "#1f5fbf", "end of trave
                  "reference valid": "#1f8f3a"}
 OFF_COLOUR = "#b0b0b0"
 Post = Callable[..., None]  # ControllerSession.post
+Halt = Callable[[Tuple[int, ...]], None]  # halts at once (ControllerView.halt)
 
 
 class StatusLight(QLabel):
@@ -40,14 +41,17 @@ class AxisPanel(QWidget):
     message = pyqtSignal(str)
     unit_changed = pyqtSignal(int, object)  # axis, AxisUnit
     moved = pyqtSignal(int, object)         # axis, position (for tab titles)
+    move_started = pyqtSignal(str, object)  # action, dravex MoveJudge of the move sent
 
-    def __init__(self, axis: int, post: Post, unit: AxisUnit,
+    def __init__(self, axis: int, post: Post, halt: Halt, unit: AxisUnit,
                  parent: Optional[QWidget] = None) -> None:
         super().__init__(parent)
         self.axis = axis
         self._post = post
+        self._halt = halt
         self.unit = unit
         self.state: Optional[backend.AxisState] = None
+        self._snapshot: Any = None  # the last report (dravex Snapshot), in controller units
         self.jogging: Optional[bool] = None  # direction held, None when not jogging
 
         self.position = QLabel("—")
@@ -170,17 +174,18 @@ class AxisPanel(QWidget):
         return row
 
     # --- display --------------------------------------------------------
-    def show_state(self, state: backend.AxisState) -> None:
-        if state.scale != self.unit.scale:
-            return  # read before the worker took a new unit
-        self.state = state
+    def show_snapshot(self, snapshot: Any) -> None:
+        """Shows a report of the controller (a dravex Snapshot) in the axis's unit."""
+        state = backend.AxisState(self.unit.shown(snapshot.position),
+                                  self.unit.shown(snapshot.speed), snapshot.status)
+        self.state, self._snapshot = state, snapshot
         self.position.setText(self.unit.format(state.position))
         self.speed.setText(f"speed {self.unit.format(state.speed)}/s")
         for name, attribute in backend.STATUS_FLAGS:
             light = self.lights[name]
             if light.on != state.flag(attribute):
                 light.show_on(state.flag(attribute))
-        self.plot.add(state.position)
+        self.plot.add(state.position, snapshot.reported_at)  # when the controller reported it
         self.moved.emit(self.axis, state.position)
 
     def show_parameters(self, values: Tuple[int, ...]) -> None:
@@ -194,6 +199,8 @@ class AxisPanel(QWidget):
         self.scale_edit.setText("" if unit.scale is None else f"{unit.scale:g}")
         self.unit_edit.setText(unit.unit)
         self.plot.set_unit(unit)  # starts a new plot: earlier points are in the old unit
+        if self._snapshot is not None:  # a standing axis reports nothing new: show it now
+            self.show_snapshot(self._snapshot)
 
     @pyqtSlot()
     def apply_unit_edits(self) -> None:
@@ -212,11 +219,15 @@ class AxisPanel(QWidget):
 
     # --- requests -------------------------------------------------------
     def _request(self, action: str, call: Callable[[Any], Any], moves: bool = False,
-                 on_result: Optional[Callable[[Any], None]] = None, stops: bool = False) -> None:
-        action = f"{action} (axis {self.axis})"
+                 on_result: Optional[Callable[[Any], None]] = None) -> None:
         log.info("%s", action)
-        self._post(action, call, (self.axis,) if moves else (), on_result,
-                   (self.axis,) if stops else ())
+        self._post(action, call, (self.axis,) if moves else (), on_result)
+
+    def _move(self, action: str, call: Callable[[Any], Any]) -> None:
+        """A move with a target: its judge goes to the window's follower."""
+        action = f"{action} (axis {self.axis})"
+        self._request(action, call, moves=True,
+                      on_result=functools.partial(self.move_started.emit, action))
 
     def _entered(self) -> Optional[backend.Number]:
         try:
@@ -231,23 +242,23 @@ class AxisPanel(QWidget):
     def go_absolute(self) -> None:
         target = self._entered()
         if target is not None:
-            self._request(f"Moving to {self.unit.format(target)}",
-                          lambda c: backend.move_absolute(c, self.axis, target), moves=True)
+            self._move(f"Moving to {self.unit.format(target)}",
+                       lambda c: backend.move_absolute(c, self.axis, target))
 
     @pyqtSlot()
     def go_relative(self) -> None:
         distance = self._entered()
         if distance is not None:
-            self._request(f"Moving by {self.unit.format(distance)}",
-                          lambda c: backend.move_relative(c, self.axis, distance), moves=True)
+            self._move(f"Moving by {self.unit.format(distance)}",
+                       lambda c: backend.move_relative(c, self.axis, distance))
 
     def step(self, forward: bool) -> None:
-        self._request("Stepping " + ("forward" if forward else "backward"),
+        self._request(f"Stepping {'forward' if forward else 'backward'} (axis {self.axis})",
                       lambda c: backend.step(c, self.axis, forward), moves=True)
 
     def start_jog(self, forward: bool) -> None:
         self.jogging = forward
-        self._request("Jogging " + ("forward" if forward else "backward"),
+        self._request(f"Jogging {'forward' if forward else 'backward'} (axis {self.axis})",
                       lambda c: backend.jog(c, self.axis, forward), moves=True)
 
     @pyqtSlot()
@@ -258,7 +269,8 @@ class AxisPanel(QWidget):
 
     @pyqtSlot()
     def stop(self) -> None:
-        self._request("Stopping", lambda c: backend.stop(c, self.axis), stops=True)
+        log.info("Stopping axis %d", self.axis)
+        self._halt((self.axis,))
 
     def set_parameter(self, name: str) -> None:
         """Sends a value the user changed (leaving a box unchanged sends nothing)."""
@@ -266,17 +278,17 @@ class AxisPanel(QWidget):
             return
         self._edited.discard(name)
         value = self.parameters[name].value()
-        self._request(f"Setting the {name} to {value}",
+        self._request(f"Setting the {name} of axis {self.axis} to {value}",
                       lambda c: backend.set_parameter(c, self.axis, name, value))
 
     @pyqtSlot(bool)
     def set_output(self, enable: bool) -> None:
-        self._request(f"Switching the output {'on' if enable else 'off'}",
+        self._request(f"Switching the output of axis {self.axis} {'on' if enable else 'off'}",
                       lambda c: backend.set_output(c, self.axis, enable))
 
     @pyqtSlot()
     def read_parameters(self) -> None:
-        self._request("Reading the drive parameters",
+        self._request(f"Reading the drive parameters of axis {self.axis}",
                       lambda c: backend.read_parameters(c, self.axis), on_result=self.show_parameters)
 
     @pyqtSlot()
@@ -296,5 +308,6 @@ class AxisPanel(QWidget):
             log.warning("%s: %s (skipped)", path, line)
         summary = (f"Axis {self.axis}: {path} loaded, {sent} parameter{'s' if sent != 1 else ''} "
                    f"sent, {len(skipped)} skipped")
-        self._request(f"Loading {path}", lambda c: backend.load_configuration(c, self.axis, path),
+        self._request(f"Loading {path} into axis {self.axis}",
+                      lambda c: backend.load_configuration(c, self.axis, path),
                       on_result=lambda _: self.message.emit(summary + (" (see the log)." if skipped else ".")))

@@ -1,16 +1,19 @@
 """The one place where the GUI meets the dravex package.
 
 Every function here that takes a controller runs on that controller's
-worker thread (never on the GUI thread); Library.scan and Library.open
-run on the scan thread and on the worker threads. The rest of the GUI
-sees plain values (ControllerEntry rows, AxisState snapshots, Target
-descriptions) and never imports dravex.
+worker thread or on its stop line (never on the GUI thread); Library.scan
+and Library.open run on the scan thread and on the worker threads. The
+rest of the GUI sees plain values (ControllerEntry rows, AxisState
+readings, Target descriptions, move judges) and never imports dravex.
 """
 import dataclasses
 import threading
 from typing import Any, List, Optional, Tuple, Union
 
 import dravex
+# The one rule for when a move has ended (dravex._motion), for moves.py.
+from dravex._motion import STOP_SETTLE, Outcome, Sample  # noqa: F401
+from dravex.errors import result_text
 
 AXES = range(dravex.AXES)
 LOGGER_NAME = "dravex"
@@ -76,11 +79,10 @@ class Target:
 
 @dataclasses.dataclass(frozen=True)
 class AxisState:
-    """What the controller last reported for one axis, in the axis's unit."""
+    """What the controller last reported for one axis, in the shown unit."""
     position: Number
     speed: Number
     status: Any  # dravex.Status: .moving, .target_reached, ... and .packed
-    scale: Optional[float]  # the axis's scale when read (None: controller units)
 
     def flag(self, attribute: str) -> bool:
         return bool(getattr(self.status, attribute))
@@ -116,21 +118,14 @@ def set_unit(controller: Any, axis: int, scale: Optional[float], unit: str) -> N
     controller.axis(axis).unit = unit
 
 
-def read_axes(controller: Any) -> Tuple[AxisState, ...]:
-    """Cached values only: these calls never wait for the controller."""
-    states = []
-    for axis in controller.axes:
-        state = axis.state()
-        states.append(AxisState(state.position, axis.speed, state.status, axis.scale))
-    return tuple(states)
+def move_absolute(controller: Any, axis: int, target: Number) -> Any:
+    """Starts the approach; returns its dravex MoveJudge (see moves.py)."""
+    return controller.axis(axis).start_move_to(target)
 
 
-def move_absolute(controller: Any, axis: int, target: Number) -> None:
-    controller.axis(axis).start_move_to(target)
-
-
-def move_relative(controller: Any, axis: int, distance: Number) -> None:
-    controller.axis(axis).start_move_by(distance)
+def move_relative(controller: Any, axis: int, distance: Number) -> Any:
+    """Starts the move; returns its dravex MoveJudge (see moves.py)."""
+    return controller.axis(axis).start_move_by(distance)
 
 
 def step(controller: Any, axis: int, forward: bool) -> None:
@@ -141,12 +136,22 @@ def jog(controller: Any, axis: int, forward: bool) -> None:
     controller.axis(axis).continuous(dravex.FORWARD if forward else dravex.BACKWARD)
 
 
-def stop(controller: Any, axis: int) -> None:
-    controller.axis(axis).stop()
+def halt(controller: Any, axes: Tuple[int, ...]) -> None:
+    """PositionerHalt of each axis (ends the approach, then stops): sent at
+    once, whatever another thread waits for on the same controller. Tries
+    every axis before raising the first failure."""
+    failure: Optional[BaseException] = None
+    for axis in axes:
+        try:
+            controller.axis(axis).stop()
+        except dravex.DravexError as error:
+            failure = failure or error
+    if failure is not None:
+        raise failure
 
 
-def stop_all(controller: Any) -> None:
-    """Tries every axis before raising the first failure."""
+def halt_all(controller: Any) -> None:
+    """PositionerHaltAll: halts the six axes with one call."""
     controller.stop_all()
 
 
@@ -169,20 +174,18 @@ def load_configuration(controller: Any, axis: int, path: str) -> None:
 
 
 def sentence(error: BaseException, action: str) -> str:
-    """One sentence: what failed and what to do."""
-    if "check" in str(error):
-        return f"{action} failed ({error})."  # the package already says what to do
-    if isinstance(error, dravex.NotConnected):
-        advice = "check the cable or network, then reconnect"
-    elif isinstance(error, dravex.ReplyTimeout):
-        advice = "the controller did not answer; check that it is powered, then try again"
-    elif isinstance(error, (dravex.InvalidParameter, ValueError, TypeError)):
-        advice = "check the value or the file"
-    elif isinstance(error, (dravex.ControllerNotFound, dravex.SeveralControllers)):
-        advice = "rescan, or open the controller by its address"
-    else:
-        advice = "see the log for details"
-    return f"{action} failed ({error}); {advice}."
+    """One sentence: what failed (action) and what to do. A result code
+    gives the library's own sentence for it (PositionerResultText); a
+    failure without one (a move, a scan that found nothing, a value) gives
+    the package's sentence."""
+    code = getattr(error, "code", None)
+    reason = result_text(code) if code is not None else str(error)
+    return f"{action} failed: {reason[:1].lower()}{reason[1:].rstrip('.')}."
+
+
+def lost_sentence(name: str) -> str:
+    """The sentence for a controller whose connection ended."""
+    return sentence(dravex.NotConnected(), f"The connection to {name}")
 
 
 class Library:

@@ -1,14 +1,16 @@
 """One open controller: its state line (open, lost, reconnect, close)
-and one tab per axis. Owns the controller's session (worker thread)."""
+and one tab per axis. Owns the controller's session (worker thread, stop
+line, reports) and the follower of the moves started here."""
 import logging
-from typing import List, Optional, Set
+from typing import Any, Dict, List, Optional, Set, Tuple
 
 from PyQt5.QtCore import pyqtSignal, pyqtSlot
 from PyQt5.QtWidgets import QHBoxLayout, QLabel, QPushButton, QTabWidget, QVBoxLayout, QWidget
 
 from . import backend, settings
 from .axis_panel import AxisPanel
-from .worker import ControllerSession
+from .moves import MoveFollower
+from .session import ControllerSession
 
 log = logging.getLogger("dravex_gui")
 
@@ -39,11 +41,15 @@ class ControllerView(QWidget):
         header.addWidget(self.state, 1)
         header.addWidget(self.reconnect_button)
         header.addWidget(self.close_button)
+        self.follower = MoveFollower(self._send_halt, self)
+        self.follower.arrived.connect(self.message)
+        self.follower.failed.connect(self._failed)
         self.tabs = QTabWidget()
         self.panels: List[AxisPanel] = []
         for axis in backend.AXES:
-            panel = AxisPanel(axis, self._post, self.units.get(axis, settings.AxisUnit()))
+            panel = AxisPanel(axis, self._post, self.halt, self.units.get(axis, settings.AxisUnit()))
             panel.message.connect(self.message)
+            panel.move_started.connect(self.follower.follow)
             panel.unit_changed.connect(self._save_unit)
             panel.moved.connect(self._retitle)
             self.panels.append(panel)
@@ -79,7 +85,7 @@ class ControllerView(QWidget):
             self.session.deleteLater()  # its thread has ended
         self.session = ControllerSession(self.target, self._library, self.units, self)
         self.session.opened.connect(self._opened)
-        self.session.axes.connect(self._show_axes)
+        self.session.snapshots.connect(self._show_snapshots)
         self.session.failed.connect(self._failed)
         self.session.lost.connect(self._lost)
         self.session.finished.connect(self._finished)
@@ -106,9 +112,10 @@ class ControllerView(QWidget):
             self.panels[axis].read_parameters()
 
     @pyqtSlot(object)
-    def _show_axes(self, states: tuple) -> None:  # type: ignore[type-arg]
-        for panel, state in zip(self.panels, states):
-            panel.show_state(state)
+    def _show_snapshots(self, snapshots: Dict[int, Any]) -> None:
+        for axis, snapshot in snapshots.items():
+            self.panels[axis].show_snapshot(snapshot)
+            self.follower.report(axis, snapshot)
 
     @pyqtSlot(str)
     def _failed(self, text: str) -> None:
@@ -130,6 +137,7 @@ class ControllerView(QWidget):
     def _finished(self) -> None:
         for panel in self.panels:
             panel.jogging = None
+        self.follower.forget(backend.AXES)
         self._set_controls_enabled(False)
         self.reconnect_button.setEnabled(True)
         if not self.lost_reason:
@@ -147,11 +155,24 @@ class ControllerView(QWidget):
         if self.session is not None:
             self.session.close()
 
-    def stop_all(self) -> None:
+    def halt(self, axes: Tuple[int, ...]) -> None:
+        """Halts the axes at once (not behind a running request); their
+        moves end without a report."""
+        self._send_halt(axes)
+        self.follower.forget(axes)
+
+    def _send_halt(self, axes: Tuple[int, ...]) -> None:
+        """Also the follower's halt of a failed move, which it then reports."""
         if self.session is not None:
-            for panel in self.panels:
-                panel.jogging = None
-            self.session.stop_all()
+            self.session.halt(axes)
+
+    def stop_all(self) -> None:
+        """Halts every axis at once (not behind a running request)."""
+        if self.session is not None:
+            self.session.halt_all()
+        for panel in self.panels:
+            panel.jogging = None
+        self.follower.forget(backend.AXES)
 
     def release_jogs(self) -> None:
         for panel in self.panels:

@@ -14,7 +14,7 @@ from .controller_view import ControllerView
 from .log_pane import LogPane
 
 LOGGERS = (backend.LOGGER_NAME, "dravex_gui")
-CLOSE_WAIT_MS = 15000  # a querying getter may hold a worker for 10 s
+CLOSE_WAIT_MS = 15000  # closing ends a waiting getter; the close itself may take seconds
 log = logging.getLogger("dravex_gui")
 
 

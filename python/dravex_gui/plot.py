@@ -26,7 +26,6 @@ class PositionPlot(QWidget):
         self.axis = axis
         self.unit = AxisUnit()
         self.samples: Deque[Tuple[float, float]] = collections.deque()  # (monotonic s, position)
-        self._dirty = False
         self.graph = pyqtgraph.PlotWidget(background="w")
         self.graph.showGrid(x=True, y=True, alpha=0.3)
         self.graph.setLabel("bottom", "time", units="s")
@@ -62,14 +61,12 @@ class PositionPlot(QWidget):
         self.unit = unit
         self.samples.clear()
         self.graph.setLabel("left", f"position ({unit.unit})" if unit.unit else "position")
-        self._dirty = True
 
     def add(self, position: float, now: Optional[float] = None) -> None:
         now = time.monotonic() if now is None else now
         self.samples.append((now, position))
         while self.samples and self.samples[0][0] < now - WINDOW_SECONDS:
             self.samples.popleft()
-        self._dirty = True
 
     @property
     def paused(self) -> bool:
@@ -78,16 +75,20 @@ class PositionPlot(QWidget):
     @pyqtSlot(bool)
     def _paused(self, paused: bool) -> None:
         self.pause_button.setText("Resume" if paused else "Pause")
-        self._dirty = True
 
     @pyqtSlot()
     def redraw(self) -> None:
-        if self.paused or not self._dirty or not self.isVisible():
+        """Scrolls the curve to now. The controller reports changes only,
+        so the last position holds until now."""
+        if self.paused or not self.isVisible():
             return
-        self._dirty = False
         now = time.monotonic()
-        self.curve.setData([t - now for t, _ in self.samples],
-                           [position for _, position in self.samples])
+        times = [t - now for t, _ in self.samples]
+        positions = [position for _, position in self.samples]
+        if positions:
+            times.append(0.0)
+            positions.append(positions[-1])
+        self.curve.setData(times, positions)
 
     def points(self) -> int:
         """Number of points the curve shows."""

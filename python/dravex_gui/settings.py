@@ -29,6 +29,10 @@ class AxisUnit:
             return 0
         return max(0, min(9, -math.floor(math.log10(abs(self.scale)))))
 
+    def shown(self, raw: int) -> Union[int, float]:
+        """A controller value (position, speed) in this unit."""
+        return raw if self.scale is None else raw * self.scale
+
     def format(self, value: Union[int, float]) -> str:
         """A value already in this unit, for display."""
         text = str(int(value)) if self.scale is None else f"{value:.{self.decimals}f}"

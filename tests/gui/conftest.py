@@ -25,11 +25,12 @@ TELL_INTERVAL_MS = 20
 
 
 class Simulator(SimulatorProcess):
-    """One positioner-sim process with one controller at an address."""
+    """One positioner-sim process with one controller at an address, and
+    more options of positioner-sim."""
 
-    def __init__(self, address, hardware_id, logged=False):
+    def __init__(self, address, hardware_id, *options, logged=False):
         super().__init__("--address", address, "--id", str(hardware_id),
-                         "--tell-interval", str(TELL_INTERVAL_MS), logged=logged)
+                         "--tell-interval", str(TELL_INTERVAL_MS), *options, logged=logged)
         self.address, self.hardware_id = address, hardware_id
 
 

@@ -1,5 +1,5 @@
-"""positioner-gui against simulated controllers: opening, moving, jog,
-STOP ALL, a lost controller, and a GUI thread that keeps running while a
+"""positioner-gui against simulated controllers: opening, moving, how a
+move ended, jog, STOP ALL, a lost controller, and a GUI thread that keeps running while a
 getter waits for a controller that does not answer."""
 import os
 import signal
@@ -83,6 +83,25 @@ def test_units_are_kept_per_controller_and_used(window, qtbot, simulator):
     finally:
         second.close()
         second.shutdown()
+
+
+def test_moves_are_judged_by_the_package_rule(window, qtbot, private_network):
+    sim = Simulator("127.0.0.8", 5000, "--travel-limit", "300000").start()
+    try:
+        view = open_address(window, qtbot, sim.address)
+        panel = view.panels[0]
+        said = window.statusBar().currentMessage
+        panel.target.setText("200000")
+        panel.go_button.click()
+        qtbot.waitUntil(lambda: said() == "Moving to 200000 (axis 0): arrived.", timeout=5000)
+        panel.target.setText("900000")
+        panel.go_button.click()
+        qtbot.waitUntil(lambda: "end of travel" in said(), timeout=5000)
+        assert said().startswith("Moving to 900000 (axis 0) failed: axis 0 reached the end of "
+                                 "travel (target 900000); it was stopped at 300000"), said()
+        assert stands_still(qtbot, panel)
+    finally:
+        sim.stop()
 
 
 def test_jog_moves_while_held_and_stops_on_release(window, qtbot, simulator):

@@ -12,6 +12,12 @@ import pytest
 START_LIMIT_S = 10
 
 
+def request_time(line):
+    """The CLOCK_MONOTONIC time (time.monotonic()) at the end of a
+    --log-requests line: "...: request SET 1107[0] := 1 at 1234.567890"."""
+    return float(line.rsplit(" at ", 1)[1])
+
+
 class SimulatorProcess:
     """positioner-sim with the given options. With logged, its log lines
     (connections, requests) can be waited for; otherwise it runs --quiet."""
