@@ -38,17 +38,13 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 sys.path.insert(0, os.path.join(ROOT, "python"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 
-from sim_process import SimulatorProcess  # noqa: E402
+from sim_process import SimulatorProcess, request_time  # noqa: E402
 
 ADDRESS = "127.0.0.2"
 LATE_MS = 2500
 STOP_LINE = "request SET 1107[{axis}] := 1"
 READ_LINE = "request GET 1024[1]"
 LIMIT_MS = 50.0
-
-
-def log_time(line):
-    return float(line.rsplit(" at ", 1)[1])
 
 
 def figures(latencies_ms):
@@ -80,7 +76,7 @@ def stop_arrived(sim, axis=0):
     lines = sim.log_until(STOP_LINE.format(axis=axis), 5)
     if lines is None:
         raise RuntimeError("the stop did not reach the simulator")
-    return log_time(lines[-1])
+    return request_time(lines[-1])
 
 
 # ---- the front ends; each returns the latencies in ms of count stops

@@ -15,15 +15,10 @@ from dravex import aio
 from conftest import SOURCE_DIR
 
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "support"))
-from sim_process import SimulatorProcess  # noqa: E402
+from sim_process import SimulatorProcess, request_time  # noqa: E402
 
 LATE = "127.0.0.9"    # every reply 2.5 s late
 PLAIN = "127.0.0.10"
-
-
-def request_time(line):
-    """The CLOCK_MONOTONIC time at the end of a --log-requests line."""
-    return float(line.rsplit(" at ", 1)[1])
 
 
 @pytest.fixture
