@@ -181,15 +181,20 @@ def stop_latencies(build, count, modes):
         yield row
 
 
+# The desktop program's and the Tango server's own scripts: name, title,
+# the command in front of the script, the option that takes the count.
+SCRIPTED = (("gui", "Desktop program: STOP ALL during a Read",
+             ["xvfb-run", "-a", "-s", "-screen 0 1400x1000x24"], "--presses"),
+            ("tango", "Tango: Stop from one client while another reads Amplitude", [], "--count"))
+
+
 def scripted_front_ends(build, count):
-    """The desktop program's and the Tango server's own scripts."""
-    for name, title in (("gui", "Desktop program: STOP ALL during a Read"),
-                        ("tango", "Tango: Stop from one client while another reads Amplitude")):
+    for name, title, runner, count_option in SCRIPTED:
         script = os.path.join(ROOT, "bench", f"stop_latency_{name}.py")
         if not os.path.exists(script):
             continue
-        done = subprocess.run([sys.executable, script, "--sim",
-                               os.path.join(build, "sim", "positioner-sim"), "--count", str(count)],
+        done = subprocess.run([*runner, sys.executable, script, "--sim",
+                               os.path.join(build, "sim", "positioner-sim"), count_option, str(count)],
                               stdout=subprocess.PIPE, text=True, timeout=900)
         lines = [line for line in done.stdout.splitlines() if line.startswith("{")]
         if done.returncode != 0 or not lines:
