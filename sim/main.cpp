@@ -34,12 +34,15 @@ int main(int argc, char** argv) {
     // The controllers' threads inherit the blocked signals; this thread
     // takes them with sigwait. SIGUSR1 makes every controller close its
     // open connections (the close-connection fault), for tests of hosts
-    // that must notice a lost controller and reconnect.
+    // that must notice a lost controller and reconnect. SIGUSR2 turns the
+    // silent fault on, and off again: a controller that stops answering
+    // while connected (it cannot be opened while silent).
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGUSR1);
+    sigaddset(&signals, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     std::vector<std::unique_ptr<sim::Controller>> controllers;
@@ -56,8 +59,17 @@ int main(int argc, char** argv) {
         controllers.push_back(std::move(c));
     }
     int signal = 0;
-    while (sigwait(&signals, &signal) == 0 && signal == SIGUSR1)
-        for (auto& c : controllers) c->setFault(sim::Controller::Fault::CloseConnection, true, 0);
+    bool silent = false;
+    for (const auto& f : config.faults) silent = silent || f.first == sim::Controller::Fault::Silent;
+    while (sigwait(&signals, &signal) == 0 && (signal == SIGUSR1 || signal == SIGUSR2)) {
+        if (signal == SIGUSR2) silent = !silent;
+        for (auto& c : controllers) {
+            if (signal == SIGUSR1)
+                c->setFault(sim::Controller::Fault::CloseConnection, true, 0);
+            else
+                c->setFault(sim::Controller::Fault::Silent, silent, 0);
+        }
+    }
     if (!config.quiet) printLine("positioner-sim: stopping");
     controllers.clear();
     return 0;
