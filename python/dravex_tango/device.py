@@ -3,7 +3,13 @@
 Devices of one server process that name the same controller (property
 Address or HardwareId) share one open handle (see link.py). Change events
 of Position, Speed and State are pushed as the controller's own reports
-change the cached values, not by Tango polling.
+arrive (the controller's monitor), not by Tango polling.
+
+Stop and StopAll go out at once (PositionerHalt, PositionerHaltAll: the
+approach ended, then the stop), whatever other requests of the device or
+of its controller are waiting for. A move started through the device ends
+by the one rule of dravex._motion (move_tracker.py); a move that does not
+arrive is halted.
 """
 import functools
 import math
@@ -16,8 +22,9 @@ from tango.server import Device, attribute, command, device_property
 
 from . import _dravex
 from .axis_state import axis_state
-from .link import ControllerTarget, LinkBusy, LinkDown
+from .link import ControllerTarget, LinkDown
 from .links import LinkRegistry
+from .move_tracker import MoveTracker, Outcome
 from .settings import INITIAL_VALUES, SETTINGS, SETTINGS_BY_NAME, tango_attribute
 
 INT32_MIN, INT32_MAX = -2**31, 2**31 - 1
@@ -39,8 +46,6 @@ def _reports_errors(method):
             return method(self, *args)
         except LinkDown as error:
             _fail("PositionerDS_ControllerLost", f"{error}.", method.__name__)
-        except LinkBusy as error:
-            _fail("PositionerDS_ControllerBusy", f"{error}.", method.__name__)
         except _dravex.DravexError as error:
             _fail("PositionerDS_LibraryError", f"Axis {self.Axis}: "
                   f"{_dravex.describe_error(error)}.", method.__name__)
@@ -59,29 +64,24 @@ class PositionerAxis(Device):
     Scale = device_property(dtype=float, default_value=1.0,
                             doc="Unit per controller position unit (Position = raw * Scale)")
     Unit = device_property(dtype=str, default_value="", doc="Name of the unit of Position")
-    SettleTime = device_property(
-        dtype=float, default_value=0.3,
-        doc="Seconds a started move counts as moving before the controller reports it")
-    PollPeriod = device_property(dtype=float, default_value=0.005,
-                                 doc="Seconds between reads of the controller's reports")
 
     # -- life cycle ---------------------------------------------------------
 
     def init_device(self):
         super().init_device()
-        # Requests take no device monitor: the device locks what it shares
-        # (_lock, and the link's request lock), and the link threads push
-        # events, which take the monitor, whenever the controller reports,
-        # also while a long request (MeasureCapacity) runs on the device.
+        # Requests take no device monitor: a Stop must not wait behind a
+        # querying getter of the same device (up to 10 s), and the link
+        # threads push events whenever the controller reports, also while
+        # a long request runs on the device. The device locks what it
+        # shares (_lock).
         tango.Util.instance().set_serial_model(tango.SerialModel.NO_SYNC)
         self._state, self._status_text = DevState.INIT, "Waiting for the controller."
         self._link = None
-        self._report = None                # the last AxisReport, None while the link is down
-        self._flags = None                 # its status, decoded
+        self._report = None                # the last Snapshot, None while the link is down
+        self._flags = None                 # its status
         self._link_status = None
         self._values = dict(INITIAL_VALUES)
-        self._move_pending_until = 0.0
-        self._settle_timer = None
+        self._move = MoveTracker()
         self._pushed = {}                  # attribute -> (value, quality) of its last event
         self._lock = threading.RLock()
         problem = self._property_problem()
@@ -93,17 +93,15 @@ class PositionerAxis(Device):
             self.set_change_event(name, True, False)
         target = ControllerTarget(self.Address or None,
                                   None if self.Address else self.HardwareId)
-        self._link = _links.acquire(target, self.PollPeriod)
+        self._link = _links.acquire(target)
         self._link.watch(self.Axis, self)
 
     def delete_device(self):
-        link, self._link = self._link, None
+        link = self._link
         if link is not None:
-            link.unwatch(self.Axis, self)
+            link.unwatch(self.Axis, self)   # no delivery runs after this
+            self._link = None
             _links.release(link)
-        timer = self._settle_timer
-        if timer is not None:
-            timer.cancel()
 
     def _property_problem(self):
         if bool(self.Address) == (self.HardwareId is not None):
@@ -112,10 +110,6 @@ class PositionerAxis(Device):
             return f"The property Axis is {self.Axis}; it must be 0..5."
         if not math.isfinite(self.Scale) or self.Scale == 0:
             return f"The property Scale is {self.Scale}; it must be a non-zero number."
-        if not 0 < self.PollPeriod <= 1:
-            return f"The property PollPeriod is {self.PollPeriod}; it must be in (0, 1] s."
-        if not 0 <= self.SettleTime <= 10:
-            return f"The property SettleTime is {self.SettleTime}; it must be 0..10 s."
         return ""
 
     def _set_units(self):
@@ -129,7 +123,7 @@ class PositionerAxis(Device):
             properties.unit = unit
             attr.set_properties(properties)
 
-    # -- what the controller reports (monitor thread) -------------------------
+    # -- what the controller reports (the link's thread) --------------------------
 
     def link_status(self, status):
         with self._lock:
@@ -138,48 +132,45 @@ class PositionerAxis(Device):
                 self._report = self._flags = None
             self._update_state()
 
-    def axis_report(self, report):
+    def axis_report(self, snapshot):
+        now = time.monotonic()
         with self._lock:
-            before = self._flags
-            self._report, self._flags = report, _dravex.decode_status(report.status)
-            if self._flags.moving:
-                self._move_pending_until = 0.0  # the controller's report governs from now on
-            moved_into_limit = (self._flags.end_of_travel and self._moving() and
-                                not (before and before.end_of_travel))
+            self._report, self._flags = snapshot, snapshot.status
+            outcome = self._move.judge(snapshot, now)
+            if self._move.running:
+                self._link.recheck(self, self._move.next_change(now))
             # Values first: a client that sees the axis stand has its last
             # position already.
-            now = time.time()
+            stamp = time.time()
             for name, value, quality in (
-                    ("Position", self._user(report.position), self._position_quality()),
-                    ("Speed", self._user(report.speed), AttrQuality.ATTR_VALID)):
+                    ("Position", self._user(snapshot.position), self._position_quality()),
+                    ("Speed", self._user(snapshot.speed), AttrQuality.ATTR_VALID)):
                 if self._pushed.get(name) != (value, quality):
                     self._pushed[name] = (value, quality)
-                    self.push_change_event(name, value, now, quality)
+                    self.push_change_event(name, value, stamp, quality)
             self._update_state()
-        if moved_into_limit:
-            threading.Thread(target=self._stop_quietly, daemon=True).start()
+        if outcome not in (None, Outcome.RUNNING, Outcome.ARRIVED):
+            self._halt_quietly(outcome)
 
-    def _stop_quietly(self):
-        # The controller reported the end of travel during a move: stop it
-        # there, as a move that did not arrive.
+    def _halt_quietly(self, outcome):
+        # A move that did not arrive (end of travel, stopped elsewhere,
+        # time-out): halted, so that the axis neither drives on nor keeps
+        # its approach. A halt only sends: it does not hold up the link.
         try:
-            self._call("PositionerStopMoving", self.Axis)
-        except (LinkDown, LinkBusy, _dravex.DravexError):
-            pass  # the state shows what the controller reports
+            self._link.request("PositionerHalt", self.Axis)
+        except (LinkDown, _dravex.DravexError) as error:
+            self.warn_stream(f"Axis {self.Axis} {outcome.value}; halting it failed: {error}")
 
     # -- state ----------------------------------------------------------------
 
     def _moving(self):
-        if self._flags is not None and self._flags.moving:
-            return True
-        return time.monotonic() < self._move_pending_until
+        return self._move.running or (self._flags is not None and self._flags.moving)
 
     def _update_state(self):
         if self._link_status is None:
             return
-        pending = time.monotonic() < self._move_pending_until
         self._show(*axis_state(self.Axis, self._link_status, self._flags,
-                               self._values["Output"], pending))
+                               self._values["Output"], self._move.running))
 
     def _show(self, state, text):
         with self._lock:
@@ -195,39 +186,28 @@ class PositionerAxis(Device):
     def dev_status(self):
         return self._status_text
 
-    def _start_move(self, what, function, *args, settle=True):
-        """Checks that the axis may move, shows it MOVING (before the
-        controller can report the move, for settle) and sends the request;
-        a request that fails takes the MOVING back."""
+    def _start_move(self, what, function, *args, target=None, timeout=math.inf):
+        """Checks that the axis may move, shows it MOVING (the controller
+        reports the move only after the command) and sends the request; a
+        request that fails takes the MOVING back. target (controller units)
+        is where the move ends, None for a move without one."""
+        if self._link is None:
+            raise LinkDown(self._status_text.rstrip("."))
         with self._lock:
             self._check_may_move(what)
-            if settle:
-                self._move_pending_until = time.monotonic() + self.SettleTime
-                self._set_settle_timer(threading.Timer(self.SettleTime, self._settled))
-                self._update_state()
+            now = time.monotonic()
+            self._move.start(target, timeout, now)
+            self._link.recheck(self, self._move.next_change(now))
+            self._update_state()
         try:
             self._call(function, self.Axis, *args)
         except BaseException:
-            if settle:
-                self._move_ended()
+            self._move_ended()
             raise
 
     def _move_ended(self):
         with self._lock:
-            self._move_pending_until = 0.0
-            self._set_settle_timer(None)
-            self._update_state()
-
-    def _set_settle_timer(self, timer):
-        if self._settle_timer is not None:
-            self._settle_timer.cancel()
-        self._settle_timer = timer
-        if timer is not None:
-            timer.daemon = True
-            timer.start()
-
-    def _settled(self):
-        with tango.EnsureOmniThread(), self._lock:
+            self._move.cancel()
             self._update_state()
 
     def _check_may_move(self, what):
@@ -244,10 +224,14 @@ class PositionerAxis(Device):
         return raw * self.Scale
 
     def _raw(self, value, what):
-        raw = round(value / self.Scale) if math.isfinite(value) else None
-        if raw is None or not INT32_MIN <= raw <= INT32_MAX:
-            _fail("PositionerDS_OutOfRange", f"{what} {value} is outside the controller's "
-                  "32-bit position range.", what)
+        if not math.isfinite(value):
+            _fail("PositionerDS_OutOfRange", f"{what} {value} is not a number.", what)
+        return self._bounded(round(value / self.Scale), what)
+
+    def _bounded(self, raw, what):
+        if not INT32_MIN <= raw <= INT32_MAX:
+            _fail("PositionerDS_OutOfRange", f"{what} {self._user(raw):g} is outside the "
+                  "controller's 32-bit position range.", what)
         return raw
 
     def _position_quality(self):
@@ -272,23 +256,29 @@ class PositionerAxis(Device):
     @Position.write
     @_reports_errors
     def Position(self, value):
-        self._start_move("start a move", "PositionerMoveAbsolute", self._raw(value, "Target"), 0)
+        target = self._raw(value, "Target")
+        self._start_move("start a move", "PositionerMoveAbsolute", target, 0, target=target,
+                         timeout=_dravex.DEFAULT_MOVE_TIMEOUT)
 
     @attribute(dtype=float, format="%.6g", doc="Reference position as last reported")
+    @_reports_errors
     def ReferencePosition(self):
-        return self._user(self._reported("ReferencePosition").reference)
+        self._reported("ReferencePosition")
+        return self._user(self._call("PositionerGetReference", self.Axis)[0])
 
     @attribute(dtype=bool, doc="The reference position is valid")
     def ReferenceValid(self):
-        return self._reported("ReferenceValid").reference_valid
+        return self._reported("ReferenceValid").status.reference_valid
 
     @attribute(dtype=float, format="%.6g", doc="Speed as last reported (per second)")
     def Speed(self):
         return self._user(self._reported("Speed").speed)
 
     @attribute(dtype=float, format="%.6g", doc="Step width as last reported")
+    @_reports_errors
     def StepWidth(self):
-        return self._user(self._reported("StepWidth").step_width)
+        self._reported("StepWidth")
+        return self._user(self._call("PositionerGetStepwidth", self.Axis))
 
     def initialize_dynamic_attributes(self):
         for setting in SETTINGS:
@@ -332,36 +322,50 @@ class PositionerAxis(Device):
     @command
     @_reports_errors
     def Stop(self):
-        """Stops every movement of the axis."""
-        self._call("PositionerStopMoving", self.Axis)
+        """Halts the axis at once: ends its approach, then stops every
+        movement (whatever other requests are waiting for)."""
+        self._call("PositionerHalt", self.Axis)
+        self._move_ended()
+
+    @command
+    @_reports_errors
+    def StopAll(self):
+        """Halts every axis of this device's controller at once."""
+        self._call("PositionerHaltAll")
         self._move_ended()
 
     @command(dtype_in=float, doc_in="Distance (in the unit of Position)")
     @_reports_errors
     def MoveRelative(self, distance):
-        """Starts a move by the distance."""
-        self._start_move("start a move", "PositionerMoveRelative",
-                         self._raw(distance, "Distance"), 0)
+        """Starts a move by the distance from the last reported position."""
+        raw = self._raw(distance, "Distance")
+        start = self._reported("Position").position
+        self._start_move("start a move", "PositionerMoveRelative", raw, 0,
+                         target=self._bounded(start + raw, "Target"),
+                         timeout=_dravex.DEFAULT_MOVE_TIMEOUT)
 
     @command(dtype_in=int, doc_in="1 forward, 0 backward")
     @_reports_errors
     def Step(self, direction):
         """One single step (StepCount steps) in the direction."""
-        # A step is over at once: no settle time, so that steps can follow
-        # each other quickly.
-        self._move_command("PositionerMoveSingleStep", direction, "step", settle=False)
+        # A step is over at once: not tracked as a move, so that steps can
+        # follow each other quickly.
+        self._check_direction(direction, "step")
+        with self._lock:
+            self._check_may_move("step")
+        self._call("PositionerMoveSingleStep", self.Axis, direction)
 
     @command(dtype_in=int, doc_in="1 forward, 0 backward")
     @_reports_errors
     def MoveContinuous(self, direction):
         """Moves until Stop or the end of travel."""
-        self._move_command("PositionerMoveContinuous", direction, "move continuously")
+        self._check_direction(direction, "move continuously")
+        self._start_move("move continuously", "PositionerMoveContinuous", direction)
 
-    def _move_command(self, function, direction, what, settle=True):
+    def _check_direction(self, direction, what):
         if direction not in (BACKWARD, FORWARD):
             _fail("PositionerDS_BadDirection", f"Direction {direction}: use 1 (forward) or "
                   "0 (backward).", what)
-        self._start_move(what, function, direction, settle=settle)
 
     @command
     @_reports_errors

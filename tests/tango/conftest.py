@@ -36,19 +36,25 @@ def private_network():
 class Simulator(SimulatorProcess):
     """positioner-sim with the given options and the suite's report interval."""
 
-    def __init__(self, *options):
-        super().__init__("--tell-interval", str(TELL_INTERVAL_MS), *options)
+    def __init__(self, *options, logged=False):
+        super().__init__("--tell-interval", str(TELL_INTERVAL_MS), *options, logged=logged)
 
 
 # The devices of the one server process of the test session, with their
 # controllers: 127.0.0.2 (hardware id 1000), 127.0.0.3 (1001), and 127.0.0.4
-# (1002, travel +-300,000) that the loss tests stop and start.
+# (1002, travel +-300,000) that the loss tests stop and start; 127.0.0.5,
+# whose replies come 2.5 s late, and 127.0.0.6, which the stop tests make
+# silent (both log the requests they receive).
 DEVICES = {
     "test/axis/a0": {"Address": "127.0.0.2", "Axis": 0},
     "test/axis/a1": {"Address": "127.0.0.2", "Axis": 1, "Scale": 0.001, "Unit": "um"},
     "test/axis/b0": {"HardwareId": 1001, "Axis": 0},
     "test/lossy/0": {"Address": "127.0.0.4", "Axis": 0},
     "test/bad/0": {"Address": "127.0.0.2", "HardwareId": 1000, "Axis": 0},   # stays FAULT
+    "test/late/0": {"Address": "127.0.0.5", "Axis": 0},
+    "test/late/1": {"Address": "127.0.0.5", "Axis": 1},
+    "test/silent/0": {"Address": "127.0.0.6", "Axis": 0},
+    "test/silent/1": {"Address": "127.0.0.6", "Axis": 1},
 }
 
 
@@ -69,7 +75,22 @@ def lossy_controller(private_network):
 
 
 @pytest.fixture(scope="session")
-def server(two_controllers, lossy_controller):
+def late_controller(private_network):
+    simulator = Simulator("--address", "127.0.0.5", "--fault", "late=2500", "--log-requests",
+                          logged=True).start()
+    yield simulator
+    simulator.stop()
+
+
+@pytest.fixture(scope="session")
+def silent_controller(private_network):
+    simulator = Simulator("--address", "127.0.0.6", "--log-requests", logged=True).start()
+    yield simulator
+    simulator.stop()
+
+
+@pytest.fixture(scope="session")
+def server(two_controllers, lossy_controller, late_controller, silent_controller):
     """One PositionerDS process without a database (MultiDeviceTestContext)
     serving DEVICES, all ON but the misconfigured. One per session: the server process is forked,
     and a fork after the first client call inherits a running ORB."""
