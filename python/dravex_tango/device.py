@@ -5,15 +5,31 @@ Address or HardwareId) share one open handle (see link.py). Change events
 of Position, Speed and State are pushed as the controller's own reports
 arrive (the controller's monitor), not by Tango polling.
 
+Threads. Tango serialises everything done on one device: requests (its
+default serial model, by device) and, through pusher.py, what the
+controller reports, all under the device monitor, the one lock of the
+device's state. Requests to different devices run side by side and reach
+the controller at once (dravex.Controller is safe from several threads,
+and a setter never waits for a querying getter). The link's thread never
+waits for a device: it files each delivery with the device's pusher,
+whose thread applies it under the monitor, so a request that waits for a
+slow controller holds up the events of its own device only. Init,
+DevRestart and shutdown hold the monitor while they run delete_device and
+init_device; delete_device unwatches and closes the pusher, which checks
+under the monitor before it applies anything: no push reaches a device
+being re-initialised or deleted. (The server ran without the device
+monitor before, NO_SYNC, pushing from the link's thread; Init while
+clients read then crashed it, see tests/tango/test_stress.py.)
+
 Stop and StopAll go out at once (PositionerHalt, PositionerHaltAll: the
-approach ended, then the stop), whatever other requests of the device or
-of its controller are waiting for. A move started through the device ends
+approach ended, then the stop), whatever requests of the other devices of
+the controller are waiting for; a Stop waits only for a request of its
+own device. A move started through the device ends
 by the one rule of dravex._motion (move_tracker.py); a move that does not
 arrive is halted.
 """
 import functools
 import math
-import threading
 import time
 
 import tango
@@ -25,12 +41,13 @@ from .axis_state import axis_state
 from .link import ControllerTarget, LinkDown
 from .links import LinkRegistry
 from .move_tracker import MoveTracker, Outcome
+from .pusher import Pusher
 from .settings import INITIAL_VALUES, SETTINGS, SETTINGS_BY_NAME, tango_attribute
 
 INT32_MIN, INT32_MAX = -2**31, 2**31 - 1
 BACKWARD, FORWARD = 0, 1
 
-# The controller links of this process; their monitor threads push events.
+# The controller links of this process; their threads hand reports to the devices.
 _links = LinkRegistry(thread_context=tango.EnsureOmniThread)
 
 
@@ -69,21 +86,15 @@ class PositionerAxis(Device):
 
     def init_device(self):
         super().init_device()
-        # Requests take no device monitor: a Stop must not wait behind a
-        # querying getter of the same device (up to 10 s), and the link
-        # threads push events whenever the controller reports, also while
-        # a long request runs on the device. The device locks what it
-        # shares (_lock).
-        tango.Util.instance().set_serial_model(tango.SerialModel.NO_SYNC)
         self._state, self._status_text = DevState.INIT, "Waiting for the controller."
         self._link = None
+        self._pusher = None
         self._report = None                # the last Snapshot, None while the link is down
         self._flags = None                 # its status
         self._link_status = None
         self._values = dict(INITIAL_VALUES)
         self._move = MoveTracker()
         self._pushed = {}                  # attribute -> (value, quality) of its last event
-        self._lock = threading.RLock()
         problem = self._property_problem()
         if problem:
             self._show(DevState.FAULT, problem)
@@ -93,15 +104,20 @@ class PositionerAxis(Device):
             self.set_change_event(name, True, False)
         target = ControllerTarget(self.Address or None,
                                   None if self.Address else self.HardwareId)
+        self._pusher = Pusher(self, self._apply, self.get_name())
         self._link = _links.acquire(target)
         self._link.watch(self.Axis, self)
 
     def delete_device(self):
-        link = self._link
+        # Under the device monitor (Init, DevRestart, shutdown): deliveries
+        # of the link's thread only file with the pusher (unwatch waits for
+        # one in progress), and the pusher applies nothing once closed.
+        link, self._link = self._link, None
         if link is not None:
-            link.unwatch(self.Axis, self)   # no delivery runs after this
-            self._link = None
+            link.unwatch(self.Axis, self)
             _links.release(link)
+        if self._pusher is not None:
+            self._pusher.close()
 
     def _property_problem(self):
         if bool(self.Address) == (self.HardwareId is not None):
@@ -123,32 +139,46 @@ class PositionerAxis(Device):
             properties.unit = unit
             attr.set_properties(properties)
 
-    # -- what the controller reports (the link's thread) --------------------------
+    # -- what the controller reports ---------------------------------------------
 
     def link_status(self, status):
-        with self._lock:
-            self._link_status = status
-            if not status.up:
-                self._report = self._flags = None
-            self._update_state()
+        """From the link's thread: filed, applied under the device monitor."""
+        self._pusher.file("status", status)
 
     def axis_report(self, snapshot):
+        """From the link's thread: filed, applied under the device monitor."""
+        self._pusher.file("report", snapshot)
+
+    def _apply(self, kind, value):
+        if self._link is None:
+            return
+        if kind == "status":
+            self._apply_status(value)
+        else:
+            self._apply_report(value)
+
+    def _apply_status(self, status):
+        self._link_status = status
+        if not status.up:
+            self._report = self._flags = None
+        self._update_state()
+
+    def _apply_report(self, snapshot):
         now = time.monotonic()
-        with self._lock:
-            self._report, self._flags = snapshot, snapshot.status
-            outcome = self._move.judge(snapshot, now)
-            if self._move.running:
-                self._link.recheck(self, self._move.next_change(now))
-            # Values first: a client that sees the axis stand has its last
-            # position already.
-            stamp = time.time()
-            for name, value, quality in (
-                    ("Position", self._user(snapshot.position), self._position_quality()),
-                    ("Speed", self._user(snapshot.speed), AttrQuality.ATTR_VALID)):
-                if self._pushed.get(name) != (value, quality):
-                    self._pushed[name] = (value, quality)
-                    self.push_change_event(name, value, stamp, quality)
-            self._update_state()
+        self._report, self._flags = snapshot, snapshot.status
+        outcome = self._move.judge(snapshot, now)
+        if self._move.running:
+            self._link.recheck(self, self._move.next_change(now))
+        # Values first: a client that sees the axis stand has its last
+        # position already.
+        stamp = time.time()
+        for name, value, quality in (
+                ("Position", self._user(snapshot.position), self._position_quality()),
+                ("Speed", self._user(snapshot.speed), AttrQuality.ATTR_VALID)):
+            if self._pushed.get(name) != (value, quality):
+                self._pushed[name] = (value, quality)
+                self.push_change_event(name, value, stamp, quality)
+        self._update_state()
         if outcome not in (None, Outcome.RUNNING, Outcome.ARRIVED):
             self._halt_quietly(outcome)
 
@@ -173,12 +203,11 @@ class PositionerAxis(Device):
                                self._values["Output"], self._move.running))
 
     def _show(self, state, text):
-        with self._lock:
-            self._status_text = text
-            if state != self._state:
-                self._state = state
-                self.set_state(state)
-                self.push_change_event("State", state)
+        self._status_text = text
+        if state != self._state:
+            self._state = state
+            self.set_state(state)
+            self.push_change_event("State", state)
 
     def dev_state(self):
         return self._state
@@ -193,12 +222,11 @@ class PositionerAxis(Device):
         is where the move ends, None for a move without one."""
         if self._link is None:
             raise LinkDown(self._status_text.rstrip("."))
-        with self._lock:
-            self._check_may_move(what)
-            now = time.monotonic()
-            self._move.start(target, timeout, now)
-            self._link.recheck(self, self._move.next_change(now))
-            self._update_state()
+        self._check_may_move(what)
+        now = time.monotonic()
+        self._move.start(target, timeout, now)
+        self._link.recheck(self, self._move.next_change(now))
+        self._update_state()
         try:
             self._call(function, self.Axis, *args)
         except BaseException:
@@ -206,9 +234,8 @@ class PositionerAxis(Device):
             raise
 
     def _move_ended(self):
-        with self._lock:
-            self._move.cancel()
-            self._update_state()
+        self._move.cancel()
+        self._update_state()
 
     def _check_may_move(self, what):
         if self._state == DevState.DISABLE:
@@ -300,9 +327,8 @@ class PositionerAxis(Device):
         setting = SETTINGS_BY_NAME[attr.get_name()]
         value = attr.get_write_value()
         self._request(setting.setter, value)
-        with self._lock:
-            self._values[setting.name] = value
-            self._update_state()
+        self._values[setting.name] = value
+        self._update_state()
 
     def _call(self, function, *args):
         if self._link is None:
@@ -351,8 +377,7 @@ class PositionerAxis(Device):
         # A step is over at once: not tracked as a move, so that steps can
         # follow each other quickly.
         self._check_direction(direction, "step")
-        with self._lock:
-            self._check_may_move("step")
+        self._check_may_move("step")
         self._call("PositionerMoveSingleStep", self.Axis, direction)
 
     @command(dtype_in=int, doc_in="1 forward, 0 backward")

@@ -51,6 +51,8 @@ DEVICES = {
     "test/axis/b0": {"HardwareId": 1001, "Axis": 0},
     "test/lossy/0": {"Address": "127.0.0.4", "Axis": 0},
     "test/bad/0": {"Address": "127.0.0.2", "HardwareId": 1000, "Axis": 0},   # stays FAULT
+    "test/stress/0": {"Address": "127.0.0.2", "Axis": 4},
+    "test/stress/1": {"Address": "127.0.0.2", "Axis": 5},
     "test/late/0": {"Address": "127.0.0.5", "Axis": 0},
     "test/late/1": {"Address": "127.0.0.5", "Axis": 1},
     "test/silent/0": {"Address": "127.0.0.6", "Axis": 0},
