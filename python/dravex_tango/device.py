@@ -30,6 +30,7 @@ arrive is halted.
 """
 import functools
 import math
+import threading
 import time
 
 import tango
@@ -46,6 +47,9 @@ from .settings import INITIAL_VALUES, SETTINGS, SETTINGS_BY_NAME, tango_attribut
 
 INT32_MIN, INT32_MAX = -2**31, 2**31 - 1
 BACKWARD, FORWARD = 0, 1
+# Every digit of a 32-bit position, also with a Scale (%.6g showed
+# 1234567 as 1.23457e+06).
+FULL_RESOLUTION = "%.12g"
 
 # The controller links of this process; their threads hand reports to the devices.
 _links = LinkRegistry(thread_context=tango.EnsureOmniThread)
@@ -93,19 +97,29 @@ class PositionerAxis(Device):
         self._flags = None                 # its status
         self._link_status = None
         self._values = dict(INITIAL_VALUES)
+        self._written = {}                 # settings written through the device: sent on every open
+        self._note = ""                    # said in Status after the state's own text
         self._move = MoveTracker()
+        self._set_point_to_stop = False    # Position's set value follows where the axis stops
+        self._measuring, self._capacity = False, None
         self._pushed = {}                  # attribute -> (value, quality) of its last event
         problem = self._property_problem()
         if problem:
             self._show(DevState.FAULT, problem)
             return
         self._set_units()
-        for name in ("Position", "Speed", "State"):
+        for name in ("Position", "Speed", "State", "Capacity"):
             self.set_change_event(name, True, False)
         target = ControllerTarget(self.Address or None,
                                   None if self.Address else self.HardwareId)
         self._pusher = Pusher(self, self._apply, self.get_name())
         self._link = _links.acquire(target)
+        # What the link knows, at once: reads right after Init find the
+        # values of before (watch delivers them again, which changes nothing).
+        status, snapshot = self._link.current(self.Axis)
+        self._apply_status(status)
+        if snapshot is not None and status.up:
+            self._apply_report(snapshot)
         self._link.watch(self.Axis, self)
 
     def delete_device(self):
@@ -154,14 +168,45 @@ class PositionerAxis(Device):
             return
         if kind == "status":
             self._apply_status(value)
+        elif kind == "capacity":
+            self._apply_capacity(value)
         else:
             self._apply_report(value)
 
     def _apply_status(self, status):
+        was_up = self._link_status is not None and self._link_status.up
         self._link_status = status
         if not status.up:
             self._report = self._flags = None
+            self._push_invalid()
+        elif not was_up:
+            self._note = self._send_written()
         self._update_state()
+
+    def _send_written(self):
+        """Sends the settings written through the device again (the
+        controller forgets them when switched off); the sentence for Status."""
+        if not self._written:
+            return ""
+        failed = []
+        for name, value in self._written.items():
+            try:
+                self._link.request(SETTINGS_BY_NAME[name].setter, self.Axis, value)
+            except (LinkDown, _dravex.DravexError) as error:
+                failed.append(f"{name} ({error})")
+        sent = ", ".join(f"{name} {value}" for name, value in self._written.items())
+        if failed:
+            return f"Sending the written settings failed: {'; '.join(failed)}; write them again."
+        return f"Written settings sent on connecting: {sent}."
+
+    def _push_invalid(self):
+        # Subscribers learn at once that the last values no longer hold.
+        stamp = time.time()
+        for name in ("Position", "Speed"):
+            value, quality = self._pushed.get(name, (0.0, None))
+            if quality != AttrQuality.ATTR_INVALID:
+                self._pushed[name] = (value, AttrQuality.ATTR_INVALID)
+                self.push_change_event(name, value, stamp, AttrQuality.ATTR_INVALID)
 
     def _apply_report(self, snapshot):
         now = time.monotonic()
@@ -169,6 +214,11 @@ class PositionerAxis(Device):
         outcome = self._move.judge(snapshot, now)
         if self._move.running:
             self._link.recheck(self, self._move.next_change(now))
+        elif outcome not in (None, Outcome.ARRIVED):
+            self._set_point_to_stop = True
+        if self._set_point_to_stop and not snapshot.status.moving and not self._move.running:
+            self._set_point_to_stop = False
+            self._set_point(snapshot.position)
         # Values first: a client that sees the axis stand has its last
         # position already.
         stamp = time.time()
@@ -199,8 +249,9 @@ class PositionerAxis(Device):
     def _update_state(self):
         if self._link_status is None:
             return
-        self._show(*axis_state(self.Axis, self._link_status, self._flags,
-                               self._values["Output"], self._move.running))
+        state, text = axis_state(self.Axis, self._link_status, self._flags,
+                                 self._values["Output"], self._move.running)
+        self._show(state, f"{text} {self._note}" if self._note and self._link_status.up else text)
 
     def _show(self, state, text):
         self._status_text = text
@@ -232,10 +283,22 @@ class PositionerAxis(Device):
         except BaseException:
             self._move_ended()
             raise
+        self._set_point_to_stop = False
+        if target is not None:
+            self._set_point(target)
 
     def _move_ended(self):
+        """The device stopped the axis: no longer judged as a move; the set
+        value follows where it stops."""
         self._move.cancel()
+        self._set_point_to_stop = True
         self._update_state()
+
+    def _set_point(self, raw):
+        """Position's set value: the target of the last move, or where a
+        move that did not arrive stopped."""
+        attribute = self.get_device_attr().get_w_attr_by_name("Position")
+        attribute.set_write_value(self._user(raw))
 
     def _check_may_move(self, what):
         if self._state == DevState.DISABLE:
@@ -274,7 +337,7 @@ class PositionerAxis(Device):
 
     # -- attributes -------------------------------------------------------------
 
-    @attribute(dtype=float, access=AttrWriteType.READ_WRITE, format="%.6g",
+    @attribute(dtype=float, access=AttrWriteType.READ_WRITE, format=FULL_RESOLUTION,
                doc="Position as last reported; writing it starts an absolute move")
     def Position(self):
         report = self._reported("Position")
@@ -287,7 +350,7 @@ class PositionerAxis(Device):
         self._start_move("start a move", "PositionerMoveAbsolute", target, 0, target=target,
                          timeout=_dravex.DEFAULT_MOVE_TIMEOUT)
 
-    @attribute(dtype=float, format="%.6g", doc="Reference position as last reported")
+    @attribute(dtype=float, format=FULL_RESOLUTION, doc="Reference position as last reported")
     @_reports_errors
     def ReferencePosition(self):
         self._reported("ReferencePosition")
@@ -297,11 +360,11 @@ class PositionerAxis(Device):
     def ReferenceValid(self):
         return self._reported("ReferenceValid").status.reference_valid
 
-    @attribute(dtype=float, format="%.6g", doc="Speed as last reported (per second)")
+    @attribute(dtype=float, format=FULL_RESOLUTION, doc="Speed as last reported (per second)")
     def Speed(self):
         return self._user(self._reported("Speed").speed)
 
-    @attribute(dtype=float, format="%.6g", doc="Step width as last reported")
+    @attribute(dtype=float, format=FULL_RESOLUTION, doc="Step width as last reported")
     @_reports_errors
     def StepWidth(self):
         self._reported("StepWidth")
@@ -324,10 +387,25 @@ class PositionerAxis(Device):
         attr.set_value(value)
 
     def _write_setting(self, attr):
+        """Sends the setting and keeps it: it is sent again whenever the
+        controller is opened (after a reconnect, or at start for a value
+        Tango memorized), also when the controller cannot be reached now."""
         setting = SETTINGS_BY_NAME[attr.get_name()]
         value = attr.get_write_value()
-        self._request(setting.setter, value)
-        self._values[setting.name] = value
+        try:
+            self._call(setting.setter, self.Axis, value)
+        except LinkDown as error:
+            self._keep(setting.name, value)
+            _fail("PositionerDS_ControllerLost", f"{error}; {setting.name} {value} is kept "
+                  "and sent once the controller is reached.", setting.name)
+        except _dravex.DravexError as error:
+            _fail("PositionerDS_LibraryError", f"Axis {self.Axis}: "
+                  f"{_dravex.describe_error(error)}.", setting.name)
+        self._keep(setting.name, value)
+
+    def _keep(self, name, value):
+        self._values[name] = self._written[name] = value
+        self._note = ""
         self._update_state()
 
     def _call(self, function, *args):
@@ -338,10 +416,6 @@ class PositionerAxis(Device):
     @_reports_errors
     def _query(self, getter):
         return self._call(getter, self.Axis)
-
-    @_reports_errors
-    def _request(self, setter, *args):
-        return self._call(setter, self.Axis, *args)
 
     # -- commands -----------------------------------------------------------------
 
@@ -410,12 +484,46 @@ class PositionerAxis(Device):
         """Clears a sticky stop detection."""
         self._call("PositionerClearStopDetection", self.Axis)
 
-    @command(dtype_out=int, doc_out="Measured capacity (controller units)")
+    @command
     @_reports_errors
     def MeasureCapacity(self):
-        """Measures the capacity of the axis's actuator; waits up to 10 s
-        (raise the client's time-out above that)."""
-        return self._call("PositionerCapMeasure", self.Axis)
+        """Starts a measurement of the capacity of the axis's actuator and
+        returns at once; the result (up to 10 s later) arrives in Capacity,
+        with a change event. The device is not held meanwhile."""
+        if self._measuring:
+            _fail("PositionerDS_Measuring", f"Axis {self.Axis} is measuring its capacity "
+                  "already; wait for Capacity.", "MeasureCapacity")
+        link = self._link
+        if link is None:
+            raise LinkDown(self._status_text.rstrip("."))
+        self._measuring, self._capacity = True, None
+        threading.Thread(target=self._measure, args=(link, self._pusher), daemon=True,
+                         name=f"capacity {self.get_name()}").start()
+
+    def _measure(self, link, pusher):
+        try:
+            result = ("measured", link.request("PositionerCapMeasure", self.Axis))
+        except (LinkDown, _dravex.DravexError) as error:
+            result = ("failed", f"the capacity measurement failed: {error}")
+        pusher.file("capacity", result)   # ignored once the device was re-initialised
+
+    def _apply_capacity(self, result):
+        self._measuring = False
+        kind, value = result
+        if kind == "measured":
+            self._capacity = value
+            self.push_change_event("Capacity", value)
+        else:
+            self._note = f"Axis {self.Axis}: {value}."
+            self.error_stream(self._note)
+            self._update_state()
+
+    @attribute(dtype=int, doc="Capacity of the actuator from the last MeasureCapacity "
+                              "(controller units); invalid before or while measuring")
+    def Capacity(self):
+        if self._capacity is None:
+            return 0, time.time(), AttrQuality.ATTR_INVALID
+        return self._capacity
 
     @command(dtype_in=str, doc_in="Path of an axis configuration file on the server's host")
     @_reports_errors

@@ -117,6 +117,11 @@ class ControllerLink:
             if threading.current_thread() is not self._thread:
                 self._changed.wait_for(lambda: self._delivering is not listener)
 
+    def current(self, axis):
+        """(LinkStatus, the axis's last reported Snapshot or None) now: what
+        watch() delivers first, for a caller that needs it at once."""
+        return self._status, self._snapshot(axis)
+
     def recheck(self, listener, at):
         """Delivers the axis's last report to the listener again at
         time.monotonic() `at` (once; a later call replaces the time), so
@@ -155,9 +160,10 @@ class ControllerLink:
                         continue
                     self._serve(math.inf)
                     if self._lost:
-                        self._close()
+                        # Told before the close, which may wait for a receive.
                         self._set_status(LinkStatus(False, False, f"the connection to "
                                                     f"{self.target} was lost; reconnecting"))
+                        self._close()
             finally:
                 self._close()
 

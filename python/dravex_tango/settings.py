@@ -57,8 +57,11 @@ _TANGO_TYPES = {int: tango.DevLong, bool: tango.DevBoolean}
 
 
 def tango_attribute(setting):
-    """The read/write Tango attribute of a setting, with its range."""
+    """The read/write Tango attribute of a setting, with its range;
+    memorized, and written at start with the value Tango kept."""
     attr = tango.Attr(setting.name, _TANGO_TYPES[setting.kind], tango.AttrWriteType.READ_WRITE)
+    attr.set_memorized()
+    attr.set_memorized_init(True)
     properties = tango.UserDefaultAttrProp()
     properties.set_description(setting.doc)
     if setting.minimum is not None:

@@ -125,6 +125,7 @@ class EventRecorder:
     def __init__(self, proxy, *attributes):
         self.proxy = proxy
         self.events = []
+        self.arrivals = {}                  # (attribute, value) -> time.monotonic() of the first
         self._lock = threading.Lock()
         self._ids = [proxy.subscribe_event(name, tango.EventType.CHANGE_EVENT, self._push)
                      for name in attributes]
@@ -134,6 +135,11 @@ class EventRecorder:
         value = None if event.err else event.attr_value.value
         with self._lock:
             self.events.append((name.lower(), value))
+            self.arrivals.setdefault((name.lower(), value), time.monotonic())
+
+    def arrival(self, event):
+        with self._lock:
+            return self.arrivals[event]
 
     def snapshot(self):
         with self._lock:
@@ -142,6 +148,7 @@ class EventRecorder:
     def clear(self):
         with self._lock:
             self.events.clear()
+            self.arrivals.clear()
 
     def wait_for(self, attribute, value, timeout=10):
         """Waits until an event of the attribute with the value arrived."""

@@ -74,7 +74,8 @@ def test_commands(server, a0):
 
     a0.MoveReference()
     wait_until(lambda: a0.ReferenceValid, 5, "a valid reference position")
-    assert a0.MeasureCapacity() == 950   # the simulator's capacity of axis 0
+    a0.MeasureCapacity()                 # returns at once; the result follows
+    wait_until(lambda: a0.Capacity == 950, 5, "the simulator's capacity of axis 0")
     assert "RC_INVALID_PARAM" in failure(a0.LoadConfiguration, "/nonexistent/axis.cfg")
 
 
@@ -87,13 +88,25 @@ def test_configuration_file(a0, tmp_path):
 
 def test_units(server):
     a1 = server.get_device("test/axis/a1")        # Scale 0.001, Unit um
-    assert a1.get_attribute_config("Position").unit == "um"
+    config = a1.get_attribute_config("Position")
+    assert config.unit == "um" and config.format % 1234567.001 == "1234567.001"
+    start = a1.Position
     a1.MoveRelative(5.0)
+    assert a1.read_attribute("Position").w_value == pytest.approx(start + 5.0)
     wait_for_state(a1, DevState.ON, timeout=5)
     with dravex.Controller(address="127.0.0.2") as controller:   # a connection of its own
         controller.wait_for_reports()
         raw = controller.axis(1).position
     assert raw != 0 and a1.Position == pytest.approx(raw * 0.001)
+
+
+def test_set_value_follows_where_a_move_stops(server, a0):
+    a0.MoveContinuous(1)
+    wait_until(lambda: a0.state() == DevState.MOVING, 2, "a continuous move")
+    a0.Stop()
+    wait_for_state(a0, DevState.ON, timeout=2)
+    wait_until(lambda: a0.read_attribute("Position").w_value == a0.Position, 2,
+               "the set value where the axis stopped")
 
 
 def client_connections(address, port=2101):
