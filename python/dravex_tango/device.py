@@ -96,8 +96,10 @@ class PositionerAxis(Device):
         self._report = None                # the last Snapshot, None while the link is down
         self._flags = None                 # its status
         self._link_status = None
-        self._values = dict(INITIAL_VALUES)
-        self._written = {}                 # settings written through the device: sent on every open
+        # The settings written describe the controller, not the device: kept
+        # across Init.
+        self._values = getattr(self, "_values", None) or dict(INITIAL_VALUES)
+        self._written = getattr(self, "_written", None) or {}   # sent again on every open
         self._note = ""                    # said in Status after the state's own text
         self._move = MoveTracker()
         self._set_point_to_stop = False    # Position's set value follows where the axis stops
