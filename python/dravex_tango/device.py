@@ -43,10 +43,13 @@ from .link import ControllerTarget, LinkDown
 from .links import LinkRegistry
 from .move_tracker import MoveTracker, Outcome
 from .pusher import Pusher
+from .soft_limits import SoftLimits
 from .settings import INITIAL_VALUES, SETTINGS, SETTINGS_BY_NAME, tango_attribute
 
 INT32_MIN, INT32_MAX = -2**31, 2**31 - 1
 BACKWARD, FORWARD = 0, 1
+# An event threshold that was not configured.
+_NOT_SET = ("", "Not specified")
 # Every digit of a 32-bit position, also with a Scale (%.6g showed
 # 1234567 as 1.23457e+06).
 FULL_RESOLUTION = "%.12g"
@@ -85,6 +88,14 @@ class PositionerAxis(Device):
     Scale = device_property(dtype=float, default_value=1.0,
                             doc="Unit per controller position unit (Position = raw * Scale)")
     Unit = device_property(dtype=str, default_value="", doc="Name of the unit of Position")
+    SoftLimitLow = device_property(dtype=float, doc="Lowest position a move may reach "
+                                   "(unit of Position); unset: none")
+    SoftLimitHigh = device_property(dtype=float, doc="Highest position a move may reach "
+                                    "(unit of Position); unset: none")
+    ArchiveStep = device_property(
+        dtype=int, default_value=1000,
+        doc="Default archive threshold of Position and Speed, in controller units "
+            "(archive_abs_change where it is not configured)")
 
     # -- life cycle ---------------------------------------------------------
 
@@ -102,15 +113,18 @@ class PositionerAxis(Device):
         self._written = getattr(self, "_written", None) or {}   # sent again on every open
         self._note = ""                    # said in Status after the state's own text
         self._move = MoveTracker()
+        self._heading = 0                  # +1/-1: a running move without a target goes that way
         self._set_point_to_stop = False    # Position's set value follows where the axis stops
         self._measuring, self._capacity = False, None
         self._pushed = {}                  # attribute -> (value, quality) of its last event
+        self._limits = SoftLimits()        # replaced by the properties' once they are checked
         problem = self._property_problem()
         if problem:
             self._show(DevState.FAULT, problem)
             return
         self._set_units()
-        for name in ("Position", "Speed", "State", "Capacity"):
+        self._set_event_thresholds()
+        for name in ("State", "Capacity"):
             self.set_change_event(name, True, False)
         target = ControllerTarget(self.Address or None,
                                   None if self.Address else self.HardwareId)
@@ -142,6 +156,12 @@ class PositionerAxis(Device):
             return f"The property Axis is {self.Axis}; it must be 0..5."
         if not math.isfinite(self.Scale) or self.Scale == 0:
             return f"The property Scale is {self.Scale}; it must be a non-zero number."
+        try:
+            self._limits = SoftLimits.from_user(self.SoftLimitLow, self.SoftLimitHigh, self.Scale)
+        except ValueError as error:
+            return f"The software limits are wrong: {error}."
+        if not 1 <= self.ArchiveStep <= INT32_MAX:
+            return f"The property ArchiveStep is {self.ArchiveStep}; it must be 1..{INT32_MAX}."
         return ""
 
     def _set_units(self):
@@ -152,8 +172,27 @@ class PositionerAxis(Device):
                            ("StepWidth", self.Unit), ("Speed", self.Unit + "/s")):
             attr = attributes.get_attr_by_name(name)
             properties = attr.get_properties()
-            properties.unit = unit
+            properties.unit = properties.display_unit = unit
             attr.set_properties(properties)
+
+    def _set_event_thresholds(self):
+        """Change and archive events of Position and Speed, each checked by
+        Tango against its own threshold: by default every change of one
+        controller unit, and of ArchiveStep units for the archive (HDB++
+        subscribes to archive events: no Tango polling is needed). Values
+        configured in the database are kept."""
+        attributes = self.get_device_attr()
+        unit = abs(self.Scale)
+        for name in ("Position", "Speed"):
+            attr = attributes.get_attr_by_name(name)
+            properties = attr.get_properties()
+            if properties.abs_change in _NOT_SET:
+                properties.abs_change = repr(unit)
+            if properties.archive_abs_change in _NOT_SET:
+                properties.archive_abs_change = repr(self.ArchiveStep * unit)
+            attr.set_properties(properties)
+            self.set_change_event(name, True, True)
+            self.set_archive_event(name, True, True)
 
     # -- what the controller reports ---------------------------------------------
 
@@ -209,11 +248,17 @@ class PositionerAxis(Device):
             if quality != AttrQuality.ATTR_INVALID:
                 self._pushed[name] = (value, AttrQuality.ATTR_INVALID)
                 self.push_change_event(name, value, stamp, AttrQuality.ATTR_INVALID)
+                self.push_archive_event(name, value, stamp, AttrQuality.ATTR_INVALID)
 
     def _apply_report(self, snapshot):
         now = time.monotonic()
         self._report, self._flags = snapshot, snapshot.status
         outcome = self._move.judge(snapshot, now)
+        if self._move.running and self._heading and self._limits.reached(snapshot.position,
+                                                                          self._heading):
+            self._move.cancel()
+            outcome = Outcome.STOPPED
+            self._note = f"Axis {self.Axis} was halted at the software limit."
         if self._move.running:
             self._link.recheck(self, self._move.next_change(now))
         elif outcome not in (None, Outcome.ARRIVED):
@@ -230,6 +275,7 @@ class PositionerAxis(Device):
             if self._pushed.get(name) != (value, quality):
                 self._pushed[name] = (value, quality)
                 self.push_change_event(name, value, stamp, quality)
+                self.push_archive_event(name, value, stamp, quality)
         self._update_state()
         if outcome not in (None, Outcome.RUNNING, Outcome.ARRIVED):
             self._halt_quietly(outcome)
@@ -268,15 +314,20 @@ class PositionerAxis(Device):
     def dev_status(self):
         return self._status_text
 
-    def _start_move(self, what, function, *args, target=None, timeout=math.inf):
+    def _start_move(self, what, function, *args, target=None, heading=0, timeout=math.inf):
         """Checks that the axis may move, shows it MOVING (the controller
         reports the move only after the command) and sends the request; a
         request that fails takes the MOVING back. target (controller units)
-        is where the move ends, None for a move without one."""
+        is where the move ends, None for a move without one, which goes
+        toward heading (+1, -1) until halted (at the latest at a software
+        limit)."""
         if self._link is None:
             raise LinkDown(self._status_text.rstrip("."))
         self._check_may_move(what)
+        self._check_limits(what, target, heading)
         now = time.monotonic()
+        self._note = ""
+        self._heading = heading if target is None else 0
         self._move.start(target, timeout, now)
         self._link.recheck(self, self._move.next_change(now))
         self._update_state()
@@ -301,6 +352,20 @@ class PositionerAxis(Device):
         move that did not arrive stopped."""
         attribute = self.get_device_attr().get_w_attr_by_name("Position")
         attribute.set_write_value(self._user(raw))
+
+    def _check_limits(self, what, target, heading):
+        limits = self._limits
+        if target is not None and not limits.allows_target(target):
+            _fail("PositionerDS_SoftLimit", f"Axis {self.Axis} cannot {what} to "
+                  f"{self._user(target):g}: outside the software limits "
+                  f"{self._limits_text()}.", what)
+        if heading and not limits.allows_direction(self._reported("Position").position, heading):
+            _fail("PositionerDS_SoftLimit", f"Axis {self.Axis} cannot {what} that way: it "
+                  f"stands at a software limit ({self._limits_text()}).", what)
+
+    def _limits_text(self):
+        return (f"{self.SoftLimitLow if self.SoftLimitLow is not None else '-inf'} .. "
+                f"{self.SoftLimitHigh if self.SoftLimitHigh is not None else 'inf'}")
 
     def _check_may_move(self, what):
         if self._state == DevState.DISABLE:
@@ -340,7 +405,7 @@ class PositionerAxis(Device):
     # -- attributes -------------------------------------------------------------
 
     @attribute(dtype=float, access=AttrWriteType.READ_WRITE, format=FULL_RESOLUTION,
-               doc="Position as last reported; writing it starts an absolute move")
+               label="Position", doc="Position as last reported; writing it starts an absolute move")
     def Position(self):
         report = self._reported("Position")
         return self._user(report.position), time.time(), self._position_quality()
@@ -454,6 +519,7 @@ class PositionerAxis(Device):
         # follow each other quickly.
         self._check_direction(direction, "step")
         self._check_may_move("step")
+        self._check_limits("step", None, self._sign(direction))
         self._call("PositionerMoveSingleStep", self.Axis, direction)
 
     @command(dtype_in=int, doc_in="1 forward, 0 backward")
@@ -461,7 +527,13 @@ class PositionerAxis(Device):
     def MoveContinuous(self, direction):
         """Moves until Stop or the end of travel."""
         self._check_direction(direction, "move continuously")
-        self._start_move("move continuously", "PositionerMoveContinuous", direction)
+        self._start_move("move continuously", "PositionerMoveContinuous", direction,
+                         heading=self._sign(direction))
+
+    @staticmethod
+    def _sign(direction):
+        """Controller units grow forward."""
+        return 1 if direction == FORWARD else -1
 
     def _check_direction(self, direction, what):
         if direction not in (BACKWARD, FORWARD):

@@ -51,6 +51,8 @@ DEVICES = {
     "test/axis/b0": {"HardwareId": 1001, "Axis": 0},
     "test/lossy/0": {"Address": "127.0.0.4", "Axis": 0},
     "test/bad/0": {"Address": "127.0.0.2", "HardwareId": 1000, "Axis": 0},   # stays FAULT
+    "test/limited/0": {"HardwareId": 1001, "Axis": 3, "SoftLimitLow": -100_000,
+                       "SoftLimitHigh": 100_000},
     "test/stress/0": {"Address": "127.0.0.2", "Axis": 4},
     "test/stress/1": {"Address": "127.0.0.2", "Axis": 5},
     "test/late/0": {"Address": "127.0.0.5", "Axis": 0},
@@ -122,13 +124,12 @@ class EventRecorder:
     """Records the change events of attributes of one device, in order of
     arrival, as (attribute, value) pairs; errors as (attribute, None)."""
 
-    def __init__(self, proxy, *attributes):
+    def __init__(self, proxy, *attributes, kind=tango.EventType.CHANGE_EVENT):
         self.proxy = proxy
         self.events = []
         self.arrivals = {}                  # (attribute, value) -> time.monotonic() of the first
         self._lock = threading.Lock()
-        self._ids = [proxy.subscribe_event(name, tango.EventType.CHANGE_EVENT, self._push)
-                     for name in attributes]
+        self._ids = [proxy.subscribe_event(name, kind, self._push) for name in attributes]
 
     def _push(self, event):
         name = event.attr_name.split("#")[0].rsplit("/", 1)[-1]
@@ -165,11 +166,12 @@ class EventRecorder:
 
 @pytest.fixture
 def record():
-    """record(proxy, *attributes) -> EventRecorder; unsubscribed at the end."""
+    """record(proxy, *attributes, kind=CHANGE_EVENT) -> EventRecorder;
+    unsubscribed at the end."""
     recorders = []
 
-    def make(proxy, *attributes):
-        recorders.append(EventRecorder(proxy, *attributes))
+    def make(proxy, *attributes, **kind):
+        recorders.append(EventRecorder(proxy, *attributes, **kind))
         return recorders[-1]
 
     yield make

@@ -41,8 +41,10 @@ def test_settings_and_output(a0):
 
 def test_move_pushes_every_report_and_ends_at_the_target(a0, record):
     events = record(a0, "Position", "State")
+    archive = record(a0, "Position", kind=tango.EventType.ARCHIVE_EVENT)   # no Tango polling
     events.wait_for("State", DevState.ON)
     events.clear()
+    archive.clear()
     target = a0.Position + 200_000          # 0.2 s at the simulator's speed
     a0.Position = target
     assert "is moving" in failure(a0.write_attribute, "Position", target + 1)
@@ -55,6 +57,8 @@ def test_move_pushes_every_report_and_ends_at_the_target(a0, record):
     assert positions[-1] == target
     assert order.index(("position", target)) < order.index(("state", DevState.ON))
     assert a0.Position == target
+    archived = archive.values("Position")
+    assert len(archived) >= 5 and archived == sorted(archived) and archived[-1] == target
 
 
 def test_commands(server, a0):
@@ -133,3 +137,16 @@ def test_misconfigured_device_says_what_to_set(server):
     assert bad.state() == DevState.FAULT
     assert "exactly one of the properties Address and HardwareId" in bad.status()
     assert "exactly one" in failure(bad.Stop)
+
+
+def test_software_limits_bound_every_kind_of_move(server):
+    axis = server.get_device("test/limited/0")          # limits -100,000 .. 100,000
+    assert "software limits" in failure(axis.write_attribute, "Position", 100_001)
+    assert "software limits" in failure(axis.MoveRelative, axis.Position + 200_001)
+    axis.MoveContinuous(1)                   # halted at the limit (1,000,000 units/s)
+    wait_for_state(axis, DevState.ON, timeout=2)
+    assert 100_000 <= axis.Position <= 150_000 and "software limit" in axis.status()
+    assert "software limit" in failure(axis.MoveContinuous, 1)
+    assert "software limit" in failure(axis.Step, 1)
+    axis.Position = 0
+    wait_until(lambda: axis.Position == 0, 2, "the move back inside")
