@@ -440,7 +440,18 @@ class PositionerAxis(Device):
     def initialize_dynamic_attributes(self):
         for setting in SETTINGS:
             self.add_attribute(tango_attribute(setting), self._read_setting,
-                               self._write_setting)
+                               self._write_setting, self._setting_allowed)
+
+    def _setting_allowed(self, request):
+        """Settings are read at any time and written while the axis stands."""
+        return request == tango.AttReqType.READ_REQ or self._state != DevState.MOVING
+
+    # Commands that change what a move relies on wait until the axis stands.
+    def is_ResetPosition_allowed(self):
+        return self._state != DevState.MOVING
+
+    def is_LoadConfiguration_allowed(self):
+        return self._state != DevState.MOVING
 
     def _read_setting(self, attr):
         setting = SETTINGS_BY_NAME[attr.get_name()]
@@ -599,7 +610,8 @@ class PositionerAxis(Device):
             return 0, time.time(), AttrQuality.ATTR_INVALID
         return self._capacity
 
-    @command(dtype_in=str, doc_in="Path of an axis configuration file on the server's host")
+    @command(dtype_in=str, doc_in="Path of an axis configuration file on the server's host",
+             display_level=tango.DispLevel.EXPERT)
     @_reports_errors
     def LoadConfiguration(self, path):
         """Sends the parameters of an axis configuration file to the axis."""

@@ -62,6 +62,7 @@ def tango_attribute(setting):
     attr = tango.Attr(setting.name, _TANGO_TYPES[setting.kind], tango.AttrWriteType.READ_WRITE)
     attr.set_memorized()
     attr.set_memorized_init(True)
+    attr.set_disp_level(tango.DispLevel.EXPERT)      # drive settings: for the expert
     properties = tango.UserDefaultAttrProp()
     properties.set_description(setting.doc)
     if setting.minimum is not None:

@@ -31,6 +31,7 @@ def test_settings_and_output(a0):
     assert "below the minimum" in failure(a0.write_attribute, "StepCount", 0)
     a0.StepCount = 3
     assert a0.StepCount == 3
+    assert a0.get_attribute_config("Amplitude").disp_level == tango.DispLevel.EXPERT
 
     a0.Output = False
     assert a0.state() == DevState.DISABLE and "output is off" in a0.status()
@@ -70,6 +71,9 @@ def test_commands(server, a0):
 
     a0.MoveContinuous(0)
     wait_until(lambda: a0.Position < -10_000, 2, "a continuous move backward")
+    assert "not allowed" in failure(a0.ResetPosition)
+    assert "not allowed" in failure(a0.write_attribute, "Amplitude", 40000)
+    assert a0.Amplitude >= 0                          # reads stay allowed
     a0.Stop()
     wait_for_state(a0, DevState.ON, timeout=2)
     stopped = a0.Position
@@ -78,6 +82,7 @@ def test_commands(server, a0):
 
     a0.MoveReference()
     wait_until(lambda: a0.ReferenceValid, 5, "a valid reference position")
+    wait_for_state(a0, DevState.ON, timeout=5)   # the reference move has ended
     a0.MeasureCapacity()                 # returns at once; the result follows
     wait_until(lambda: a0.Capacity == 950, 5, "the simulator's capacity of axis 0")
     assert "RC_INVALID_PARAM" in failure(a0.LoadConfiguration, "/nonexistent/axis.cfg")
