@@ -1,5 +1,7 @@
-"""The entry point positioner-tango: runs the device server PositionerDS."""
+"""The entry points positioner-tango and PositionerDS (the server's name,
+which Tango's Starter launches): run the device server PositionerDS."""
 import logging
+import os
 import sys
 
 from tango.server import run
@@ -14,7 +16,7 @@ def main(args=None):
     """positioner-tango INSTANCE [Tango server options]"""
     args = sys.argv[1:] if args is None else list(args)
     if not args or args[0].startswith("-"):
-        print("usage: positioner-tango INSTANCE [Tango server options, e.g. -v4]\n"
+        print(f"usage: {os.path.basename(sys.argv[0])} INSTANCE [Tango server options, e.g. -v4]\n"
               f"Runs the Tango device server {SERVER_NAME}/INSTANCE (device class "
               "PositionerAxis); TANGO_HOST names the Tango database.", file=sys.stderr)
         return 2
