@@ -114,6 +114,7 @@ class PositionerAxis(Device):
         self._note = ""                    # said in Status after the state's own text
         self._move = MoveTracker()
         self._heading = 0                  # +1/-1: a running move without a target goes that way
+        self._travel = 0                   # +1/-1: the way the axis last moved (controller units)
         self._set_point_to_stop = False    # Position's set value follows where the axis stops
         self._measuring, self._capacity = False, None
         self._pushed = {}                  # attribute -> (value, quality) of its last event
@@ -252,6 +253,8 @@ class PositionerAxis(Device):
 
     def _apply_report(self, snapshot):
         now = time.monotonic()
+        if self._report is not None and snapshot.position != self._report.position:
+            self._travel = 1 if snapshot.position > self._report.position else -1
         self._report, self._flags = snapshot, snapshot.status
         outcome = self._move.judge(snapshot, now)
         if self._move.running and self._heading and self._limits.reached(snapshot.position,
@@ -422,6 +425,14 @@ class PositionerAxis(Device):
     def ReferencePosition(self):
         self._reported("ReferencePosition")
         return self._user(self._call("PositionerGetReference", self.Axis)[0])
+
+    @attribute(dtype=(bool,), max_dim_x=3,
+               doc="Limit switches as Sardana shows them: home, upper, lower. The "
+                   "controller reports the end of travel without a side: upper or lower "
+                   "is the way the axis last moved; there is no home switch")
+    def LimitSwitches(self):
+        at_end = self._reported("LimitSwitches").status.end_of_travel
+        return [False, at_end and self._travel > 0, at_end and self._travel < 0]
 
     @attribute(dtype=bool, doc="The reference position is valid")
     def ReferenceValid(self):

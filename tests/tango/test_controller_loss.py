@@ -21,11 +21,12 @@ def test_end_of_travel_is_an_alarm(axis):
     axis.MoveContinuous(1)
     wait_for_state(axis, DevState.ALARM, timeout=5)
     assert "end of travel" in axis.status()
+    assert list(axis.LimitSwitches) == [False, True, False]
     axis.MoveContinuous(1)                  # further into the end: halted at once
     wait_for_state(axis, DevState.ALARM, timeout=1)
     axis.Position = 0
     wait_for_state(axis, DevState.ON, timeout=5)
-    assert axis.Position == 0
+    assert axis.Position == 0 and not any(axis.LimitSwitches)
 
 
 def test_closed_connection_turns_fault_at_once_then_on(axis, lossy_controller, record):
