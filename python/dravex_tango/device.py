@@ -32,6 +32,7 @@ import functools
 import math
 import threading
 import time
+import weakref
 
 import tango
 from tango import AttrQuality, AttrWriteType, DevState
@@ -56,6 +57,24 @@ FULL_RESOLUTION = "%.12g"
 
 # The controller links of this process; their threads hand reports to the devices.
 _links = LinkRegistry(thread_context=tango.EnsureOmniThread)
+_devices = weakref.WeakSet()               # the axis devices alive, for halt_moves
+
+
+def halt_moves():
+    """Halts every axis whose move a device of this process started and
+    that has not ended (for a shutdown)."""
+    for device in list(_devices):
+        link = device._link
+        if link is not None and device._move.running:
+            try:
+                link.request("PositionerHalt", device.Axis)
+            except (LinkDown, _dravex.DravexError) as error:
+                device.error_stream(f"Axis {device.Axis}: halting it failed: {error}")
+
+
+def close_controllers():
+    """Closes every controller of the process (for a shutdown)."""
+    _links.close_all()
 
 
 def _fail(reason, message, origin):
@@ -131,6 +150,7 @@ class PositionerAxis(Device):
                                   None if self.Address else self.HardwareId)
         self._pusher = Pusher(self, self._apply, self.get_name())
         self._link = _links.acquire(target)
+        _devices.add(self)
         # What the link knows, at once: reads right after Init find the
         # values of before (watch delivers them again, which changes nothing).
         status, snapshot = self._link.current(self.Axis)

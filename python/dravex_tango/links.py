@@ -35,6 +35,14 @@ class LinkRegistry:
             entry[1] += 1
             return entry[0]
 
+    def close_all(self):
+        """Stops every link, which closes its controller."""
+        with self._lock:
+            links = [entry[0] for entry in self._links.values()]
+            self._links.clear()
+        for link in links:
+            link.stop()
+
     def release(self, link):
         """Drops one use; the last one stops the link and closes the controller."""
         with self._lock:

@@ -6,8 +6,8 @@ import sys
 
 from tango.server import run
 
-from . import _dravex
-from .device import PositionerAxis
+from . import _dravex, shutdown
+from .device import PositionerAxis, close_controllers, halt_moves
 
 SERVER_NAME = "PositionerDS"
 
@@ -22,5 +22,6 @@ def main(args=None):
         return 2
     logging.basicConfig(level=logging.INFO, format="%(asctime)s %(name)s %(levelname)s %(message)s")
     _dravex.route_trace_to_logging()
+    shutdown.install(halt_moves, close_controllers)
     run((PositionerAxis,), args=[SERVER_NAME] + args)
     return 0

@@ -1,0 +1,58 @@
+"""SIGTERM ends the server cleanly: the axis it set moving is halted, its
+controller closed, exit status 0. The server is a process of its own
+(positioner-tango with a file database), not the session's."""
+import os
+import signal
+import socket
+import subprocess
+import sys
+import time
+
+import dravex
+import tango
+
+from conftest import SOURCE_DIR, Simulator, wait_until
+
+ADDRESS = "127.0.0.7"
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def test_sigterm_halts_the_moves_closes_and_exits_0(private_network, tmp_path):
+    database = tmp_path / "devices.db"
+    database.write_text("PositionerDS/term/DEVICE/PositionerAxis: term/axis/0\n"
+                        f"term/axis/0->Address: {ADDRESS}\nterm/axis/0->Axis: 0\n")
+    port = free_port()
+    simulator = Simulator("--address", ADDRESS).start()
+    server = subprocess.Popen(
+        [sys.executable, "-m", "dravex_tango", "term", "-ORBendPoint",
+         f"giop:tcp:127.0.0.1:{port}", f"-file={database}"],
+        env=dict(os.environ, PYTHONPATH=os.path.join(SOURCE_DIR, "python")),
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        axis = tango.DeviceProxy(f"tango://127.0.0.1:{port}/term/axis/0#dbase=no")
+        wait_until(lambda: _state(axis) == tango.DevState.ON, 20, "the server's axis ON")
+        axis.MoveContinuous(1)
+        wait_until(lambda: axis.Position > 10_000, 2, "the continuous move")
+        server.send_signal(signal.SIGTERM)
+        assert server.wait(timeout=10) == 0
+        with dravex.Controller(address=ADDRESS) as controller:   # the server's is closed
+            controller.wait_for_reports()
+            stopped = controller.axis(0).position
+            time.sleep(0.2)
+            assert controller.axis(0).position == stopped and not controller.axis(0).status.moving
+    finally:
+        server.kill()
+        server.wait()
+        simulator.stop()
+
+
+def _state(proxy):
+    try:
+        return proxy.state()
+    except tango.DevFailed:
+        return None
