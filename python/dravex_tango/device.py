@@ -137,6 +137,7 @@ class PositionerAxis(Device):
         self._set_point_to_stop = False    # Position's set value follows where the axis stops
         self._measuring, self._capacity = False, None
         self._pushed = {}                  # attribute -> (value, quality) of its last event
+        self._offset = getattr(self, "_offset", 0.0)   # kept across Init, like the settings
         self._limits = SoftLimits()        # replaced by the properties' once they are checked
         problem = self._property_problem()
         if problem:
@@ -178,7 +179,7 @@ class PositionerAxis(Device):
         if not math.isfinite(self.Scale) or self.Scale == 0:
             return f"The property Scale is {self.Scale}; it must be a non-zero number."
         try:
-            self._limits = SoftLimits.from_user(self.SoftLimitLow, self.SoftLimitHigh, self.Scale)
+            self._limits = self._soft_limits()
         except ValueError as error:
             return f"The software limits are wrong: {error}."
         if not 1 <= self.ArchiveStep <= INT32_MAX:
@@ -293,7 +294,7 @@ class PositionerAxis(Device):
         # position already.
         stamp = time.time()
         for name, value, quality in (
-                ("Position", self._user(snapshot.position), self._position_quality()),
+                ("Position", self._at(snapshot.position), self._position_quality()),
                 ("Speed", self._user(snapshot.speed), AttrQuality.ATTR_VALID)):
             if self._pushed.get(name) != (value, quality):
                 self._pushed[name] = (value, quality)
@@ -374,13 +375,13 @@ class PositionerAxis(Device):
         """Position's set value: the target of the last move, or where a
         move that did not arrive stopped."""
         attribute = self.get_device_attr().get_w_attr_by_name("Position")
-        attribute.set_write_value(self._user(raw))
+        attribute.set_write_value(self._at(raw))
 
     def _check_limits(self, what, target, heading):
         limits = self._limits
         if target is not None and not limits.allows_target(target):
             _fail("PositionerDS_SoftLimit", f"Axis {self.Axis} cannot {what} to "
-                  f"{self._user(target):g}: outside the software limits "
+                  f"{self._at(target):g}: outside the software limits "
                   f"{self._limits_text()}.", what)
         if heading and not limits.allows_direction(self._reported("Position").position, heading):
             _fail("PositionerDS_SoftLimit", f"Axis {self.Axis} cannot {what} that way: it "
@@ -401,12 +402,28 @@ class PositionerAxis(Device):
     # -- units ----------------------------------------------------------------
 
     def _user(self, raw):
+        """A distance, speed or step width in the unit of Position."""
         return raw * self.Scale
 
+    def _at(self, raw):
+        """A position in the unit of Position: with the Offset."""
+        return raw * self.Scale + self._offset
+
     def _raw(self, value, what):
+        """A distance in controller units."""
         if not math.isfinite(value):
             _fail("PositionerDS_OutOfRange", f"{what} {value} is not a number.", what)
         return self._bounded(round(value / self.Scale), what)
+
+    def _raw_at(self, value, what):
+        """A position in controller units."""
+        if not math.isfinite(value):
+            _fail("PositionerDS_OutOfRange", f"{what} {value} is not a number.", what)
+        return self._bounded(round((value - self._offset) / self.Scale), what)
+
+    def _soft_limits(self):
+        return SoftLimits.from_user(self.SoftLimitLow, self.SoftLimitHigh, self.Scale,
+                                    self._offset)
 
     def _bounded(self, raw, what):
         if not INT32_MIN <= raw <= INT32_MAX:
@@ -431,20 +448,50 @@ class PositionerAxis(Device):
                label="Position", doc="Position as last reported; writing it starts an absolute move")
     def Position(self):
         report = self._reported("Position")
-        return self._user(report.position), time.time(), self._position_quality()
+        return self._at(report.position), time.time(), self._position_quality()
 
     @Position.write
     @_reports_errors
     def Position(self, value):
-        target = self._raw(value, "Target")
+        target = self._raw_at(value, "Target")
         self._start_move("start a move", "PositionerMoveAbsolute", target, 0, target=target,
                          timeout=_dravex.DEFAULT_MOVE_TIMEOUT)
+
+    @attribute(dtype=float, access=AttrWriteType.READ_WRITE, memorized=True, hw_memorized=True,
+               format=FULL_RESOLUTION,
+               doc="Added to every position (Position = controller units * Scale + Offset); "
+                   "DefinePosition sets it")
+    def Offset(self):
+        return self._offset
+
+    @Offset.write
+    def Offset(self, value):
+        self._set_offset(value)
+
+    def _set_offset(self, value):
+        if not math.isfinite(value):
+            _fail("PositionerDS_OutOfRange", f"Offset {value} is not a number.", "Offset")
+        self._offset = value
+        self._limits = self._soft_limits()
+        if self._report is not None:
+            self._apply_report(self._report)       # Position's event with the new offset
+
+    @command(dtype_in=float, doc_in="The position (unit of Position) the axis stands at")
+    def DefinePosition(self, value):
+        """Sets Offset so that the axis, where it stands, reads value;
+        memorized as a write of Offset would be."""
+        self._check_may_move("define its position")
+        self._set_offset(value - self._user(self._reported("Position").position))
+        database = tango.Util.instance().get_database() if tango.Util._UseDb else None
+        if database is not None:
+            database.put_device_attribute_property(
+                self.get_name(), {"Offset": {"__value": [repr(self._offset)]}})
 
     @attribute(dtype=float, format=FULL_RESOLUTION, doc="Reference position as last reported")
     @_reports_errors
     def ReferencePosition(self):
         self._reported("ReferencePosition")
-        return self._user(self._call("PositionerGetReference", self.Axis)[0])
+        return self._at(self._call("PositionerGetReference", self.Axis)[0])
 
     @attribute(dtype=(bool,), max_dim_x=3,
                doc="Limit switches as Sardana shows them: home, upper, lower. The "

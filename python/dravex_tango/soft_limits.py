@@ -11,13 +11,14 @@ class SoftLimits:
         self.low, self.high = low, high
 
     @classmethod
-    def from_user(cls, low, high, scale):
-        """From limits in the unit of Position (None: unset) and the axis's
-        Scale (user = raw * scale; a negative scale swaps the ends)."""
+    def from_user(cls, low, high, scale, offset=0.0):
+        """From limits in the unit of Position (None: unset), the axis's
+        Scale and Offset (user = raw * scale + offset; a negative scale
+        swaps the ends)."""
         user = (-math.inf if low is None else low, math.inf if high is None else high)
         if user[0] > user[1]:
             raise ValueError(f"the lower limit {user[0]:g} is above the upper {user[1]:g}")
-        ends = [end / scale for end in user]
+        ends = [(end - offset) / scale for end in user]
         return cls(min(ends), max(ends))
 
     def allows_target(self, raw):

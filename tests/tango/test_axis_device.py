@@ -109,6 +109,20 @@ def test_units(server):
     assert raw != 0 and a1.Position == pytest.approx(raw * 0.001)
 
 
+def test_define_position_sets_the_offset_of_every_position(server):
+    b0 = server.get_device("test/axis/b0")
+    raw = b0.Position
+    try:
+        b0.DefinePosition(raw + 1000.5)
+        assert (b0.Offset, b0.Position) == (1000.5, raw + 1000.5)
+        b0.Position = raw + 1500.5                     # a move by 500 units
+        wait_until(lambda: b0.Position == raw + 1500.5, 3, "the move in offset units")
+        wait_for_state(b0, DevState.ON, timeout=2)
+    finally:
+        b0.Offset = 0
+    assert b0.Position == raw + 500
+
+
 def test_set_value_follows_where_a_move_stops(server, a0):
     a0.MoveContinuous(1)
     wait_until(lambda: a0.state() == DevState.MOVING, 2, "a continuous move")
