@@ -94,6 +94,8 @@ def server(axes):
         database_file = os.path.join(work, "devices.db")
         with open(database_file, "w") as db:
             db.write(f"PositionerDS/bench/DEVICE/PositionerAxis: {', '.join(names)}\n")
+            # A file database must list every class of the server, with no device too.
+            db.write('PositionerDS/bench/DEVICE/PositionerController: ""\n')
             for n, name in enumerate(names):
                 db.write(f"{name}->Address: 127.0.0.{2 + n // AXES_PER_CONTROLLER}\n")
                 db.write(f"{name}->Axis: {n % AXES_PER_CONTROLLER}\n")

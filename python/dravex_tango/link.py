@@ -117,6 +117,14 @@ class ControllerLink:
             if threading.current_thread() is not self._thread:
                 self._changed.wait_for(lambda: self._delivering is not listener)
 
+    def describe(self):
+        """(hardware id or None, carrier, address) of the open controller;
+        None while it is not open."""
+        controller = self._controller
+        if controller is None:
+            return None
+        return controller.hardware_id, controller.carrier or "", controller.address or ""
+
     def current(self, axis):
         """(LinkStatus, the axis's last reported Snapshot or None) now: what
         watch() delivers first, for a caller that needs it at once."""

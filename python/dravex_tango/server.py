@@ -7,6 +7,7 @@ import sys
 from tango.server import run
 
 from . import _dravex, shutdown
+from .controller_device import PositionerController
 from .device import PositionerAxis, close_controllers, halt_moves
 
 SERVER_NAME = "PositionerDS"
@@ -17,11 +18,12 @@ def main(args=None):
     args = sys.argv[1:] if args is None else list(args)
     if not args or args[0].startswith("-"):
         print(f"usage: {os.path.basename(sys.argv[0])} INSTANCE [Tango server options, e.g. -v4]\n"
-              f"Runs the Tango device server {SERVER_NAME}/INSTANCE (device class "
-              "PositionerAxis); TANGO_HOST names the Tango database.", file=sys.stderr)
+              f"Runs the Tango device server {SERVER_NAME}/INSTANCE (device classes "
+              "PositionerAxis, PositionerController); TANGO_HOST names the Tango database.",
+              file=sys.stderr)
         return 2
     logging.basicConfig(level=logging.INFO, format="%(asctime)s %(name)s %(levelname)s %(message)s")
     _dravex.route_trace_to_logging()
     shutdown.install(halt_moves, close_controllers)
-    run((PositionerAxis,), args=[SERVER_NAME] + args)
+    run((PositionerAxis, PositionerController), args=[SERVER_NAME] + args)
     return 0

@@ -17,6 +17,7 @@ import tango  # noqa: E402  (Debian's python3-tango)
 from tango import DevState  # noqa: E402
 from tango.test_context import MultiDeviceTestContext  # noqa: E402
 
+from dravex_tango.controller_device import PositionerController  # noqa: E402
 from dravex_tango.device import PositionerAxis  # noqa: E402
 from sim_process import SimulatorProcess  # noqa: E402
 
@@ -100,7 +101,9 @@ def server(two_controllers, lossy_controller, late_controller, silent_controller
     and a fork after the first client call inherits a running ORB."""
     info = [{"class": PositionerAxis,
              "devices": [{"name": name, "properties": properties}
-                         for name, properties in DEVICES.items()]}]
+                         for name, properties in DEVICES.items()]},
+            {"class": PositionerController,
+             "devices": [{"name": "test/controller/a", "properties": {"Address": "127.0.0.2"}}]}]
     with MultiDeviceTestContext(info, host="127.0.0.1", process=True, timeout=20) as context:
         for name in DEVICES:
             if not name.startswith("test/bad/"):

@@ -169,3 +169,16 @@ def test_software_limits_bound_every_kind_of_move(server):
     assert "software limit" in failure(axis.Step, 1)
     axis.Position = 0
     wait_until(lambda: axis.Position == 0, 2, "the move back inside")
+
+
+def test_controller_device_shares_the_connection(server, a0):
+    controller = server.get_device("test/controller/a")
+    wait_for_state(controller, DevState.ON)
+    assert (controller.Carrier, controller.ControllerAddress) == ("tcp", "127.0.0.2")
+    assert client_connections("127.0.0.2") == 1     # the axis devices' connection
+    controller.SensorPowerGroupA = True
+    assert controller.SensorPowerGroupA
+    a0.MoveContinuous(1)
+    wait_for_state(a0, DevState.MOVING, timeout=2)
+    controller.StopAll()
+    wait_for_state(a0, DevState.ON, timeout=2)

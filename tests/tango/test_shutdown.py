@@ -25,6 +25,7 @@ def free_port():
 def test_sigterm_halts_the_moves_closes_and_exits_0(private_network, tmp_path):
     database = tmp_path / "devices.db"
     database.write_text("PositionerDS/term/DEVICE/PositionerAxis: term/axis/0\n"
+                        'PositionerDS/term/DEVICE/PositionerController: ""\n'  # none, listed
                         f"term/axis/0->Address: {ADDRESS}\nterm/axis/0->Axis: 0\n")
     port = free_port()
     simulator = Simulator("--address", ADDRESS).start()
