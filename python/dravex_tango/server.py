@@ -6,7 +6,7 @@ import sys
 
 from tango.server import run
 
-from . import _dravex, shutdown
+from . import _dravex, shutdown, tango_logging
 from .controller_device import PositionerController
 from .device import PositionerAxis, close_controllers, halt_moves
 
@@ -23,6 +23,8 @@ def main(args=None):
               file=sys.stderr)
         return 2
     logging.basicConfig(level=logging.INFO, format="%(asctime)s %(name)s %(levelname)s %(message)s")
+    logging.getLogger().handlers[0].setLevel(logging.INFO)   # the console: INFO and above
+    tango_logging.install()
     _dravex.route_trace_to_logging()
     shutdown.install(halt_moves, close_controllers)
     run((PositionerAxis, PositionerController), args=[SERVER_NAME] + args)
