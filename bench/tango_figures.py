@@ -9,15 +9,20 @@ positioner-sim (reports every 10 ms) inside a private network namespace:
    the same monotonic clock as the client;
 3. how many axes one server process serves before events fall behind:
    all axes move, the client counts the Position events of every axis
-   and the latency of one.
+   and the latency of one;
+4. the CPU an idle server uses (IDLE_AXES axes of 3 controllers, none
+   moving, the simulator reporting every 10 ms).
 
     bench/tango_figures.py --out FILE.md      (inside a private namespace)
+    bench/tango_figures.py --compare          (figures 2 and 4 as one JSON line,
+                                               for runs of two versions of the server)
 
 Environment: POSITIONER_SIM, DRAVEX_LIBRARY; PYTHONPATH with python/.
 """
 import argparse
 import contextlib
 import datetime
+import json
 import os
 import platform
 import socket
@@ -39,6 +44,8 @@ SCALING_AXES = (6, 12, 24, 48, 72, 96)
 # the latency's 99th percentile exceeds this many report intervals.
 DELIVERED_AT_LEAST = 0.95
 LATENCY_P99_AT_MOST_MS = 3 * REPORT_INTERVAL_MS
+IDLE_AXES = 18
+IDLE_SECONDS = 10.0
 TELL, POSITION_REGISTER = 4, 1045
 
 
@@ -87,6 +94,8 @@ def server(axes):
         database_file = os.path.join(work, "devices.db")
         with open(database_file, "w") as db:
             db.write(f"PositionerDS/bench/DEVICE/PositionerAxis: {', '.join(names)}\n")
+            # A file database must list every class of the server, with no device too.
+            db.write('PositionerDS/bench/DEVICE/PositionerController: ""\n')
             for n, name in enumerate(names):
                 db.write(f"{name}->Address: 127.0.0.{2 + n // AXES_PER_CONTROLLER}\n")
                 db.write(f"{name}->Axis: {n % AXES_PER_CONTROLLER}\n")
@@ -248,6 +257,25 @@ def scaling_row(axes):
             "p99": percentile(latency, 0.99), "cpu": cpu, "client": client}
 
 
+def idle_cpu():
+    """Share of one core the server uses while IDLE_AXES axes stand."""
+    with simulators(IDLE_AXES // AXES_PER_CONTROLLER), server(IDLE_AXES) as (process, _):
+        time.sleep(1.0)                        # past the start
+        before, started = cpu_seconds(process.pid), time.monotonic()
+        time.sleep(IDLE_SECONDS)
+        return (cpu_seconds(process.pid) - before) / (time.monotonic() - started)
+
+
+def event_latency():
+    """Median and 99th percentile (ms) of the report-to-event latency of one
+    moving axis."""
+    with simulators(1), server(1) as (_, (proxy,)):
+        counters, _, reports, _ = moving_axes([proxy])
+    latency = latencies_ms(reports, counters[0].arrivals)
+    return {"median": round(statistics.median(latency), 2),
+            "p99": round(percentile(latency, 0.99), 2), "events": len(latency)}
+
+
 def keeps_up(row):
     return row["delivered"] >= DELIVERED_AT_LEAST and row["p99"] <= LATENCY_P99_AT_MOST_MS
 
@@ -266,9 +294,17 @@ def machine():
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--out", required=True)
+    parser.add_argument("--out")
     parser.add_argument("--readme", help="README whose figures block is replaced")
+    parser.add_argument("--compare", action="store_true",
+                        help="print the event latency and the idle CPU as one JSON line")
     args = parser.parse_args()
+    if args.compare:
+        print(json.dumps({"event_latency_ms": event_latency(),
+                          f"idle_cpu_{IDLE_AXES}_axes": round(idle_cpu(), 4)}))
+        return
+    if not args.out:
+        parser.error("--out or --compare")
     header = machine()
 
     with simulators(1), server(1) as (_, (proxy,)):
@@ -280,6 +316,7 @@ def main():
         rows.append(scaling_row(axes))
         print(rows[-1], flush=True)
     served = max((row["axes"] for row in rows if keeps_up(row)), default=0)
+    idle = idle_cpu()
 
     lines = [
         "# Tango device server figures", "",
@@ -298,7 +335,9 @@ def main():
         f"({len(latency)} events of one moving axis) | {statistics.median(latency):.2f} ms |",
         f"| … 99th percentile | {percentile(latency, 0.99):.2f} ms |",
         f"| Axes one server process serves before events fall behind | {served} "
-        f"(of {', '.join(map(str, SCALING_AXES))} tried) |", "",
+        f"(of {', '.join(map(str, SCALING_AXES))} tried) |",
+        f"| CPU of an idle server, {IDLE_AXES} axes of {IDLE_AXES // AXES_PER_CONTROLLER} "
+        f"controllers (share of one core over {IDLE_SECONDS:g} s) | {idle:.1%} |", "",
         f"Axes served: every axis moving for {MOVE_SECONDS:g} s; events fall behind when fewer "
         f"than {DELIVERED_AT_LEAST:.0%} of the reports arrive as change events, or the 99th "
         f"percentile of the latency (axis 0 of 127.0.0.2) exceeds {LATENCY_P99_AT_MOST_MS} ms. "

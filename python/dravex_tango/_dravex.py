@@ -1,17 +1,18 @@
 """Everything the server takes from the dravex package, in one place.
 
 The rest of the server calls only these names: opening a controller by
-address or hardware id, the decoded status, the one-sentence text of a
-library error, and routing the library's trace lines into logging.
+address or hardware id, the decoded status, the one rule for when a move
+has ended, the one-sentence text of a library error, and routing the
+library's trace lines into logging.
 """
-import ctypes
-
 import dravex
 from dravex import DravexError, NotConnected
-from dravex.errors import check
+from dravex._motion import DEFAULT_MOVE_TIMEOUT, REPORT_SETTLE, Outcome, Sample, move_outcome
+from dravex.monitor import AXES, Snapshot
 
-__all__ = ["DravexError", "NotConnected", "open_controller", "CachedValues", "decode_status",
-           "describe_error", "route_trace_to_logging"]
+__all__ = ["AXES", "DEFAULT_MOVE_TIMEOUT", "DravexError", "NotConnected", "Outcome",
+           "REPORT_SETTLE", "Sample", "Snapshot", "decode_status", "describe_error",
+           "move_outcome", "open_controller", "route_trace_to_logging"]
 
 
 def open_controller(address=None, hardware_id=None):
@@ -22,37 +23,6 @@ def open_controller(address=None, hardware_id=None):
     return dravex.Controller(hardware_id=hardware_id).open()
 
 
-class CachedValues:
-    """Reads what the controller last reported for one axis: (position,
-    packed status, reference position, reference valid, speed, step width).
-
-    The cached getters send nothing; they are called through the library
-    directly, with their outputs made once, because the monitor thread
-    reads every watched axis many times a second (a few microseconds each
-    instead of tens through Controller.call)."""
-
-    _GETTERS = (("PositionerGetPosition", ctypes.c_int32), ("PositionerGetStatus", ctypes.c_int32),
-                ("PositionerGetReference", ctypes.c_int32, ctypes.c_bool),
-                ("PositionerGetSpeed", ctypes.c_int32), ("PositionerGetStepwidth", ctypes.c_int32))
-
-    def __init__(self, controller, axis):
-        library = dravex.load()
-        self._handle, self._axis = controller.handle, axis
-        self._outputs = []
-        self._calls = []
-        for name, *kinds in self._GETTERS:
-            outputs = [kind() for kind in kinds]
-            self._outputs += outputs
-            self._calls.append((name, getattr(library, name), [ctypes.byref(o) for o in outputs]))
-
-    def read(self):
-        """The values; raises the library's error (NotConnected once the
-        connection is lost)."""
-        for name, function, outputs in self._calls:
-            check(function(self._handle, self._axis, *outputs), name)
-        return tuple(output.value for output in self._outputs)
-
-
 def decode_status(packed):
     """The packed status as a dravex.Status (moving, target_reached,
     end_of_travel, approach_active)."""
@@ -60,7 +30,8 @@ def decode_status(packed):
 
 
 def describe_error(error):
-    """The text of a library error: the call, the result and its meaning."""
+    """The text of a library error: the call, the result and the library's
+    sentence for it (PositionerResultText): what failed and what to do."""
     return str(error)
 
 

@@ -3,12 +3,36 @@
 Devices of one server process that name the same controller (property
 Address or HardwareId) share one open handle (see link.py). Change events
 of Position, Speed and State are pushed as the controller's own reports
-change the cached values, not by Tango polling.
+arrive (the controller's monitor), not by Tango polling.
+
+Threads. Tango serialises everything done on one device: requests (its
+default serial model, by device) and, through pusher.py, what the
+controller reports, all under the device monitor, the one lock of the
+device's state. Requests to different devices run side by side and reach
+the controller at once (dravex.Controller is safe from several threads,
+and a setter never waits for a querying getter). The link's thread never
+waits for a device: it files each delivery with the device's pusher,
+whose thread applies it under the monitor, so a request that waits for a
+slow controller holds up the events of its own device only. Init,
+DevRestart and shutdown hold the monitor while they run delete_device and
+init_device; delete_device unwatches and closes the pusher, which checks
+under the monitor before it applies anything: no push reaches a device
+being re-initialised or deleted. (The server ran without the device
+monitor before, NO_SYNC, pushing from the link's thread; Init while
+clients read then crashed it, see tests/tango/test_stress.py.)
+
+Stop and StopAll go out at once (PositionerHalt, PositionerHaltAll: the
+approach ended, then the stop), whatever requests of the other devices of
+the controller are waiting for; a Stop waits only for a request of its
+own device. A move started through the device ends
+by the one rule of dravex._motion (move_tracker.py); a move that does not
+arrive is halted.
 """
 import functools
 import math
 import threading
 import time
+import weakref
 
 import tango
 from tango import AttrQuality, AttrWriteType, DevState
@@ -16,15 +40,41 @@ from tango.server import Device, attribute, command, device_property
 
 from . import _dravex
 from .axis_state import axis_state
-from .link import ControllerTarget, LinkBusy, LinkDown
+from .link import ControllerTarget, LinkDown
 from .links import LinkRegistry
+from .move_tracker import MoveTracker, Outcome
+from .pusher import Pusher
+from .soft_limits import SoftLimits
 from .settings import INITIAL_VALUES, SETTINGS, SETTINGS_BY_NAME, tango_attribute
 
 INT32_MIN, INT32_MAX = -2**31, 2**31 - 1
 BACKWARD, FORWARD = 0, 1
+# An event threshold that was not configured.
+_NOT_SET = ("", "Not specified")
+# Every digit of a 32-bit position, also with a Scale (%.6g showed
+# 1234567 as 1.23457e+06).
+FULL_RESOLUTION = "%.12g"
 
-# The controller links of this process; their monitor threads push events.
+# The controller links of this process; their threads hand reports to the devices.
 _links = LinkRegistry(thread_context=tango.EnsureOmniThread)
+_devices = weakref.WeakSet()               # the axis devices alive, for halt_moves
+
+
+def halt_moves():
+    """Halts every axis whose move a device of this process started and
+    that has not ended (for a shutdown)."""
+    for device in list(_devices):
+        link = device._link
+        if link is not None and device._move.running:
+            try:
+                link.request("PositionerHalt", device.Axis)
+            except (LinkDown, _dravex.DravexError) as error:
+                device.error_stream(f"Axis {device.Axis}: halting it failed: {error}")
+
+
+def close_controllers():
+    """Closes every controller of the process (for a shutdown)."""
+    _links.close_all()
 
 
 def _fail(reason, message, origin):
@@ -39,8 +89,6 @@ def _reports_errors(method):
             return method(self, *args)
         except LinkDown as error:
             _fail("PositionerDS_ControllerLost", f"{error}.", method.__name__)
-        except LinkBusy as error:
-            _fail("PositionerDS_ControllerBusy", f"{error}.", method.__name__)
         except _dravex.DravexError as error:
             _fail("PositionerDS_LibraryError", f"Axis {self.Axis}: "
                   f"{_dravex.describe_error(error)}.", method.__name__)
@@ -59,51 +107,69 @@ class PositionerAxis(Device):
     Scale = device_property(dtype=float, default_value=1.0,
                             doc="Unit per controller position unit (Position = raw * Scale)")
     Unit = device_property(dtype=str, default_value="", doc="Name of the unit of Position")
-    SettleTime = device_property(
-        dtype=float, default_value=0.3,
-        doc="Seconds a started move counts as moving before the controller reports it")
-    PollPeriod = device_property(dtype=float, default_value=0.005,
-                                 doc="Seconds between reads of the controller's reports")
+    SoftLimitLow = device_property(dtype=float, doc="Lowest position a move may reach "
+                                   "(unit of Position); unset: none")
+    SoftLimitHigh = device_property(dtype=float, doc="Highest position a move may reach "
+                                    "(unit of Position); unset: none")
+    ArchiveStep = device_property(
+        dtype=int, default_value=1000,
+        doc="Default archive threshold of Position and Speed, in controller units "
+            "(archive_abs_change where it is not configured)")
 
     # -- life cycle ---------------------------------------------------------
 
     def init_device(self):
         super().init_device()
-        # Requests take no device monitor: the device locks what it shares
-        # (_lock, and the link's request lock), and the link threads push
-        # events, which take the monitor, whenever the controller reports,
-        # also while a long request (MeasureCapacity) runs on the device.
-        tango.Util.instance().set_serial_model(tango.SerialModel.NO_SYNC)
         self._state, self._status_text = DevState.INIT, "Waiting for the controller."
         self._link = None
-        self._report = None                # the last AxisReport, None while the link is down
-        self._flags = None                 # its status, decoded
+        self._pusher = None
+        self._report = None                # the last Snapshot, None while the link is down
+        self._flags = None                 # its status
         self._link_status = None
-        self._values = dict(INITIAL_VALUES)
-        self._move_pending_until = 0.0
-        self._settle_timer = None
+        # The settings written describe the controller, not the device: kept
+        # across Init.
+        self._values = getattr(self, "_values", None) or dict(INITIAL_VALUES)
+        self._written = getattr(self, "_written", None) or {}   # sent again on every open
+        self._note = ""                    # said in Status after the state's own text
+        self._move = MoveTracker()
+        self._heading = 0                  # +1/-1: a running move without a target goes that way
+        self._travel = 0                   # +1/-1: the way the axis last moved (controller units)
+        self._set_point_to_stop = False    # Position's set value follows where the axis stops
+        self._measuring, self._capacity = False, None
         self._pushed = {}                  # attribute -> (value, quality) of its last event
-        self._lock = threading.RLock()
+        self._offset = getattr(self, "_offset", 0.0)   # kept across Init, like the settings
+        self._limits = SoftLimits()        # replaced by the properties' once they are checked
         problem = self._property_problem()
         if problem:
             self._show(DevState.FAULT, problem)
             return
         self._set_units()
-        for name in ("Position", "Speed", "State"):
+        self._set_event_thresholds()
+        for name in ("State", "Capacity"):
             self.set_change_event(name, True, False)
         target = ControllerTarget(self.Address or None,
                                   None if self.Address else self.HardwareId)
-        self._link = _links.acquire(target, self.PollPeriod)
+        self._pusher = Pusher(self, self._apply, self.get_name())
+        self._link = _links.acquire(target)
+        _devices.add(self)
+        # What the link knows, at once: reads right after Init find the
+        # values of before (watch delivers them again, which changes nothing).
+        status, snapshot = self._link.current(self.Axis)
+        self._apply_status(status)
+        if snapshot is not None and status.up:
+            self._apply_report(snapshot)
         self._link.watch(self.Axis, self)
 
     def delete_device(self):
+        # Under the device monitor (Init, DevRestart, shutdown): deliveries
+        # of the link's thread only file with the pusher (unwatch waits for
+        # one in progress), and the pusher applies nothing once closed.
         link, self._link = self._link, None
         if link is not None:
             link.unwatch(self.Axis, self)
             _links.release(link)
-        timer = self._settle_timer
-        if timer is not None:
-            timer.cancel()
+        if self._pusher is not None:
+            self._pusher.close()
 
     def _property_problem(self):
         if bool(self.Address) == (self.HardwareId is not None):
@@ -112,10 +178,12 @@ class PositionerAxis(Device):
             return f"The property Axis is {self.Axis}; it must be 0..5."
         if not math.isfinite(self.Scale) or self.Scale == 0:
             return f"The property Scale is {self.Scale}; it must be a non-zero number."
-        if not 0 < self.PollPeriod <= 1:
-            return f"The property PollPeriod is {self.PollPeriod}; it must be in (0, 1] s."
-        if not 0 <= self.SettleTime <= 10:
-            return f"The property SettleTime is {self.SettleTime}; it must be 0..10 s."
+        try:
+            self._limits = self._soft_limits()
+        except ValueError as error:
+            return f"The software limits are wrong: {error}."
+        if not 1 <= self.ArchiveStep <= INT32_MAX:
+            return f"The property ArchiveStep is {self.ArchiveStep}; it must be 1..{INT32_MAX}."
         return ""
 
     def _set_units(self):
@@ -126,68 +194,143 @@ class PositionerAxis(Device):
                            ("StepWidth", self.Unit), ("Speed", self.Unit + "/s")):
             attr = attributes.get_attr_by_name(name)
             properties = attr.get_properties()
-            properties.unit = unit
+            properties.unit = properties.display_unit = unit
             attr.set_properties(properties)
 
-    # -- what the controller reports (monitor thread) -------------------------
+    def _set_event_thresholds(self):
+        """Change and archive events of Position and Speed, each checked by
+        Tango against its own threshold: by default every change of one
+        controller unit, and of ArchiveStep units for the archive (HDB++
+        subscribes to archive events: no Tango polling is needed). Values
+        configured in the database are kept."""
+        attributes = self.get_device_attr()
+        unit = abs(self.Scale)
+        for name in ("Position", "Speed"):
+            attr = attributes.get_attr_by_name(name)
+            properties = attr.get_properties()
+            if properties.abs_change in _NOT_SET:
+                properties.abs_change = repr(unit)
+            if properties.archive_abs_change in _NOT_SET:
+                properties.archive_abs_change = repr(self.ArchiveStep * unit)
+            attr.set_properties(properties)
+            self.set_change_event(name, True, True)
+            self.set_archive_event(name, True, True)
+
+    # -- what the controller reports ---------------------------------------------
 
     def link_status(self, status):
-        with self._lock:
-            self._link_status = status
-            if not status.up:
-                self._report = self._flags = None
-            self._update_state()
+        """From the link's thread: filed, applied under the device monitor."""
+        self._pusher.file("status", status)
 
-    def axis_report(self, report):
-        with self._lock:
-            before = self._flags
-            self._report, self._flags = report, _dravex.decode_status(report.status)
-            if self._flags.moving:
-                self._move_pending_until = 0.0  # the controller's report governs from now on
-            moved_into_limit = (self._flags.end_of_travel and self._moving() and
-                                not (before and before.end_of_travel))
-            # Values first: a client that sees the axis stand has its last
-            # position already.
-            now = time.time()
-            for name, value, quality in (
-                    ("Position", self._user(report.position), self._position_quality()),
-                    ("Speed", self._user(report.speed), AttrQuality.ATTR_VALID)):
-                if self._pushed.get(name) != (value, quality):
-                    self._pushed[name] = (value, quality)
-                    self.push_change_event(name, value, now, quality)
-            self._update_state()
-        if moved_into_limit:
-            threading.Thread(target=self._stop_quietly, daemon=True).start()
+    def axis_report(self, snapshot):
+        """From the link's thread: filed, applied under the device monitor."""
+        self._pusher.file("report", snapshot)
 
-    def _stop_quietly(self):
-        # The controller reported the end of travel during a move: stop it
-        # there, as a move that did not arrive.
+    def _apply(self, kind, value):
+        if self._link is None:
+            return
+        if kind == "status":
+            self._apply_status(value)
+        elif kind == "capacity":
+            self._apply_capacity(value)
+        else:
+            self._apply_report(value)
+
+    def _apply_status(self, status):
+        was_up = self._link_status is not None and self._link_status.up
+        self._link_status = status
+        if not status.up:
+            self._report = self._flags = None
+            self._push_invalid()
+        elif not was_up:
+            self._note = self._send_written()
+        self._update_state()
+
+    def _send_written(self):
+        """Sends the settings written through the device again (the
+        controller forgets them when switched off); the sentence for Status."""
+        if not self._written:
+            return ""
+        failed = []
+        for name, value in self._written.items():
+            try:
+                self._link.request(SETTINGS_BY_NAME[name].setter, self.Axis, value)
+            except (LinkDown, _dravex.DravexError) as error:
+                failed.append(f"{name} ({error})")
+        sent = ", ".join(f"{name} {value}" for name, value in self._written.items())
+        if failed:
+            return f"Sending the written settings failed: {'; '.join(failed)}; write them again."
+        return f"Written settings sent on connecting: {sent}."
+
+    def _push_invalid(self):
+        # Subscribers learn at once that the last values no longer hold.
+        stamp = time.time()
+        for name in ("Position", "Speed"):
+            value, quality = self._pushed.get(name, (0.0, None))
+            if quality != AttrQuality.ATTR_INVALID:
+                self._pushed[name] = (value, AttrQuality.ATTR_INVALID)
+                self.push_change_event(name, value, stamp, AttrQuality.ATTR_INVALID)
+                self.push_archive_event(name, value, stamp, AttrQuality.ATTR_INVALID)
+
+    def _apply_report(self, snapshot):
+        now = time.monotonic()
+        if self._report is not None and snapshot.position != self._report.position:
+            self._travel = 1 if snapshot.position > self._report.position else -1
+        self._report, self._flags = snapshot, snapshot.status
+        outcome = self._move.judge(snapshot, now)
+        if self._move.running and self._heading and self._limits.reached(snapshot.position,
+                                                                          self._heading):
+            self._move.cancel()
+            outcome = Outcome.STOPPED
+            self._note = f"Axis {self.Axis} was halted at the software limit."
+        if self._move.running:
+            self._link.recheck(self, self._move.next_change(now))
+        elif outcome not in (None, Outcome.ARRIVED):
+            self._set_point_to_stop = True
+        if self._set_point_to_stop and not snapshot.status.moving and not self._move.running:
+            self._set_point_to_stop = False
+            self._set_point(snapshot.position)
+        # Values first: a client that sees the axis stand has its last
+        # position already.
+        stamp = time.time()
+        for name, value, quality in (
+                ("Position", self._at(snapshot.position), self._position_quality()),
+                ("Speed", self._user(snapshot.speed), AttrQuality.ATTR_VALID)):
+            if self._pushed.get(name) != (value, quality):
+                self._pushed[name] = (value, quality)
+                self.push_change_event(name, value, stamp, quality)
+                self.push_archive_event(name, value, stamp, quality)
+        self._update_state()
+        if outcome not in (None, Outcome.RUNNING, Outcome.ARRIVED):
+            self._halt_quietly(outcome)
+
+    def _halt_quietly(self, outcome):
+        # A move that did not arrive (end of travel, stopped elsewhere,
+        # time-out): halted, so that the axis neither drives on nor keeps
+        # its approach. A halt only sends: it does not hold up the link.
         try:
-            self._call("PositionerStopMoving", self.Axis)
-        except (LinkDown, LinkBusy, _dravex.DravexError):
-            pass  # the state shows what the controller reports
+            self._link.request("PositionerHalt", self.Axis)
+        except (LinkDown, _dravex.DravexError) as error:
+            self.warn_stream(f"Axis {self.Axis} {outcome.value}; halting it failed: {error}")
 
     # -- state ----------------------------------------------------------------
 
     def _moving(self):
-        if self._flags is not None and self._flags.moving:
-            return True
-        return time.monotonic() < self._move_pending_until
+        return self._move.running or (self._flags is not None and self._flags.moving)
 
     def _update_state(self):
         if self._link_status is None:
             return
-        pending = time.monotonic() < self._move_pending_until
-        self._show(*axis_state(self.Axis, self._link_status, self._flags,
-                               self._values["Output"], pending))
+        state, text = axis_state(self.Axis, self._link_status, self._flags,
+                                 self._values["Output"], self._move.running)
+        self._show(state, f"{text} {self._note}" if self._note and self._link_status.up else text)
 
     def _show(self, state, text):
-        with self._lock:
-            self._status_text = text
-            if state != self._state:
-                self._state = state
-                self.set_state(state)
-                self.push_change_event("State", state)
+        self._status_text = text
+        if state != self._state:
+            self._state = state
+            self.set_state(state)
+            self.push_change_event("State", state)
 
     def dev_state(self):
         return self._state
@@ -195,40 +338,58 @@ class PositionerAxis(Device):
     def dev_status(self):
         return self._status_text
 
-    def _start_move(self, what, function, *args, settle=True):
-        """Checks that the axis may move, shows it MOVING (before the
-        controller can report the move, for settle) and sends the request;
-        a request that fails takes the MOVING back."""
-        with self._lock:
-            self._check_may_move(what)
-            if settle:
-                self._move_pending_until = time.monotonic() + self.SettleTime
-                self._set_settle_timer(threading.Timer(self.SettleTime, self._settled))
-                self._update_state()
+    def _start_move(self, what, function, *args, target=None, heading=0, timeout=math.inf):
+        """Checks that the axis may move, shows it MOVING (the controller
+        reports the move only after the command) and sends the request; a
+        request that fails takes the MOVING back. target (controller units)
+        is where the move ends, None for a move without one, which goes
+        toward heading (+1, -1) until halted (at the latest at a software
+        limit)."""
+        if self._link is None:
+            raise LinkDown(self._status_text.rstrip("."))
+        self._check_may_move(what)
+        self._check_limits(what, target, heading)
+        now = time.monotonic()
+        self._note = ""
+        self._heading = heading if target is None else 0
+        self._move.start(target, timeout, now)
+        self._link.recheck(self, self._move.next_change(now))
+        self._update_state()
         try:
             self._call(function, self.Axis, *args)
         except BaseException:
-            if settle:
-                self._move_ended()
+            self._move_ended()
             raise
+        self._set_point_to_stop = False
+        if target is not None:
+            self._set_point(target)
 
     def _move_ended(self):
-        with self._lock:
-            self._move_pending_until = 0.0
-            self._set_settle_timer(None)
-            self._update_state()
+        """The device stopped the axis: no longer judged as a move; the set
+        value follows where it stops."""
+        self._move.cancel()
+        self._set_point_to_stop = True
+        self._update_state()
 
-    def _set_settle_timer(self, timer):
-        if self._settle_timer is not None:
-            self._settle_timer.cancel()
-        self._settle_timer = timer
-        if timer is not None:
-            timer.daemon = True
-            timer.start()
+    def _set_point(self, raw):
+        """Position's set value: the target of the last move, or where a
+        move that did not arrive stopped."""
+        attribute = self.get_device_attr().get_w_attr_by_name("Position")
+        attribute.set_write_value(self._at(raw))
 
-    def _settled(self):
-        with tango.EnsureOmniThread(), self._lock:
-            self._update_state()
+    def _check_limits(self, what, target, heading):
+        limits = self._limits
+        if target is not None and not limits.allows_target(target):
+            _fail("PositionerDS_SoftLimit", f"Axis {self.Axis} cannot {what} to "
+                  f"{self._at(target):g}: outside the software limits "
+                  f"{self._limits_text()}.", what)
+        if heading and not limits.allows_direction(self._reported("Position").position, heading):
+            _fail("PositionerDS_SoftLimit", f"Axis {self.Axis} cannot {what} that way: it "
+                  f"stands at a software limit ({self._limits_text()}).", what)
+
+    def _limits_text(self):
+        return (f"{self.SoftLimitLow if self.SoftLimitLow is not None else '-inf'} .. "
+                f"{self.SoftLimitHigh if self.SoftLimitHigh is not None else 'inf'}")
 
     def _check_may_move(self, what):
         if self._state == DevState.DISABLE:
@@ -241,13 +402,33 @@ class PositionerAxis(Device):
     # -- units ----------------------------------------------------------------
 
     def _user(self, raw):
+        """A distance, speed or step width in the unit of Position."""
         return raw * self.Scale
 
+    def _at(self, raw):
+        """A position in the unit of Position: with the Offset."""
+        return raw * self.Scale + self._offset
+
     def _raw(self, value, what):
-        raw = round(value / self.Scale) if math.isfinite(value) else None
-        if raw is None or not INT32_MIN <= raw <= INT32_MAX:
-            _fail("PositionerDS_OutOfRange", f"{what} {value} is outside the controller's "
-                  "32-bit position range.", what)
+        """A distance in controller units."""
+        if not math.isfinite(value):
+            _fail("PositionerDS_OutOfRange", f"{what} {value} is not a number.", what)
+        return self._bounded(round(value / self.Scale), what)
+
+    def _raw_at(self, value, what):
+        """A position in controller units."""
+        if not math.isfinite(value):
+            _fail("PositionerDS_OutOfRange", f"{what} {value} is not a number.", what)
+        return self._bounded(round((value - self._offset) / self.Scale), what)
+
+    def _soft_limits(self):
+        return SoftLimits.from_user(self.SoftLimitLow, self.SoftLimitHigh, self.Scale,
+                                    self._offset)
+
+    def _bounded(self, raw, what):
+        if not INT32_MIN <= raw <= INT32_MAX:
+            _fail("PositionerDS_OutOfRange", f"{what} {self._user(raw):g} is outside the "
+                  "controller's 32-bit position range.", what)
         return raw
 
     def _position_quality(self):
@@ -263,37 +444,92 @@ class PositionerAxis(Device):
 
     # -- attributes -------------------------------------------------------------
 
-    @attribute(dtype=float, access=AttrWriteType.READ_WRITE, format="%.6g",
-               doc="Position as last reported; writing it starts an absolute move")
+    @attribute(dtype=float, access=AttrWriteType.READ_WRITE, format=FULL_RESOLUTION,
+               label="Position", doc="Position as last reported; writing it starts an absolute move")
     def Position(self):
         report = self._reported("Position")
-        return self._user(report.position), time.time(), self._position_quality()
+        return self._at(report.position), time.time(), self._position_quality()
 
     @Position.write
     @_reports_errors
     def Position(self, value):
-        self._start_move("start a move", "PositionerMoveAbsolute", self._raw(value, "Target"), 0)
+        target = self._raw_at(value, "Target")
+        self._start_move("start a move", "PositionerMoveAbsolute", target, 0, target=target,
+                         timeout=_dravex.DEFAULT_MOVE_TIMEOUT)
 
-    @attribute(dtype=float, format="%.6g", doc="Reference position as last reported")
+    @attribute(dtype=float, access=AttrWriteType.READ_WRITE, memorized=True, hw_memorized=True,
+               format=FULL_RESOLUTION,
+               doc="Added to every position (Position = controller units * Scale + Offset); "
+                   "DefinePosition sets it")
+    def Offset(self):
+        return self._offset
+
+    @Offset.write
+    def Offset(self, value):
+        self._set_offset(value)
+
+    def _set_offset(self, value):
+        if not math.isfinite(value):
+            _fail("PositionerDS_OutOfRange", f"Offset {value} is not a number.", "Offset")
+        self._offset = value
+        self._limits = self._soft_limits()
+        if self._report is not None:
+            self._apply_report(self._report)       # Position's event with the new offset
+
+    @command(dtype_in=float, doc_in="The position (unit of Position) the axis stands at")
+    def DefinePosition(self, value):
+        """Sets Offset so that the axis, where it stands, reads value;
+        memorized as a write of Offset would be."""
+        self._check_may_move("define its position")
+        self._set_offset(value - self._user(self._reported("Position").position))
+        database = tango.Util.instance().get_database() if tango.Util._UseDb else None
+        if database is not None:
+            database.put_device_attribute_property(
+                self.get_name(), {"Offset": {"__value": [repr(self._offset)]}})
+
+    @attribute(dtype=float, format=FULL_RESOLUTION, doc="Reference position as last reported")
+    @_reports_errors
     def ReferencePosition(self):
-        return self._user(self._reported("ReferencePosition").reference)
+        self._reported("ReferencePosition")
+        return self._at(self._call("PositionerGetReference", self.Axis)[0])
+
+    @attribute(dtype=(bool,), max_dim_x=3,
+               doc="Limit switches as Sardana shows them: home, upper, lower. The "
+                   "controller reports the end of travel without a side: upper or lower "
+                   "is the way the axis last moved; there is no home switch")
+    def LimitSwitches(self):
+        at_end = self._reported("LimitSwitches").status.end_of_travel
+        return [False, at_end and self._travel > 0, at_end and self._travel < 0]
 
     @attribute(dtype=bool, doc="The reference position is valid")
     def ReferenceValid(self):
-        return self._reported("ReferenceValid").reference_valid
+        return self._reported("ReferenceValid").status.reference_valid
 
-    @attribute(dtype=float, format="%.6g", doc="Speed as last reported (per second)")
+    @attribute(dtype=float, format=FULL_RESOLUTION, doc="Speed as last reported (per second)")
     def Speed(self):
         return self._user(self._reported("Speed").speed)
 
-    @attribute(dtype=float, format="%.6g", doc="Step width as last reported")
+    @attribute(dtype=float, format=FULL_RESOLUTION, doc="Step width as last reported")
+    @_reports_errors
     def StepWidth(self):
-        return self._user(self._reported("StepWidth").step_width)
+        self._reported("StepWidth")
+        return self._user(self._call("PositionerGetStepwidth", self.Axis))
 
     def initialize_dynamic_attributes(self):
         for setting in SETTINGS:
             self.add_attribute(tango_attribute(setting), self._read_setting,
-                               self._write_setting)
+                               self._write_setting, self._setting_allowed)
+
+    def _setting_allowed(self, request):
+        """Settings are read at any time and written while the axis stands."""
+        return request == tango.AttReqType.READ_REQ or self._state != DevState.MOVING
+
+    # Commands that change what a move relies on wait until the axis stands.
+    def is_ResetPosition_allowed(self):
+        return self._state != DevState.MOVING
+
+    def is_LoadConfiguration_allowed(self):
+        return self._state != DevState.MOVING
 
     def _read_setting(self, attr):
         setting = SETTINGS_BY_NAME[attr.get_name()]
@@ -307,12 +543,26 @@ class PositionerAxis(Device):
         attr.set_value(value)
 
     def _write_setting(self, attr):
+        """Sends the setting and keeps it: it is sent again whenever the
+        controller is opened (after a reconnect, or at start for a value
+        Tango memorized), also when the controller cannot be reached now."""
         setting = SETTINGS_BY_NAME[attr.get_name()]
         value = attr.get_write_value()
-        self._request(setting.setter, value)
-        with self._lock:
-            self._values[setting.name] = value
-            self._update_state()
+        try:
+            self._call(setting.setter, self.Axis, value)
+        except LinkDown as error:
+            self._keep(setting.name, value)
+            _fail("PositionerDS_ControllerLost", f"{error}; {setting.name} {value} is kept "
+                  "and sent once the controller is reached.", setting.name)
+        except _dravex.DravexError as error:
+            _fail("PositionerDS_LibraryError", f"Axis {self.Axis}: "
+                  f"{_dravex.describe_error(error)}.", setting.name)
+        self._keep(setting.name, value)
+
+    def _keep(self, name, value):
+        self._values[name] = self._written[name] = value
+        self._note = ""
+        self._update_state()
 
     def _call(self, function, *args):
         if self._link is None:
@@ -323,45 +573,61 @@ class PositionerAxis(Device):
     def _query(self, getter):
         return self._call(getter, self.Axis)
 
-    @_reports_errors
-    def _request(self, setter, *args):
-        return self._call(setter, self.Axis, *args)
-
     # -- commands -----------------------------------------------------------------
 
     @command
     @_reports_errors
     def Stop(self):
-        """Stops every movement of the axis."""
-        self._call("PositionerStopMoving", self.Axis)
+        """Halts the axis at once: ends its approach, then stops every
+        movement (whatever other requests are waiting for)."""
+        self._call("PositionerHalt", self.Axis)
+        self._move_ended()
+
+    @command
+    @_reports_errors
+    def StopAll(self):
+        """Halts every axis of this device's controller at once."""
+        self._call("PositionerHaltAll")
         self._move_ended()
 
     @command(dtype_in=float, doc_in="Distance (in the unit of Position)")
     @_reports_errors
     def MoveRelative(self, distance):
-        """Starts a move by the distance."""
-        self._start_move("start a move", "PositionerMoveRelative",
-                         self._raw(distance, "Distance"), 0)
+        """Starts a move by the distance from the last reported position."""
+        raw = self._raw(distance, "Distance")
+        start = self._reported("Position").position
+        self._start_move("start a move", "PositionerMoveRelative", raw, 0,
+                         target=self._bounded(start + raw, "Target"),
+                         timeout=_dravex.DEFAULT_MOVE_TIMEOUT)
 
     @command(dtype_in=int, doc_in="1 forward, 0 backward")
     @_reports_errors
     def Step(self, direction):
         """One single step (StepCount steps) in the direction."""
-        # A step is over at once: no settle time, so that steps can follow
-        # each other quickly.
-        self._move_command("PositionerMoveSingleStep", direction, "step", settle=False)
+        # A step is over at once: not tracked as a move, so that steps can
+        # follow each other quickly.
+        self._check_direction(direction, "step")
+        self._check_may_move("step")
+        self._check_limits("step", None, self._sign(direction))
+        self._call("PositionerMoveSingleStep", self.Axis, direction)
 
     @command(dtype_in=int, doc_in="1 forward, 0 backward")
     @_reports_errors
     def MoveContinuous(self, direction):
         """Moves until Stop or the end of travel."""
-        self._move_command("PositionerMoveContinuous", direction, "move continuously")
+        self._check_direction(direction, "move continuously")
+        self._start_move("move continuously", "PositionerMoveContinuous", direction,
+                         heading=self._sign(direction))
 
-    def _move_command(self, function, direction, what, settle=True):
+    @staticmethod
+    def _sign(direction):
+        """Controller units grow forward."""
+        return 1 if direction == FORWARD else -1
+
+    def _check_direction(self, direction, what):
         if direction not in (BACKWARD, FORWARD):
             _fail("PositionerDS_BadDirection", f"Direction {direction}: use 1 (forward) or "
                   "0 (backward).", what)
-        self._start_move(what, function, direction, settle=settle)
 
     @command
     @_reports_errors
@@ -381,14 +647,49 @@ class PositionerAxis(Device):
         """Clears a sticky stop detection."""
         self._call("PositionerClearStopDetection", self.Axis)
 
-    @command(dtype_out=int, doc_out="Measured capacity (controller units)")
+    @command
     @_reports_errors
     def MeasureCapacity(self):
-        """Measures the capacity of the axis's actuator; waits up to 10 s
-        (raise the client's time-out above that)."""
-        return self._call("PositionerCapMeasure", self.Axis)
+        """Starts a measurement of the capacity of the axis's actuator and
+        returns at once; the result (up to 10 s later) arrives in Capacity,
+        with a change event. The device is not held meanwhile."""
+        if self._measuring:
+            _fail("PositionerDS_Measuring", f"Axis {self.Axis} is measuring its capacity "
+                  "already; wait for Capacity.", "MeasureCapacity")
+        link = self._link
+        if link is None:
+            raise LinkDown(self._status_text.rstrip("."))
+        self._measuring, self._capacity = True, None
+        threading.Thread(target=self._measure, args=(link, self._pusher), daemon=True,
+                         name=f"capacity {self.get_name()}").start()
 
-    @command(dtype_in=str, doc_in="Path of an axis configuration file on the server's host")
+    def _measure(self, link, pusher):
+        try:
+            result = ("measured", link.request("PositionerCapMeasure", self.Axis))
+        except (LinkDown, _dravex.DravexError) as error:
+            result = ("failed", f"the capacity measurement failed: {error}")
+        pusher.file("capacity", result)   # ignored once the device was re-initialised
+
+    def _apply_capacity(self, result):
+        self._measuring = False
+        kind, value = result
+        if kind == "measured":
+            self._capacity = value
+            self.push_change_event("Capacity", value)
+        else:
+            self._note = f"Axis {self.Axis}: {value}."
+            self.error_stream(self._note)
+            self._update_state()
+
+    @attribute(dtype=int, doc="Capacity of the actuator from the last MeasureCapacity "
+                              "(controller units); invalid before or while measuring")
+    def Capacity(self):
+        if self._capacity is None:
+            return 0, time.time(), AttrQuality.ATTR_INVALID
+        return self._capacity
+
+    @command(dtype_in=str, doc_in="Path of an axis configuration file on the server's host",
+             display_level=tango.DispLevel.EXPERT)
     @_reports_errors
     def LoadConfiguration(self, path):
         """Sends the parameters of an axis configuration file to the axis."""

@@ -23,19 +23,25 @@ class LinkRegistry:
         self._open_lock = threading.Lock()
         self._links = {}   # target -> [link, number of users]
 
-    def acquire(self, target, poll_period):
-        """The running link of the target; the first user starts it. The
-        poll period of a shared link is the shortest its users asked for."""
+    def acquire(self, target):
+        """The running link of the target; the first user starts it."""
         with self._lock:
             entry = self._links.get(target)
             if entry is None:
-                link = ControllerLink(target, self._opener, self._open_lock, poll_period,
+                link = ControllerLink(target, self._opener, self._open_lock,
                                       self._thread_context)
                 self._links[target] = entry = [link, 0]
                 link.start()
             entry[1] += 1
-            entry[0].poll_period = min(entry[0].poll_period, poll_period)
             return entry[0]
+
+    def close_all(self):
+        """Stops every link, which closes its controller."""
+        with self._lock:
+            links = [entry[0] for entry in self._links.values()]
+            self._links.clear()
+        for link in links:
+            link.stop()
 
     def release(self, link):
         """Drops one use; the last one stops the link and closes the controller."""

@@ -49,16 +49,41 @@ SETTINGS = (
             "Edge of the external step inputs, 0 or 1 (last value written)"),
 )
 
+# The settings of a whole controller (PositionerController): the library
+# has no getter for them; they read the value last written.
+CONTROLLER_SETTINGS = (
+    Setting("StaticAmplitude", int, None, "PositionerStaticAmplitude", 0, 2048,
+            "Static amplitude of the whole controller (last value written)"),
+    Setting("TriggerModeIn", int, None, "PositionerTriggerModeIn", 0, 2,
+            "Mode of the trigger input, 0..2 (last value written)"),
+    Setting("TriggerModeOut", int, None, "PositionerTriggerModeOut", 0, 3,
+            "Mode of the trigger output, 0..3 (last value written)"),
+    Setting("SensorPowerGroupA", bool, None, "PositionerSensorPowerGroupA", None, None,
+            "Power of sensor group A (last value written)"),
+    Setting("SensorPowerGroupB", bool, None, "PositionerSensorPowerGroupB", None, None,
+            "Power of sensor group B (last value written)"),
+    Setting("DutyCycleEnable", bool, None, "PositionerDutyCycleEnable", None, None,
+            "Duty-cycle operation on (last value written)"),
+    Setting("DutyCyclePeriod", int, None, "PositionerDutyCyclePeriod", 0, 65535,
+            "Period of duty-cycle operation, 0..65535 (last value written)"),
+    Setting("DutyCycleOffTime", int, None, "PositionerDutyCycleOffTime", 0, 65535,
+            "Off time within a duty-cycle period, 0..65535 (last value written)"),
+)
+
 # Values the device assumes before anything was written.
 INITIAL_VALUES = {"Output": True}
 
-SETTINGS_BY_NAME = {setting.name: setting for setting in SETTINGS}
+SETTINGS_BY_NAME = {setting.name: setting for setting in SETTINGS + CONTROLLER_SETTINGS}
 _TANGO_TYPES = {int: tango.DevLong, bool: tango.DevBoolean}
 
 
 def tango_attribute(setting):
-    """The read/write Tango attribute of a setting, with its range."""
+    """The read/write Tango attribute of a setting, with its range;
+    memorized, and written at start with the value Tango kept."""
     attr = tango.Attr(setting.name, _TANGO_TYPES[setting.kind], tango.AttrWriteType.READ_WRITE)
+    attr.set_memorized()
+    attr.set_memorized_init(True)
+    attr.set_disp_level(tango.DispLevel.EXPERT)      # drive settings: for the expert
     properties = tango.UserDefaultAttrProp()
     properties.set_description(setting.doc)
     if setting.minimum is not None:

@@ -17,6 +17,7 @@ import tango  # noqa: E402  (Debian's python3-tango)
 from tango import DevState  # noqa: E402
 from tango.test_context import MultiDeviceTestContext  # noqa: E402
 
+from dravex_tango.controller_device import PositionerController  # noqa: E402
 from dravex_tango.device import PositionerAxis  # noqa: E402
 from sim_process import SimulatorProcess  # noqa: E402
 
@@ -36,19 +37,29 @@ def private_network():
 class Simulator(SimulatorProcess):
     """positioner-sim with the given options and the suite's report interval."""
 
-    def __init__(self, *options):
-        super().__init__("--tell-interval", str(TELL_INTERVAL_MS), *options)
+    def __init__(self, *options, logged=False):
+        super().__init__("--tell-interval", str(TELL_INTERVAL_MS), *options, logged=logged)
 
 
 # The devices of the one server process of the test session, with their
 # controllers: 127.0.0.2 (hardware id 1000), 127.0.0.3 (1001), and 127.0.0.4
-# (1002, travel +-300,000) that the loss tests stop and start.
+# (1002, travel +-300,000) that the loss tests stop and start; 127.0.0.5,
+# whose replies come 2.5 s late, and 127.0.0.6, which the stop tests make
+# silent (both log the requests they receive).
 DEVICES = {
     "test/axis/a0": {"Address": "127.0.0.2", "Axis": 0},
     "test/axis/a1": {"Address": "127.0.0.2", "Axis": 1, "Scale": 0.001, "Unit": "um"},
     "test/axis/b0": {"HardwareId": 1001, "Axis": 0},
     "test/lossy/0": {"Address": "127.0.0.4", "Axis": 0},
     "test/bad/0": {"Address": "127.0.0.2", "HardwareId": 1000, "Axis": 0},   # stays FAULT
+    "test/limited/0": {"HardwareId": 1001, "Axis": 3, "SoftLimitLow": -100_000,
+                       "SoftLimitHigh": 100_000},
+    "test/stress/0": {"Address": "127.0.0.2", "Axis": 4},
+    "test/stress/1": {"Address": "127.0.0.2", "Axis": 5},
+    "test/late/0": {"Address": "127.0.0.5", "Axis": 0},
+    "test/late/1": {"Address": "127.0.0.5", "Axis": 1},
+    "test/silent/0": {"Address": "127.0.0.6", "Axis": 0},
+    "test/silent/1": {"Address": "127.0.0.6", "Axis": 1},
 }
 
 
@@ -69,13 +80,30 @@ def lossy_controller(private_network):
 
 
 @pytest.fixture(scope="session")
-def server(two_controllers, lossy_controller):
+def late_controller(private_network):
+    simulator = Simulator("--address", "127.0.0.5", "--fault", "late=2500", "--log-requests",
+                          logged=True).start()
+    yield simulator
+    simulator.stop()
+
+
+@pytest.fixture(scope="session")
+def silent_controller(private_network):
+    simulator = Simulator("--address", "127.0.0.6", "--log-requests", logged=True).start()
+    yield simulator
+    simulator.stop()
+
+
+@pytest.fixture(scope="session")
+def server(two_controllers, lossy_controller, late_controller, silent_controller):
     """One PositionerDS process without a database (MultiDeviceTestContext)
     serving DEVICES, all ON but the misconfigured. One per session: the server process is forked,
     and a fork after the first client call inherits a running ORB."""
     info = [{"class": PositionerAxis,
              "devices": [{"name": name, "properties": properties}
-                         for name, properties in DEVICES.items()]}]
+                         for name, properties in DEVICES.items()]},
+            {"class": PositionerController,
+             "devices": [{"name": "test/controller/a", "properties": {"Address": "127.0.0.2"}}]}]
     with MultiDeviceTestContext(info, host="127.0.0.1", process=True, timeout=20) as context:
         for name in DEVICES:
             if not name.startswith("test/bad/"):
@@ -99,18 +127,23 @@ class EventRecorder:
     """Records the change events of attributes of one device, in order of
     arrival, as (attribute, value) pairs; errors as (attribute, None)."""
 
-    def __init__(self, proxy, *attributes):
+    def __init__(self, proxy, *attributes, kind=tango.EventType.CHANGE_EVENT):
         self.proxy = proxy
         self.events = []
+        self.arrivals = {}                  # (attribute, value) -> time.monotonic() of the first
         self._lock = threading.Lock()
-        self._ids = [proxy.subscribe_event(name, tango.EventType.CHANGE_EVENT, self._push)
-                     for name in attributes]
+        self._ids = [proxy.subscribe_event(name, kind, self._push) for name in attributes]
 
     def _push(self, event):
         name = event.attr_name.split("#")[0].rsplit("/", 1)[-1]
         value = None if event.err else event.attr_value.value
         with self._lock:
             self.events.append((name.lower(), value))
+            self.arrivals.setdefault((name.lower(), value), time.monotonic())
+
+    def arrival(self, event):
+        with self._lock:
+            return self.arrivals[event]
 
     def snapshot(self):
         with self._lock:
@@ -119,6 +152,7 @@ class EventRecorder:
     def clear(self):
         with self._lock:
             self.events.clear()
+            self.arrivals.clear()
 
     def wait_for(self, attribute, value, timeout=10):
         """Waits until an event of the attribute with the value arrived."""
@@ -135,11 +169,12 @@ class EventRecorder:
 
 @pytest.fixture
 def record():
-    """record(proxy, *attributes) -> EventRecorder; unsubscribed at the end."""
+    """record(proxy, *attributes, kind=CHANGE_EVENT) -> EventRecorder;
+    unsubscribed at the end."""
     recorders = []
 
-    def make(proxy, *attributes):
-        recorders.append(EventRecorder(proxy, *attributes))
+    def make(proxy, *attributes, **kind):
+        recorders.append(EventRecorder(proxy, *attributes, **kind))
         return recorders[-1]
 
     yield make

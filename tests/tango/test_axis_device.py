@@ -31,6 +31,7 @@ def test_settings_and_output(a0):
     assert "below the minimum" in failure(a0.write_attribute, "StepCount", 0)
     a0.StepCount = 3
     assert a0.StepCount == 3
+    assert a0.get_attribute_config("Amplitude").disp_level == tango.DispLevel.EXPERT
 
     a0.Output = False
     assert a0.state() == DevState.DISABLE and "output is off" in a0.status()
@@ -41,8 +42,10 @@ def test_settings_and_output(a0):
 
 def test_move_pushes_every_report_and_ends_at_the_target(a0, record):
     events = record(a0, "Position", "State")
+    archive = record(a0, "Position", kind=tango.EventType.ARCHIVE_EVENT)   # no Tango polling
     events.wait_for("State", DevState.ON)
     events.clear()
+    archive.clear()
     target = a0.Position + 200_000          # 0.2 s at the simulator's speed
     a0.Position = target
     assert "is moving" in failure(a0.write_attribute, "Position", target + 1)
@@ -55,6 +58,8 @@ def test_move_pushes_every_report_and_ends_at_the_target(a0, record):
     assert positions[-1] == target
     assert order.index(("position", target)) < order.index(("state", DevState.ON))
     assert a0.Position == target
+    archived = archive.values("Position")
+    assert len(archived) >= 5 and archived == sorted(archived) and archived[-1] == target
 
 
 def test_commands(server, a0):
@@ -66,6 +71,9 @@ def test_commands(server, a0):
 
     a0.MoveContinuous(0)
     wait_until(lambda: a0.Position < -10_000, 2, "a continuous move backward")
+    assert "not allowed" in failure(a0.ResetPosition)
+    assert "not allowed" in failure(a0.write_attribute, "Amplitude", 40000)
+    assert a0.Amplitude >= 0                          # reads stay allowed
     a0.Stop()
     wait_for_state(a0, DevState.ON, timeout=2)
     stopped = a0.Position
@@ -74,7 +82,9 @@ def test_commands(server, a0):
 
     a0.MoveReference()
     wait_until(lambda: a0.ReferenceValid, 5, "a valid reference position")
-    assert a0.MeasureCapacity() == 950   # the simulator's capacity of axis 0
+    wait_for_state(a0, DevState.ON, timeout=5)   # the reference move has ended
+    a0.MeasureCapacity()                 # returns at once; the result follows
+    wait_until(lambda: a0.Capacity == 950, 5, "the simulator's capacity of axis 0")
     assert "RC_INVALID_PARAM" in failure(a0.LoadConfiguration, "/nonexistent/axis.cfg")
 
 
@@ -87,13 +97,39 @@ def test_configuration_file(a0, tmp_path):
 
 def test_units(server):
     a1 = server.get_device("test/axis/a1")        # Scale 0.001, Unit um
-    assert a1.get_attribute_config("Position").unit == "um"
+    config = a1.get_attribute_config("Position")
+    assert config.unit == "um" and config.format % 1234567.001 == "1234567.001"
+    start = a1.Position
     a1.MoveRelative(5.0)
+    assert a1.read_attribute("Position").w_value == pytest.approx(start + 5.0)
     wait_for_state(a1, DevState.ON, timeout=5)
     with dravex.Controller(address="127.0.0.2") as controller:   # a connection of its own
         controller.wait_for_reports()
         raw = controller.axis(1).position
     assert raw != 0 and a1.Position == pytest.approx(raw * 0.001)
+
+
+def test_define_position_sets_the_offset_of_every_position(server):
+    b0 = server.get_device("test/axis/b0")
+    raw = b0.Position
+    try:
+        b0.DefinePosition(raw + 1000.5)
+        assert (b0.Offset, b0.Position) == (1000.5, raw + 1000.5)
+        b0.Position = raw + 1500.5                     # a move by 500 units
+        wait_until(lambda: b0.Position == raw + 1500.5, 3, "the move in offset units")
+        wait_for_state(b0, DevState.ON, timeout=2)
+    finally:
+        b0.Offset = 0
+    assert b0.Position == raw + 500
+
+
+def test_set_value_follows_where_a_move_stops(server, a0):
+    a0.MoveContinuous(1)
+    wait_until(lambda: a0.state() == DevState.MOVING, 2, "a continuous move")
+    a0.Stop()
+    wait_for_state(a0, DevState.ON, timeout=2)
+    wait_until(lambda: a0.read_attribute("Position").w_value == a0.Position, 2,
+               "the set value where the axis stopped")
 
 
 def client_connections(address, port=2101):
@@ -120,3 +156,29 @@ def test_misconfigured_device_says_what_to_set(server):
     assert bad.state() == DevState.FAULT
     assert "exactly one of the properties Address and HardwareId" in bad.status()
     assert "exactly one" in failure(bad.Stop)
+
+
+def test_software_limits_bound_every_kind_of_move(server):
+    axis = server.get_device("test/limited/0")          # limits -100,000 .. 100,000
+    assert "software limits" in failure(axis.write_attribute, "Position", 100_001)
+    assert "software limits" in failure(axis.MoveRelative, axis.Position + 200_001)
+    axis.MoveContinuous(1)                   # halted at the limit (1,000,000 units/s)
+    wait_for_state(axis, DevState.ON, timeout=2)
+    assert 100_000 <= axis.Position <= 150_000 and "software limit" in axis.status()
+    assert "software limit" in failure(axis.MoveContinuous, 1)
+    assert "software limit" in failure(axis.Step, 1)
+    axis.Position = 0
+    wait_until(lambda: axis.Position == 0, 2, "the move back inside")
+
+
+def test_controller_device_shares_the_connection(server, a0):
+    controller = server.get_device("test/controller/a")
+    wait_for_state(controller, DevState.ON)
+    assert (controller.Carrier, controller.ControllerAddress) == ("tcp", "127.0.0.2")
+    assert client_connections("127.0.0.2") == 1     # the axis devices' connection
+    controller.SensorPowerGroupA = True
+    assert controller.SensorPowerGroupA
+    a0.MoveContinuous(1)
+    wait_for_state(a0, DevState.MOVING, timeout=2)
+    controller.StopAll()
+    wait_for_state(a0, DevState.ON, timeout=2)

@@ -1,0 +1,40 @@
+"""Python logging of the server (the link, the pusher, the library's trace
+lines) into Tango's logging: the admin device's logger, so that its
+LoggingLevel and logging targets (console, file, device) apply."""
+import logging
+
+import tango
+
+
+class TangoLogHandler(logging.Handler):
+    """Hands each record to the admin device's stream of its level."""
+
+    def emit(self, record):
+        try:
+            admin = tango.Util.instance().get_dserver_device()
+        except tango.DevFailed:
+            return            # before the server has started: Python's own handlers only
+        if record.levelno >= logging.CRITICAL:
+            stream = admin.fatal_stream
+        elif record.levelno >= logging.ERROR:
+            stream = admin.error_stream
+        elif record.levelno >= logging.WARNING:
+            stream = admin.warn_stream
+        elif record.levelno >= logging.INFO:
+            stream = admin.info_stream
+        else:
+            stream = admin.debug_stream
+        try:
+            stream(self.format(record))
+        except Exception:  # logging must never end the caller
+            self.handleError(record)
+
+
+def install():
+    """Adds the handler to the root logger; records of every level reach it,
+    Tango's LoggingLevel chooses which are written."""
+    handler = TangoLogHandler()
+    handler.setFormatter(logging.Formatter("%(name)s: %(message)s"))
+    root = logging.getLogger()
+    root.addHandler(handler)
+    root.setLevel(logging.DEBUG)
