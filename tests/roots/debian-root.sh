@@ -12,15 +12,16 @@ shift 2
 cache=${UC_ROOT_CACHE:-/var/cache/dravex-roots}
 mirror=${UC_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 key=$(printf '%s\n' "$suite" "$@" | sha256sum | cut -c1-12)
-tarball=$cache/$suite-$key.tar.gz
+tarball=$cache/$suite-$key.tar.zst
 cannot() { echo "cannot make a Debian $suite root: $*" >&2; exit 77; }
 [ "$(id -u)" -eq 0 ] || cannot "needs root"
 mkdir -p "$dir"
 if [ -f "$tarball" ]; then
-    tar -xzf "$tarball" -C "$dir"
+    tar -I zstd -xf "$tarball" -C "$dir"
     exit 0
 fi
-command -v debootstrap >/dev/null || cannot "no debootstrap (scripts/setup-deps roots)"
+command -v debootstrap >/dev/null && command -v zstd >/dev/null ||
+    cannot "no debootstrap or zstd (scripts/setup-deps roots)"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 echo "making a Debian $suite root (once; cached as $tarball)"
@@ -37,4 +38,5 @@ if [ $# -gt 0 ]; then
         { tail -n 5 "$log" >&2; cannot "installing $* failed"; }
 fi
 mkdir -p "$cache"
-tar -czf "$tarball.part" -C "$dir" . && mv "$tarball.part" "$tarball"
+# zstd: a root with the Qt and Tango packages is over 1 GB, gzip takes minutes.
+tar -I 'zstd -T0 -3' -cf "$tarball.part" -C "$dir" . && mv "$tarball.part" "$tarball"
