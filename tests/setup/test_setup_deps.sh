@@ -28,11 +28,16 @@ esac
 FAKE
 cat >"$fake/bin/dpkg-query" <<'FAKE'
 #!/bin/sh
-eval "p=\${$#}"
-grep -qx "$p" "$FAKE_DIR/installed" 2>/dev/null && printf 'install ok installed'
+# -W -f='${Package}:${Architecture} ${Status}\n' NAME...
+shift 2
+for p; do
+    grep -qx "$p" "$FAKE_DIR/installed" 2>/dev/null || continue
+    case $p in *:*) echo "$p install ok installed" ;; *) echo "$p:amd64 install ok installed" ;; esac
+done
 FAKE
 cat >"$fake/bin/dpkg" <<'FAKE'
 #!/bin/sh
+[ "$1" = --print-architecture ] && echo amd64
 [ "$1" = --print-foreign-architectures ] && cat "$FAKE_DIR/arches" 2>/dev/null
 [ "$1" = --add-architecture ] && echo "$2" >>"$FAKE_DIR/arches"
 exit 0
