@@ -1,6 +1,4 @@
 // Events of the Linux platform layer.
-#include <chrono>
-
 #include "kernel_objects.h"
 
 namespace plat {
@@ -11,9 +9,9 @@ void EventObject::set() {
         isSignalled = true;
     }
     if (manualReset)
-        changed.notify_all();
+        changed.notifyAll();
     else
-        changed.notify_one();
+        changed.notifyOne();
 }
 
 void EventObject::reset() {
@@ -26,7 +24,7 @@ DWord EventObject::wait(DWord milliseconds) {
     auto ready = [this] { return isSignalled; };
     if (milliseconds == kInfinite) {
         changed.wait(guard, ready);
-    } else if (!changed.wait_for(guard, std::chrono::milliseconds(milliseconds), ready)) {
+    } else if (!changed.waitFor(guard, milliseconds, ready)) {
         return kWaitTimeout;
     }
     if (!manualReset) isSignalled = false;

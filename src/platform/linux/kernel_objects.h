@@ -4,10 +4,10 @@
 #ifndef PLATFORM_LINUX_KERNEL_OBJECTS_H
 #define PLATFORM_LINUX_KERNEL_OBJECTS_H
 
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 
+#include "monotonic_condition.h"
 #include "platform/usb_driver_api.h"
 
 namespace plat {
@@ -45,7 +45,7 @@ struct EventObject : KernelObject {
 
     const bool manualReset;
     std::mutex lock;
-    std::condition_variable changed;
+    MonotonicCondition changed;
     bool isSignalled;
 };
 

@@ -10,6 +10,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "monotonic_condition.h"
+
 struct MutexRecord {
     MutexRecord();
     ~MutexRecord();
@@ -20,7 +22,7 @@ struct MutexRecord {
 struct EventRecord {
     std::atomic<int> refs{1};
     std::mutex lock;
-    std::condition_variable changed;
+    MonotonicCondition changed;
     bool signalled = false;
 };
 

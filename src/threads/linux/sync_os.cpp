@@ -1,7 +1,5 @@
 // IMutex and IWaitCondition on POSIX: a recursive pthread mutex, and an
 // auto-reset event made of a latched flag and a condition variable.
-#include <chrono>
-
 #include "ithreads.h"
 #include "platform/thread_records.h"
 
@@ -23,7 +21,7 @@ bool IWaitCondition::wait(int ms) {
     auto isSignalled = [this] { return record_->signalled; };
     if (ms < 0) {
         record_->changed.wait(guard, isSignalled);
-    } else if (!record_->changed.wait_for(guard, std::chrono::milliseconds(ms), isSignalled)) {
+    } else if (!record_->changed.waitFor(guard, ms, isSignalled)) {
         return false;
     }
     record_->signalled = false;
@@ -35,6 +33,6 @@ bool IWaitCondition::wakeOne() {
         std::lock_guard<std::mutex> guard(record_->lock);
         record_->signalled = true;
     }
-    record_->changed.notify_one();
+    record_->changed.notifyOne();
     return true;
 }
