@@ -35,6 +35,12 @@ public:
         }
         return true;
     }
+    // One wait of at most `milliseconds`, for callers that test their own
+    // predicate (it may also end without a notify): false when the time ran
+    // out.
+    bool waitOnceFor(std::unique_lock<std::mutex>& guard, long milliseconds) {
+        return waitUntil(guard, deadlineAfter(milliseconds));
+    }
 
 private:
     static timespec deadlineAfter(long milliseconds);
