@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -28,7 +29,12 @@ RawConnection::RawConnection(const std::string& address, int port) {
     if (::connect(fd_, reinterpret_cast<sockaddr*>(&peer), sizeof peer) != 0) {
         ::close(fd_);
         fd_ = -1;
+        return;
     }
+    // The same socket options as the library's controller connection: every
+    // write goes out at once.
+    const int on = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 RawConnection::~RawConnection() {

@@ -94,6 +94,19 @@ class MoveGroup:
             axis.stop_quietly()
 
 
+def event_setter(event: asyncio.Event) -> Callable[..., None]:
+    """A monitor listener (any arguments, called on the monitor's thread)
+    that sets an asyncio event of the running loop."""
+    loop = asyncio.get_running_loop()
+
+    def wake(*_: object) -> None:
+        try:
+            loop.call_soon_threadsafe(event.set)
+        except RuntimeError:  # the loop has closed meanwhile
+            pass
+    return wake
+
+
 def wait(group: MoveGroup, monitor: Monitor) -> Dict[int, float]:
     """Starts the group and blocks until every axis arrived; returns the
     positions. On any failure every axis started is halted first."""
@@ -117,15 +130,8 @@ async def wait_async(group: MoveGroup, run: Runner, halt: Runner,
     """wait() for asyncio: the start goes through run (the controller's
     worker thread), the halts through halt, which does not wait for the
     worker. Cancellation halts every axis started."""
-    loop = asyncio.get_running_loop()
     changed = asyncio.Event()
-
-    def wake(*_: object) -> None:
-        try:
-            loop.call_soon_threadsafe(changed.set)
-        except RuntimeError:  # the loop has closed meanwhile
-            pass
-
+    wake = event_setter(changed)
     subscription = monitor.subscribe(wake, wake)
     try:
         await run(group.start)

@@ -177,14 +177,8 @@ class Axis:
         interval seconds; 0: every one), until the consumer stops iterating.
         Raises NotConnected when the connection is lost."""
         monitor = self.controller.sync.monitor
-        loop = asyncio.get_running_loop()
         changed = asyncio.Event()
-
-        def wake(*_: object) -> None:
-            try:
-                loop.call_soon_threadsafe(changed.set)
-            except RuntimeError:  # the loop has closed meanwhile
-                pass
+        wake = _moves.event_setter(changed)
 
         def on_report(axis: int, _: Snapshot) -> None:
             if axis == self.number:
