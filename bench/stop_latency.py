@@ -182,20 +182,25 @@ def stop_latencies(build, count, modes):
 
 
 # The desktop program's and the Tango server's own scripts: name, title,
-# the command in front of the script, the option that takes the count.
+# the command in front of the script, its arguments for a count of stops
+# and the simulator (the Tango script makes five stops a round and takes
+# the simulator from POSITIONER_SIM).
 SCRIPTED = (("gui", "Desktop program: STOP ALL during a Read",
-             ["xvfb-run", "-a", "-s", "-screen 0 1400x1000x24"], "--presses"),
-            ("tango", "Tango: Stop from one client while another reads Amplitude", [], "--count"))
+             ["xvfb-run", "-a", "-s", "-screen 0 1400x1000x24"],
+             lambda count, sim: ["--presses", str(count), "--sim", sim]),
+            ("tango", "Tango: Stop from one client while another reads Amplitude", [],
+             lambda count, sim: ["--rounds", str(max(1, min(20, count // 5)))]))
 
 
 def scripted_front_ends(build, count):
-    for name, title, runner, count_option in SCRIPTED:
+    environment = dict(os.environ, PYTHONPATH=os.path.join(ROOT, "python"))
+    for name, title, runner, arguments in SCRIPTED:
         script = os.path.join(ROOT, "bench", f"stop_latency_{name}.py")
         if not os.path.exists(script):
             continue
-        done = subprocess.run([*runner, sys.executable, script, "--sim",
-                               os.path.join(build, "sim", "positioner-sim"), count_option, str(count)],
-                              stdout=subprocess.PIPE, text=True, timeout=900)
+        sim = os.path.join(build, "sim", "positioner-sim")
+        done = subprocess.run([*runner, sys.executable, script, *arguments(count, sim)],
+                              stdout=subprocess.PIPE, text=True, timeout=900, env=environment)
         lines = [line for line in done.stdout.splitlines() if line.startswith("{")]
         if done.returncode != 0 or not lines:
             yield {"frontend": name, "title": title, "error": f"exit {done.returncode}"}
@@ -235,10 +240,12 @@ def report_latency(seconds):
             controller.axis(0).stop()
             moving.clear()
             poller.join()
+            ended = time.monotonic()
+        # The simulator goes on reporting: read its log up to the end.
         sent = {}
         while True:
-            lines = sim.log_until("report TELL 1045[0]", 0.2)
-            if lines is None:
+            lines = sim.log_until("report TELL 1045[0]", 1.0)
+            if lines is None or request_time(lines[-1]) > ended:
                 break
             value, at = lines[-1].split(" := ", 1)[1].split(" at ")
             sent.setdefault(int(value), float(at))
