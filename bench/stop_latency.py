@@ -276,7 +276,7 @@ def table(rows):
                 cells.append("not measured")
                 continue
             ok = ok and f["max"] < LIMIT_MS
-            cells.append(f"{f['median']:.2f} / {f['max']:.2f} ms (n={f['n']})")
+            cells.append(f"{f['median']:.2f} / {f['max']:.2f} ms (n={f.get('n', row.get('presses', row.get('tries')))})")
         out.append(f"| {row['title']} | {cells[0]} | {cells[1]} | {'yes' if ok else 'no'} |")
     if report:
         out += ["", "| Report latency (position report at the simulator to the front end) | median | p99 |",
