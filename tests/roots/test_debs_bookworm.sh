@@ -15,9 +15,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/debs-bookworm.XXXXXX")
 # --one-file-system: nothing mounted inside the root is ever removed.
 trap 'rm -rf --one-file-system "$work"' EXIT
 skip() {
-    local line="SKIPPED: the Debian packages on Debian 12 ($1)"
-    echo "$line"
-    [ -z "${UC_SKIP_LOG:-}" ] || echo "$line" >>"$UC_SKIP_LOG"
+    bash "$root_dir/scripts/skipped-step" "the Debian packages on Debian 12 ($1)"
     exit 0
 }
 status=0
