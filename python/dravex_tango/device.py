@@ -118,6 +118,8 @@ class PositionerAxis(Device):
 
     # -- life cycle ---------------------------------------------------------
 
+    _attributes_added = False  # set once initialize_dynamic_attributes has run
+
     def init_device(self):
         super().init_device()
         self._state, self._status_text = DevState.INIT, "Waiting for the controller."
@@ -158,7 +160,11 @@ class PositionerAxis(Device):
         self._apply_status(status)
         if snapshot is not None and status.up:
             self._apply_report(snapshot)
-        self._link.watch(self.Axis, self)
+        # At the server's start the deliveries begin once the dynamic
+        # attributes exist: adding them needs the device monitor, which
+        # deliveries would take meanwhile.
+        if self._attributes_added:
+            self._link.watch(self.Axis, self)
 
     def delete_device(self):
         # Under the device monitor (Init, DevRestart, shutdown): deliveries
@@ -519,6 +525,9 @@ class PositionerAxis(Device):
         for setting in SETTINGS:
             self.add_attribute(tango_attribute(setting), self._read_setting,
                                self._write_setting, self._setting_allowed)
+        self._attributes_added = True
+        if self._link is not None:
+            self._link.watch(self.Axis, self)
 
     def _setting_allowed(self, request):
         """Settings are read at any time and written while the axis stands."""

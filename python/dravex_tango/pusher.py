@@ -10,6 +10,7 @@ the link stays in order between them.
 """
 import logging
 import threading
+import time
 
 import tango
 
@@ -18,6 +19,12 @@ log = logging.getLogger(__name__)
 # Deliveries filed while the device's thread waits: a change of the link
 # every few seconds at most, so this holds only when a device hangs.
 MOST_PENDING = 64
+# After each turn under the monitor the thread pauses this long, so that a
+# request waiting for the monitor takes it before the next turn: Tango's
+# monitor hands itself to whoever asks first after a release, and reports
+# that keep coming would otherwise hold it away from requests (and from
+# the server's own start, which times out after 3.2 s).
+TURN_GAP_S = 0.001
 
 
 class Pusher:
@@ -74,6 +81,7 @@ class Pusher:
                     # The monitor stayed taken past its time-out (a request
                     # of the device waits for a slow controller): try again.
                     continue
+                time.sleep(TURN_GAP_S)
 
     def _apply_logged(self, kind, value):
         try:
