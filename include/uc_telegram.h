@@ -48,8 +48,8 @@ enum {
 
 /* The controller telegram. Every field is a signed 32-bit little-endian
  * word on the wire; the record is packed without gaps (512 bytes). On a
- * little-endian host the fields can be read directly; portable code uses
- * the accessors of the link (uc_get32/uc_put32 and friends). */
+ * little-endian host the fields can be read directly; portable code reads
+ * and writes them as little-endian words at their byte offsets. */
 typedef struct UcTelegram {
     int32_t length;       /* bytes following the length word          */
     int32_t opcode;

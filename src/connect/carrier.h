@@ -6,8 +6,6 @@
 
 namespace tmk {
 
-// Size of one transfer unit and of every receive buffer, on both carriers.
-
 struct Carrier {
     // Counts the reachable devices. Result code; on 0 the counts are set.
     int (*count)(int* variant1Count, int* variant0Count);

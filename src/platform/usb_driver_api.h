@@ -8,8 +8,10 @@
 // SetupDiGetDeviceInstanceIdA, SetupDiDestroyDeviceInfoList, CreateFileA,
 // DeviceIoControl, GetOverlappedResult, CreateEventA, SetEvent, ResetEvent,
 // WaitForSingleObject, CloseHandle, CreateMutexA, GetLastError and
-// SetLastError. The Linux build serves them from a simulated driver (see
-// sim_usb_driver.h) and takes the instance lock with flock on a lock file.
+// SetLastError. The Linux libraries have no such driver: their backend
+// (linux/no_driver.cpp) finds no device; the tests link a simulated driver
+// in its place (tests/fakes/usb_driver). The instance lock is flock on a
+// lock file.
 //
 // Every function that fails sets the calling thread's last error.
 #ifndef PLATFORM_USB_DRIVER_API_H

@@ -1,6 +1,6 @@
 // The register map of the Positioner functions: one table row per exported
 // function, in families that share one body each. The rows expand into the
-// descriptor arrays that the bodies read (register_map.cpp), into the
+// descriptor arrays that the bodies read (families.cpp), into the
 // exported functions themselves (exports.cpp), and into the list of export
 // names with their argument byte counts (export_list.h), so a name, its
 // signature and its register cannot drift apart.
