@@ -107,6 +107,20 @@ def event_setter(event: asyncio.Event) -> Callable[..., None]:
     return wake
 
 
+async def wait_or_timeout(event: asyncio.Event, timeout: Optional[float]) -> None:
+    """Waits until the event is set or timeout seconds have passed. Not
+    asyncio.wait_for: before Python 3.12 it swallows a cancellation that
+    comes while the event is being set, and a cancelled move would go on."""
+    timer = None
+    if timeout is not None:
+        timer = asyncio.get_running_loop().call_later(max(timeout, 0.0), event.set)
+    try:
+        await event.wait()
+    finally:
+        if timer is not None:
+            timer.cancel()
+
+
 def wait(group: MoveGroup, monitor: Monitor) -> Dict[int, float]:
     """Starts the group and blocks until every axis arrived; returns the
     positions. On any failure every axis started is halted first."""
@@ -139,10 +153,7 @@ async def wait_async(group: MoveGroup, run: Runner, halt: Runner,
             changed.clear()
             if group.poll(monitor):
                 break
-            try:
-                await asyncio.wait_for(changed.wait(), group.next_change())
-            except asyncio.TimeoutError:
-                pass
+            await wait_or_timeout(changed, group.next_change())
     except BaseException:
         # Shielded: a second cancellation must not skip the halt.
         await asyncio.shield(halt(group.stop_quietly))

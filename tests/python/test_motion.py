@@ -110,6 +110,22 @@ def test_move_all_stops_every_axis_when_one_fails(controller, home):
     assert controller.move_all({2: 0, 3: 0}, timeout=5) == {2: 0, 3: 0}
 
 
+def test_a_cancel_in_the_same_turn_as_a_report_is_not_lost():
+    """A report that wakes a move's wait in the loop turn of its
+    cancellation: the cancellation still ends the wait (the move halts)."""
+    from dravex._moves import wait_or_timeout
+
+    async def scenario():
+        report = asyncio.Event()
+        waiting = asyncio.create_task(wait_or_timeout(report, 10))
+        await asyncio.sleep(0)
+        report.set()
+        waiting.cancel()
+        with pytest.raises(asyncio.CancelledError):
+            await waiting
+    asyncio.run(scenario())
+
+
 def test_cancelled_asyncio_move_stops_the_axis_and_watch_follows(simulator):
     async def scenario():
         async with aio.Controller(address=SIM_ADDRESSES[0]) as controller:
