@@ -42,6 +42,7 @@ class ControllerView(QWidget):
         header.addWidget(self.reconnect_button)
         header.addWidget(self.close_button)
         self.follower = MoveFollower(self._send_halt, self)
+        self.follower.started.connect(self.message)
         self.follower.arrived.connect(self.message)
         self.follower.failed.connect(self._failed)
         self.tabs = QTabWidget()

@@ -26,6 +26,7 @@ class FollowedMove:
 
 
 class MoveFollower(QObject):
+    started = pyqtSignal(str)  # "Moving to ... (axis N)...": replaces the last move's outcome
     arrived = pyqtSignal(str)  # one sentence
     failed = pyqtSignal(str)   # one sentence
 
@@ -41,6 +42,7 @@ class MoveFollower(QObject):
     def follow(self, action: str, judge: Any) -> None:
         """A move was sent; a new move of the axis replaces its old one."""
         self._moves[judge.axis] = FollowedMove(action, judge)
+        self.started.emit(f"{action}...")
         self._judge(judge.axis, time.monotonic())
         self._schedule()
 

@@ -96,6 +96,7 @@ def test_moves_are_judged_by_the_package_rule(window, qtbot, private_network):
         qtbot.waitUntil(lambda: said() == "Moving to 200000 (axis 0): arrived.", timeout=5000)
         panel.target.setText("900000")
         panel.go_button.click()
+        qtbot.waitUntil(lambda: said() == "Moving to 900000 (axis 0)...", timeout=2000)
         qtbot.waitUntil(lambda: "end of travel" in said(), timeout=5000)
         assert said().startswith("Moving to 900000 (axis 0) failed: axis 0 reached the end of "
                                  "travel (target 900000); it was stopped at 300000"), said()
