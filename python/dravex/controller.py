@@ -89,6 +89,10 @@ class Controller(ClosedOnExit):
         with self._state:
             if self._handle is not None:
                 return self
+            if self.address is None and self.device is None:
+                # The scan (a second or more) before the numbering lock,
+                # which a close elsewhere may be waiting for.
+                self.device = choose(find_controllers(), self.hardware_id).device
             with _handle_numbers:
                 handle = self._connect()
             self._opened_at = time.monotonic()
@@ -107,9 +111,7 @@ class Controller(ClosedOnExit):
                     "address, the network and that the controller is on")) from None
             self.carrier = "tcp"
         else:
-            if self.device is None:
-                info = choose(find_controllers(), self.hardware_id)
-                self.device = info.device
+            assert self.device is not None
             self._describe_device(self.device)  # also refuses a device number not listed
             handle = api.call("PositionerConnect", self.device)
         return handle
