@@ -60,7 +60,10 @@ DEVICES = {
     "test/late/1": {"Address": "127.0.0.5", "Axis": 1},
     "test/silent/0": {"Address": "127.0.0.6", "Axis": 0},
     "test/silent/1": {"Address": "127.0.0.6", "Axis": 1},
+    "test/axis/a2": {"ControllerDevice": "test/controller/a", "Axis": 2},
 }
+CONTROLLERS = {"test/controller/a": {"Address": "127.0.0.2"},
+               "test/controller/silent": {"Address": "127.0.0.6"}}
 
 
 @pytest.fixture(scope="session")
@@ -103,7 +106,8 @@ def server(two_controllers, lossy_controller, late_controller, silent_controller
              "devices": [{"name": name, "properties": properties}
                          for name, properties in DEVICES.items()]},
             {"class": PositionerController,
-             "devices": [{"name": "test/controller/a", "properties": {"Address": "127.0.0.2"}}]}]
+             "devices": [{"name": name, "properties": properties}
+                         for name, properties in CONTROLLERS.items()]}]
     with MultiDeviceTestContext(info, host="127.0.0.1", process=True, timeout=20) as context:
         for name in DEVICES:
             if not name.startswith("test/bad/"):
