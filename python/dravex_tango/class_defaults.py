@@ -9,7 +9,10 @@ property one name, so the class properties are added to the device
 class's list here, before the server starts.
 
 Only numbers and strings: PyTango fails to take a boolean device
-property from a class property.
+property from a class property. A file database (-file=) of Debian's
+Tango 9.3.4 answers a request for several class properties without some
+of them; PyTango then reports an error in the class's constructor and the
+defaults here apply.
 """
 from __future__ import annotations
 

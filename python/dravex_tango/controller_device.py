@@ -117,7 +117,7 @@ class PositionerController(Device):
                  f"{self.get_status()}", what)
         return (described[0], str(described[1]), str(described[2]))
 
-    @attribute(dtype=int, format="%d", label="Hardware id",
+    @attribute(dtype=int, format="%d", label="Hardware id", abs_change=1,
                doc="Hardware id of the controller (-1 where it reports none)")
     def ControllerHardwareId(self) -> int:
         hardware_id = self._described("ControllerHardwareId")[0]

@@ -223,11 +223,12 @@ class PositionerAxis(Device):
                              f"1..{INT32_MAX}."
         if not self.MoveTimeout > 0:
             return None, f"The property MoveTimeout is {self.MoveTimeout}; it must be above 0 s."
+        if [bool(self.Address), self.HardwareId is not None, bool(self.ControllerDevice)].count(
+                True) != 1:
+            return None, "Set exactly one of the properties Address, HardwareId and " \
+                         "ControllerDevice."
         try:
             if self.ControllerDevice:
-                if self.Address or self.HardwareId is not None:
-                    raise ValueError("set exactly one of the properties Address, HardwareId "
-                                     "and ControllerDevice")
                 return targets.from_controller_device(self.ControllerDevice), ""
             return targets.from_properties(self.Address, self.HardwareId), ""
         except ValueError as error:

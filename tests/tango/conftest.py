@@ -52,6 +52,7 @@ DEVICES = {
     "test/axis/b0": {"HardwareId": 1001, "Axis": 0},
     "test/lossy/0": {"Address": "127.0.0.4", "Axis": 0},
     "test/bad/0": {"Address": "127.0.0.2", "HardwareId": 1000, "Axis": 0},   # stays FAULT
+    "test/bad/1": {"ControllerDevice": "test/controller/none", "Axis": 0},   # likewise
     "test/limited/0": {"HardwareId": 1001, "Axis": 3, "SoftLimitLow": -100_000,
                        "SoftLimitHigh": 100_000},
     "test/stress/0": {"Address": "127.0.0.2", "Axis": 4},

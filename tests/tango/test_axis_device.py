@@ -161,8 +161,12 @@ def test_two_controllers_one_handle_each(server, a0):
 def test_misconfigured_device_says_what_to_set(server):
     bad = server.get_device("test/bad/0")
     assert bad.state() == DevState.FAULT
-    assert "Set exactly one of the properties Address and HardwareId." == bad.status()
+    assert bad.status() == "Set exactly one of the properties Address, HardwareId and " \
+                           "ControllerDevice."
     assert "exactly one" in failure(bad.Stop)
+    unnamed = server.get_device("test/bad/1")     # its ControllerDevice has no properties
+    assert unnamed.state() == DevState.FAULT
+    assert "test/controller/none named by ControllerDevice does not name" in unnamed.status()
 
 
 def test_software_limits_bound_every_kind_of_move(server):
