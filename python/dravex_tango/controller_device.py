@@ -155,12 +155,19 @@ class PositionerController(Device):
         attr.set_value(value)
 
     def _write_setting(self, attr: Any) -> None:
+        """Sends the setting and keeps it, also when the controller cannot be
+        reached now (as at the server's start, when Tango writes the
+        memorized values): it is sent again whenever the controller is opened."""
         setting = SETTINGS_BY_NAME[attr.get_name()]
         value = attr.get_write_value()
         function, args = controller_call(setting, value, self._values)
         try:
             self._request(function, *args)
-        except (LinkDown, _dravex.DravexError) as error:
+        except LinkDown as error:
+            self._values[setting.name] = value
+            fail("PositionerDS_ControllerLost", f"{error}; {setting.name} {value} is kept and "
+                 "sent once the controller is reached.", setting.name)
+        except _dravex.DravexError as error:
             fail("PositionerDS_Setting", f"Writing {setting.name} failed: {error}",
                  setting.name)
         self._values[setting.name] = value

@@ -64,7 +64,8 @@ DEVICES = {
     "test/axis/a2": {"ControllerDevice": "test/controller/a", "Axis": 2},
 }
 CONTROLLERS = {"test/controller/a": {"Address": "127.0.0.2"},
-               "test/controller/silent": {"Address": "127.0.0.6"}}
+               "test/controller/silent": {"Address": "127.0.0.6"},
+               "test/controller/lossy": {"Address": "127.0.0.4"}}
 
 
 @pytest.fixture(scope="session")
