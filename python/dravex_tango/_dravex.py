@@ -10,12 +10,12 @@ from __future__ import annotations
 from typing import Optional
 
 import dravex
-from dravex import DravexError, NotConnected
+from dravex import DravexError, NotConnected, Status
 from dravex._motion import DEFAULT_MOVE_TIMEOUT, REPORT_SETTLE, Outcome, Sample, move_outcome
 from dravex.monitor import AXES, Snapshot
 
 __all__ = ["AXES", "DEFAULT_MOVE_TIMEOUT", "DravexError", "NotConnected", "Outcome",
-           "REPORT_SETTLE", "Sample", "Snapshot", "decode_status", "describe_error",
+           "REPORT_SETTLE", "Sample", "Snapshot", "Status", "decode_status", "describe_error",
            "move_outcome", "open_controller", "route_trace_to_logging"]
 
 
@@ -28,7 +28,7 @@ def open_controller(address: Optional[str] = None,
     return dravex.Controller(hardware_id=hardware_id).open()
 
 
-def decode_status(packed: int) -> dravex.Status:
+def decode_status(packed: int) -> Status:
     """The packed status as a dravex.Status (moving, target_reached,
     end_of_travel, approach_active)."""
     return dravex.Status(packed)

@@ -6,8 +6,11 @@ from typing import Any, Optional, Tuple
 
 from tango import DevState
 
+from ._dravex import Status
+from .link import LinkStatus
 
-def axis_state(axis: int, link_status: Any, flags: Optional[Any], output_on: bool,
+
+def axis_state(axis: int, link_status: LinkStatus, flags: Optional[Status], output_on: bool,
                move_pending: bool) -> Tuple[Any, str]:
     """(DevState, status text) of the axis, from the state of its link, the
     decoded status of its last report (None before the first one), its

@@ -21,7 +21,7 @@ from tango.server import Device, attribute, command, device_property
 from . import _dravex, targets
 from .device import _links
 from .failures import fail, sentence
-from .link import ControllerLink, LinkDown
+from .link import ControllerLink, LinkDown, LinkStatus
 from .pusher import Pusher
 from .settings import CONTROLLER_SETTINGS, SETTINGS_BY_NAME, Value, controller_call, \
     controller_calls, tango_attribute
@@ -40,7 +40,7 @@ class PositionerController(Device):
         self._pusher: Optional[Pusher] = None
         # Written settings, kept across Init.
         self._values: Dict[str, Value] = getattr(self, "_values", None) or {}
-        self._link_status: Optional[Any] = None
+        self._link_status: Optional[LinkStatus] = None
         try:
             target = targets.from_properties(self.Address, self.HardwareId)
         except ValueError as error:
@@ -63,14 +63,14 @@ class PositionerController(Device):
 
     # -- the link -----------------------------------------------------------------
 
-    def link_status(self, status: Any) -> None:
+    def link_status(self, status: LinkStatus) -> None:
         if self._pusher is not None:
             self._pusher.file("status", status)
 
     def axis_report(self, snapshot: _dravex.Snapshot) -> None:   # not watched: no axis
         pass
 
-    def _apply(self, kind: str, status: Any) -> None:
+    def _apply(self, kind: str, status: LinkStatus) -> None:
         was_up = self._link_status is not None and self._link_status.up
         self._link_status = status
         if status.up:

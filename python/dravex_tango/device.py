@@ -46,7 +46,7 @@ from . import _dravex, targets
 from .axis_state import axis_state
 from .class_defaults import ClassDefault, add_class_properties
 from .failures import fail, sentence
-from .link import ControllerLink, LinkDown
+from .link import ControllerLink, ControllerTarget, LinkDown, LinkStatus
 from .links import LinkRegistry
 from .move_tracker import MoveTracker, Outcome
 from .pusher import Pusher
@@ -157,8 +157,8 @@ class PositionerAxis(Device):
         self._link: Optional[ControllerLink] = None
         self._pusher: Optional[Pusher] = None
         self._report: Optional[_dravex.Snapshot] = None   # the last one, None while down
-        self._flags: Optional[Any] = None  # its decoded status
-        self._link_status: Optional[Any] = None
+        self._flags: Optional[_dravex.Status] = None   # its decoded status
+        self._link_status: Optional[LinkStatus] = None
         # The settings written describe the controller, not the device: kept
         # across Init.
         self._values: Dict[str, Value] = getattr(self, "_values", None) or dict(INITIAL_VALUES)
@@ -206,7 +206,7 @@ class PositionerAxis(Device):
         if self._pusher is not None:
             self._pusher.close()
 
-    def _configuration(self) -> Tuple[Optional[Any], str]:
+    def _configuration(self) -> Tuple[Optional[ControllerTarget], str]:
         """(the controller the properties name, "") when they are right,
         else (None, the sentence for Status)."""
         if not 0 <= self.Axis <= 5:
@@ -259,7 +259,7 @@ class PositionerAxis(Device):
 
     # -- what the controller reports ---------------------------------------------
 
-    def link_status(self, status: Any) -> None:
+    def link_status(self, status: LinkStatus) -> None:
         """From the link's thread: filed, applied under the device monitor."""
         if self._pusher is not None:
             self._pusher.file("status", status)
@@ -279,7 +279,7 @@ class PositionerAxis(Device):
         else:
             self._apply_report(value)
 
-    def _apply_status(self, status: Any) -> None:
+    def _apply_status(self, status: LinkStatus) -> None:
         was_up = self._link_status is not None and self._link_status.up
         self._link_status = status
         if not status.up:
