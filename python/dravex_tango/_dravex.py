@@ -5,17 +5,22 @@ address or hardware id, the decoded status, the one rule for when a move
 has ended, the one-sentence text of a library error, and routing the
 library's trace lines into logging.
 """
+from __future__ import annotations
+
+from typing import Optional
+
 import dravex
-from dravex import DravexError, NotConnected
+from dravex import DravexError, NotConnected, Status
 from dravex._motion import DEFAULT_MOVE_TIMEOUT, REPORT_SETTLE, Outcome, Sample, move_outcome
 from dravex.monitor import AXES, Snapshot
 
 __all__ = ["AXES", "DEFAULT_MOVE_TIMEOUT", "DravexError", "NotConnected", "Outcome",
-           "REPORT_SETTLE", "Sample", "Snapshot", "decode_status", "describe_error",
+           "REPORT_SETTLE", "Sample", "Snapshot", "Status", "decode_status", "describe_error",
            "move_outcome", "open_controller", "route_trace_to_logging"]
 
 
-def open_controller(address=None, hardware_id=None):
+def open_controller(address: Optional[str] = None,
+                    hardware_id: Optional[int] = None) -> dravex.Controller:
     """Opens the controller at a network address (no scan), or the one with
     that hardware id (found by a scan); returns the open dravex.Controller."""
     if address is not None:
@@ -23,19 +28,19 @@ def open_controller(address=None, hardware_id=None):
     return dravex.Controller(hardware_id=hardware_id).open()
 
 
-def decode_status(packed):
+def decode_status(packed: int) -> Status:
     """The packed status as a dravex.Status (moving, target_reached,
     end_of_travel, approach_active)."""
     return dravex.Status(packed)
 
 
-def describe_error(error):
+def describe_error(error: BaseException) -> str:
     """The text of a library error: the call, the result and the library's
     sentence for it (PositionerResultText): what failed and what to do."""
     return str(error)
 
 
-def route_trace_to_logging():
+def route_trace_to_logging() -> None:
     """Sends the library's trace lines to logging.getLogger("dravex"):
     error lines as ERROR, trace lines as DEBUG. Call it before any
     controller is opened."""

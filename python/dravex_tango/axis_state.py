@@ -1,9 +1,17 @@
 """The Tango state and status text of one axis, from what its controller
 reported and what the device knows itself."""
+from __future__ import annotations
+
+from typing import Any, Optional, Tuple
+
 from tango import DevState
 
+from ._dravex import Status
+from .link import LinkStatus
 
-def axis_state(axis, link_status, flags, output_on, move_pending):
+
+def axis_state(axis: int, link_status: LinkStatus, flags: Optional[Status], output_on: bool,
+               move_pending: bool) -> Tuple[Any, str]:
     """(DevState, status text) of the axis, from the state of its link, the
     decoded status of its last report (None before the first one), its
     output and whether a move was just started.

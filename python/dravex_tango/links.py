@@ -1,29 +1,34 @@
 """The process's controller links: every axis device that names the same
 controller gets the same link, and the last device to let go closes it."""
+from __future__ import annotations
+
 import contextlib
 import threading
+from typing import Any, Callable, ContextManager, Dict, List
 
 from . import _dravex
-from .link import ControllerLink
+from .link import ControllerLink, ControllerTarget
 
 
-def _open(target):
+def _open(target: ControllerTarget) -> Any:
     return _dravex.open_controller(address=target.address, hardware_id=target.hardware_id)
 
 
 class LinkRegistry:
     """Shares one ControllerLink per ControllerTarget among its users."""
 
-    def __init__(self, opener=_open, thread_context=contextlib.nullcontext):
+    def __init__(self, opener: Callable[[ControllerTarget], Any] = _open,
+                 thread_context: Callable[[], ContextManager[Any]] = contextlib.nullcontext
+                 ) -> None:
         self._opener = opener
         self._thread_context = thread_context
         self._lock = threading.Lock()
         # Opening, scanning and closing must not overlap anywhere in the
         # process: one lock for all links.
         self._open_lock = threading.Lock()
-        self._links = {}   # target -> [link, number of users]
+        self._links: Dict[ControllerTarget, List[Any]] = {}   # target -> [link, users]
 
-    def acquire(self, target):
+    def acquire(self, target: ControllerTarget) -> ControllerLink:
         """The running link of the target; the first user starts it."""
         with self._lock:
             entry = self._links.get(target)
@@ -33,9 +38,10 @@ class LinkRegistry:
                 self._links[target] = entry = [link, 0]
                 link.start()
             entry[1] += 1
-            return entry[0]
+            shared: ControllerLink = entry[0]
+            return shared
 
-    def close_all(self):
+    def close_all(self) -> None:
         """Stops every link, which closes its controller."""
         with self._lock:
             links = [entry[0] for entry in self._links.values()]
@@ -43,7 +49,7 @@ class LinkRegistry:
         for link in links:
             link.stop()
 
-    def release(self, link):
+    def release(self, link: ControllerLink) -> None:
         """Drops one use; the last one stops the link and closes the controller."""
         with self._lock:
             entry = self._links.get(link.target)

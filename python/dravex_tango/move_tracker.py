@@ -1,6 +1,9 @@
 """The move a device started on its axis, judged by the one rule for when a
 move has ended (dravex._motion.move_outcome), without Tango."""
+from __future__ import annotations
+
 import math
+from typing import Optional
 
 from . import _dravex
 
@@ -17,30 +20,30 @@ class MoveTracker:
     still drive, or keep its approach on).
     """
 
-    def __init__(self):
-        self._target = None
-        self._started = None       # time.monotonic() of the command; None: no move
+    def __init__(self) -> None:
+        self._target: Optional[int] = None
+        self._started: Optional[float] = None   # time.monotonic() of the command; None: no move
         self._timeout = math.inf
 
     @property
-    def running(self):
+    def running(self) -> bool:
         return self._started is not None
 
     @property
-    def target(self):
+    def target(self) -> Optional[int]:
         """The target of the running move (controller units), or None."""
         return self._target
 
-    def start(self, target, timeout, now):
+    def start(self, target: Optional[int], timeout: float, now: float) -> None:
         """A move was sent at `now`: target in controller units, or None for
         a move without one (continuous, to the reference mark)."""
         self._target, self._started, self._timeout = target, now, timeout
 
-    def cancel(self):
+    def cancel(self) -> None:
         """The device stopped the axis: the move is no longer judged."""
         self._target, self._started = None, None
 
-    def judge(self, snapshot, now):
+    def judge(self, snapshot: _dravex.Snapshot, now: float) -> Optional[Outcome]:
         """None when no move runs; else the outcome of the move given the
         axis's last report (a dravex Snapshot); a move that has ended is no
         longer tracked."""
@@ -53,7 +56,7 @@ class MoveTracker:
             self.cancel()
         return outcome
 
-    def next_change(self, now):
+    def next_change(self, now: float) -> float:
         """time.monotonic() at which the rule may judge the same report
         otherwise (the reports become fresh, or the time-out); inf when
         only a new report can end the move."""

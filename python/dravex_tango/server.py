@@ -1,8 +1,11 @@
 """The entry points positioner-tango and PositionerDS (the server's name,
 which Tango's Starter launches): run the device server PositionerDS."""
+from __future__ import annotations
+
 import logging
 import os
 import sys
+from typing import Optional, Sequence
 
 from tango.server import run
 
@@ -13,7 +16,7 @@ from .device import PositionerAxis, close_controllers, halt_moves
 SERVER_NAME = "PositionerDS"
 
 
-def main(args=None):
+def main(args: Optional[Sequence[str]] = None) -> int:
     """positioner-tango INSTANCE [Tango server options]"""
     args = sys.argv[1:] if args is None else list(args)
     if not args or args[0].startswith("-"):

@@ -1,84 +1,176 @@
-"""The drive settings of an axis that the device offers as read/write
-attributes: one row per attribute.
+"""The drive settings of an axis and the settings of a whole controller
+that the devices offer as read/write attributes: one row per attribute.
 
 getter: the querying getter that reads the value back from the controller,
 or None where the library has none (the attribute then reads the value last
 written through this device). Ranges are those the library checks.
+channel: the trigger or quadrature channel of a controller setting that
+has one (the library's first argument after the handle), else None.
 """
-import collections
+from __future__ import annotations
+
+from typing import Dict, List, NamedTuple, Optional, Tuple, Type, Union
 
 import tango
 
-Setting = collections.namedtuple("Setting", "name kind getter setter minimum maximum doc")
+Value = Union[int, bool]
+INT32_MIN, INT32_MAX = -2**31, 2**31 - 1
+
+
+class Setting(NamedTuple):
+    name: str
+    kind: Type[Value]
+    getter: Optional[str]
+    setter: str
+    minimum: Optional[int]
+    maximum: Optional[int]
+    label: str
+    doc: str
+    channel: Optional[int] = None
+
+
+def _written(name: str, kind: Type[Value], setter: str, minimum: Optional[int],
+             maximum: Optional[int], label: str, doc: str,
+             channel: Optional[int] = None) -> Setting:
+    """A setting the library cannot read back: it reads the value last written."""
+    return Setting(name, kind, None, setter, minimum, maximum, label,
+                   doc + " (last value written)", channel)
+
 
 SETTINGS = (
     Setting("Amplitude", int, "PositionerGetAmplitude", "PositionerAmplitude", 0, 140000,
-            "Drive amplitude (controller units)"),
+            "Amplitude", "Drive amplitude (controller units)"),
     Setting("Frequency", int, "PositionerGetFrequency", "PositionerFrequency", 0, 20000,
-            "Drive frequency (controller units)"),
+            "Frequency", "Drive frequency (controller units)"),
     Setting("DcLevel", int, "PositionerGetDcLevel", "PositionerDCLevel", None, None,
-            "DC level (controller units)"),
+            "DC level", "DC level (controller units)"),
     Setting("DcInEnable", bool, "PositionerGetDcInEnable", "PositionerDcInEnable", None, None,
-            "External DC input enabled"),
+            "DC input", "External DC input enabled"),
     Setting("AcInEnable", bool, "PositionerGetAcInEnable", "PositionerAcInEnable", None, None,
-            "External AC input enabled"),
+            "AC input", "External AC input enabled"),
     Setting("IntEnable", bool, "PositionerGetIntEnable", "PositionerIntEnable", None, None,
-            "Internal drive signal enabled"),
+            "Internal drive", "Internal drive signal enabled"),
     Setting("BandwidthLimitEnable", bool, "PositionerGetBandwidthLimitEnable",
-            "PositionerBandwidthLimitEnable", None, None, "Bandwidth limit enabled"),
-    Setting("Output", bool, None, "PositionerSetOutput", None, None,
-            "Drive output on; the state is DISABLE while it is off (last value written, "
-            "on at start)"),
-    Setting("AmplitudeControl", int, None, "PositionerAmplitudeControl", 0, 2,
-            "Amplitude control mode (last value written)"),
-    Setting("StepCount", int, None, "PositionerStepCount", 1, 65535,
-            "Steps per single-step command (last value written)"),
-    Setting("StopDetection", bool, None, "PositionerStopDetection", None, None,
-            "Stop detection enabled (last value written)"),
-    Setting("StopDetectionSticky", bool, None, "PositionerSetStopDetectionSticky", None, None,
-            "Stop detection sticky (last value written)"),
-    Setting("TargetGround", bool, None, "PositionerSetTargetGround", None, None,
-            "Output grounded at the target (last value written)"),
-    Setting("SingleCircleMode", bool, None, "PositionerSingleCircleMode", None, None,
-            "Single circle mode (last value written)"),
-    Setting("ExternalStepFwdInput", int, None, "PositionerExternalStepFwdInput", 0, 6,
-            "Input for external forward steps, 0..6 (last value written)"),
-    Setting("ExternalStepBkwInput", int, None, "PositionerExternalStepBkwInput", 0, 6,
-            "Input for external backward steps, 0..6 (last value written)"),
-    Setting("ExternalStepInputEdge", int, None, "PositionerExternalStepInputEdge", 0, 1,
-            "Edge of the external step inputs, 0 or 1 (last value written)"),
+            "PositionerBandwidthLimitEnable", None, None, "Bandwidth limit",
+            "Bandwidth limit enabled"),
+    _written("Output", bool, "PositionerSetOutput", None, None, "Output",
+             "Drive output on; the state is DISABLE while it is off (on at start)"),
+    _written("AmplitudeControl", int, "PositionerAmplitudeControl", 0, 2, "Amplitude control",
+             "Amplitude control mode"),
+    _written("StepCount", int, "PositionerStepCount", 1, 65535, "Step count",
+             "Steps per single-step command"),
+    _written("StopDetection", bool, "PositionerStopDetection", None, None, "Stop detection",
+             "Stop detection enabled"),
+    _written("StopDetectionSticky", bool, "PositionerSetStopDetectionSticky", None, None,
+             "Sticky stop detection", "Stop detection sticky"),
+    _written("TargetGround", bool, "PositionerSetTargetGround", None, None, "Ground at target",
+             "Output grounded at the target"),
+    _written("SingleCircleMode", bool, "PositionerSingleCircleMode", None, None,
+             "Single circle mode", "Single circle mode"),
+    _written("ExternalStepFwdInput", int, "PositionerExternalStepFwdInput", 0, 6,
+             "External forward step input", "Input for external forward steps, 0..6"),
+    _written("ExternalStepBkwInput", int, "PositionerExternalStepBkwInput", 0, 6,
+             "External backward step input", "Input for external backward steps, 0..6"),
+    _written("ExternalStepInputEdge", int, "PositionerExternalStepInputEdge", 0, 1,
+             "External step input edge", "Edge of the external step inputs, 0 or 1"),
 )
+
+TRIGGERS, QUADRATURES = 6, 3
+
+
+def _channel_settings() -> List[Setting]:
+    """Trigger 0..5 and quadrature channel 0..2: one attribute per
+    channel and setting (TriggerNLower and TriggerNUpper are sent together,
+    by PositionerTrigger)."""
+    rows = []
+    for n in range(TRIGGERS):
+        rows += [
+            _written(f"Trigger{n}Polarity", int, "PositionerTriggerPolarity", 0, 1,
+                     f"Trigger {n} polarity", f"Polarity of trigger {n}, 0 or 1", n),
+            _written(f"Trigger{n}Axis", int, "PositionerTriggerAxis", 0, 5,
+                     f"Trigger {n} axis", f"Axis, 0..5, whose position trigger {n} watches", n),
+            _written(f"Trigger{n}Epsilon", int, "PositionerTriggerEpsilon", None, None,
+                     f"Trigger {n} tolerance",
+                     f"Tolerance of trigger {n} (position units)", n),
+            _written(f"Trigger{n}Lower", int, "PositionerTrigger", None, None,
+                     f"Trigger {n} lower bound", f"Lower position bound of trigger {n}; "
+                     f"sent with Trigger{n}Upper (its lowest value until written)", n),
+            _written(f"Trigger{n}Upper", int, "PositionerTrigger", None, None,
+                     f"Trigger {n} upper bound", f"Upper position bound of trigger {n}; "
+                     f"sent with Trigger{n}Lower (its highest value until written)", n),
+        ]
+    for n in range(QUADRATURES):
+        rows += [
+            _written(f"Quadrature{n}Axis", int, "PositionerQuadratureAxis", 0, 5,
+                     f"Quadrature {n} axis", f"Axis, 0..5, of quadrature channel {n}", n),
+            _written(f"Quadrature{n}InputPeriod", int, "PositionerQuadratureInputPeriod",
+                     None, None, f"Quadrature {n} input period",
+                     f"Input period of quadrature channel {n}", n),
+            _written(f"Quadrature{n}OutputPeriod", int, "PositionerQuadratureOutputPeriod",
+                     None, None, f"Quadrature {n} output period",
+                     f"Output period of quadrature channel {n}", n),
+        ]
+    return rows
+
 
 # The settings of a whole controller (PositionerController): the library
-# has no getter for them; they read the value last written.
-CONTROLLER_SETTINGS = (
-    Setting("StaticAmplitude", int, None, "PositionerStaticAmplitude", 0, 2048,
-            "Static amplitude of the whole controller (last value written)"),
-    Setting("TriggerModeIn", int, None, "PositionerTriggerModeIn", 0, 2,
-            "Mode of the trigger input, 0..2 (last value written)"),
-    Setting("TriggerModeOut", int, None, "PositionerTriggerModeOut", 0, 3,
-            "Mode of the trigger output, 0..3 (last value written)"),
-    Setting("SensorPowerGroupA", bool, None, "PositionerSensorPowerGroupA", None, None,
-            "Power of sensor group A (last value written)"),
-    Setting("SensorPowerGroupB", bool, None, "PositionerSensorPowerGroupB", None, None,
-            "Power of sensor group B (last value written)"),
-    Setting("DutyCycleEnable", bool, None, "PositionerDutyCycleEnable", None, None,
-            "Duty-cycle operation on (last value written)"),
-    Setting("DutyCyclePeriod", int, None, "PositionerDutyCyclePeriod", 0, 65535,
-            "Period of duty-cycle operation, 0..65535 (last value written)"),
-    Setting("DutyCycleOffTime", int, None, "PositionerDutyCycleOffTime", 0, 65535,
-            "Off time within a duty-cycle period, 0..65535 (last value written)"),
-)
+# has no getter for them.
+CONTROLLER_SETTINGS = tuple([
+    _written("StaticAmplitude", int, "PositionerStaticAmplitude", 0, 2048, "Static amplitude",
+             "Static amplitude of the whole controller"),
+    _written("TriggerModeIn", int, "PositionerTriggerModeIn", 0, 2, "Trigger input mode",
+             "Mode of the trigger input, 0..2"),
+    _written("TriggerModeOut", int, "PositionerTriggerModeOut", 0, 3, "Trigger output mode",
+             "Mode of the trigger output, 0..3"),
+    _written("SensorPowerGroupA", bool, "PositionerSensorPowerGroupA", None, None,
+             "Sensor power A", "Power of sensor group A"),
+    _written("SensorPowerGroupB", bool, "PositionerSensorPowerGroupB", None, None,
+             "Sensor power B", "Power of sensor group B"),
+    _written("DutyCycleEnable", bool, "PositionerDutyCycleEnable", None, None, "Duty cycle",
+             "Duty-cycle operation on"),
+    _written("DutyCyclePeriod", int, "PositionerDutyCyclePeriod", 0, 65535, "Duty-cycle period",
+             "Period of duty-cycle operation, 0..65535"),
+    _written("DutyCycleOffTime", int, "PositionerDutyCycleOffTime", 0, 65535,
+             "Duty-cycle off time", "Off time within a duty-cycle period, 0..65535"),
+] + _channel_settings())
 
 # Values the device assumes before anything was written.
-INITIAL_VALUES = {"Output": True}
+INITIAL_VALUES: Dict[str, Value] = {"Output": True}
 
 SETTINGS_BY_NAME = {setting.name: setting for setting in SETTINGS + CONTROLLER_SETTINGS}
 _TANGO_TYPES = {int: tango.DevLong, bool: tango.DevBoolean}
 
 
-def tango_attribute(setting):
-    """The read/write Tango attribute of a setting, with its range;
+def controller_call(setting: Setting, value: Value,
+                    written: Dict[str, Value]) -> Tuple[str, Tuple[Value, ...]]:
+    """(function, arguments after the handle) that send a controller
+    setting; written holds the other values written, for the trigger bound
+    sent together with this one."""
+    if setting.setter == "PositionerTrigger":
+        assert setting.channel is not None
+        lower = written.get(f"Trigger{setting.channel}Lower", INT32_MIN)
+        upper = written.get(f"Trigger{setting.channel}Upper", INT32_MAX)
+        if setting.name.endswith("Lower"):
+            lower = value
+        else:
+            upper = value
+        return setting.setter, (setting.channel, lower, upper)
+    if setting.channel is None:
+        return setting.setter, (value,)
+    return setting.setter, (setting.channel, value)
+
+
+def controller_calls(written: Dict[str, Value]) -> List[Tuple[str, Tuple[Value, ...]]]:
+    """The calls that send every written controller setting once (the two
+    bounds of a trigger in one call)."""
+    calls = [controller_call(SETTINGS_BY_NAME[name], value, written)
+             for name, value in written.items()]
+    return list(dict.fromkeys(calls))
+
+
+def tango_attribute(setting: Setting) -> "tango.Attr":
+    """The read/write Tango attribute of a setting, with its range, label,
+    format and change threshold (every change of an integer setting);
     memorized, and written at start with the value Tango kept."""
     attr = tango.Attr(setting.name, _TANGO_TYPES[setting.kind], tango.AttrWriteType.READ_WRITE)
     attr.set_memorized()
@@ -86,8 +178,13 @@ def tango_attribute(setting):
     attr.set_disp_level(tango.DispLevel.EXPERT)      # drive settings: for the expert
     properties = tango.UserDefaultAttrProp()
     properties.set_description(setting.doc)
+    properties.set_label(setting.label)
+    if setting.kind is int:
+        properties.set_format("%d")
+        properties.set_abs_change("1")
     if setting.minimum is not None:
         properties.set_min_value(str(setting.minimum))
         properties.set_max_value(str(setting.maximum))
     attr.set_default_properties(properties)
     return attr
+

@@ -1,6 +1,8 @@
 """Python logging of the server (the link, the pusher, the library's trace
 lines) into Tango's logging: the admin device's logger, so that its
 LoggingLevel and logging targets (console, file, device) apply."""
+from __future__ import annotations
+
 import logging
 
 import tango
@@ -9,7 +11,7 @@ import tango
 class TangoLogHandler(logging.Handler):
     """Hands each record to the admin device's stream of its level."""
 
-    def emit(self, record):
+    def emit(self, record: logging.LogRecord) -> None:
         try:
             admin = tango.Util.instance().get_dserver_device()
         except tango.DevFailed:
@@ -30,7 +32,7 @@ class TangoLogHandler(logging.Handler):
             self.handleError(record)
 
 
-def install():
+def install() -> None:
     """Adds the handler to the root logger; records of every level reach it,
     Tango's LoggingLevel chooses which are written."""
     handler = TangoLogHandler()

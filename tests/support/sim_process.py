@@ -18,6 +18,12 @@ def request_time(line):
     return float(line.rsplit(" at ", 1)[1])
 
 
+def requests(lines):
+    """The requests of --log-requests lines, e.g. "SET 1107[0] := 1"."""
+    return [line.split(": request ", 1)[1].split(" at ")[0] for line in lines
+            if ": request " in line]
+
+
 class SimulatorProcess:
     """positioner-sim with the given options. With logged, its log lines
     (connections, requests) can be waited for; otherwise it runs --quiet."""

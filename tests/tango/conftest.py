@@ -52,6 +52,7 @@ DEVICES = {
     "test/axis/b0": {"HardwareId": 1001, "Axis": 0},
     "test/lossy/0": {"Address": "127.0.0.4", "Axis": 0},
     "test/bad/0": {"Address": "127.0.0.2", "HardwareId": 1000, "Axis": 0},   # stays FAULT
+    "test/bad/1": {"ControllerDevice": "test/controller/none", "Axis": 0},   # likewise
     "test/limited/0": {"HardwareId": 1001, "Axis": 3, "SoftLimitLow": -100_000,
                        "SoftLimitHigh": 100_000},
     "test/stress/0": {"Address": "127.0.0.2", "Axis": 4},
@@ -60,7 +61,11 @@ DEVICES = {
     "test/late/1": {"Address": "127.0.0.5", "Axis": 1},
     "test/silent/0": {"Address": "127.0.0.6", "Axis": 0},
     "test/silent/1": {"Address": "127.0.0.6", "Axis": 1},
+    "test/axis/a2": {"ControllerDevice": "test/controller/a", "Axis": 2},
 }
+CONTROLLERS = {"test/controller/a": {"Address": "127.0.0.2"},
+               "test/controller/silent": {"Address": "127.0.0.6"},
+               "test/controller/lossy": {"Address": "127.0.0.4"}}
 
 
 @pytest.fixture(scope="session")
@@ -103,7 +108,8 @@ def server(two_controllers, lossy_controller, late_controller, silent_controller
              "devices": [{"name": name, "properties": properties}
                          for name, properties in DEVICES.items()]},
             {"class": PositionerController,
-             "devices": [{"name": "test/controller/a", "properties": {"Address": "127.0.0.2"}}]}]
+             "devices": [{"name": name, "properties": properties}
+                         for name, properties in CONTROLLERS.items()]}]
     with MultiDeviceTestContext(info, host="127.0.0.1", process=True, timeout=20) as context:
         for name in DEVICES:
             if not name.startswith("test/bad/"):

@@ -9,6 +9,7 @@ import tango
 from tango import DevState
 
 from conftest import wait_for_state, wait_until
+from sim_process import requests
 
 
 @pytest.fixture
@@ -32,6 +33,9 @@ def test_settings_and_output(a0):
     a0.StepCount = 3
     assert a0.StepCount == 3
     assert a0.get_attribute_config("Amplitude").disp_level == tango.DispLevel.EXPERT
+    step_count = a0.get_attribute_config_ex("StepCount")[0]
+    assert (step_count.label, step_count.format, step_count.events.ch_event.abs_change) == \
+        ("Step count", "%d", "1")
 
     a0.Output = False
     assert a0.state() == DevState.DISABLE and "output is off" in a0.status()
@@ -99,6 +103,9 @@ def test_units(server):
     a1 = server.get_device("test/axis/a1")        # Scale 0.001, Unit um
     config = a1.get_attribute_config("Position")
     assert config.unit == "um" and config.format % 1234567.001 == "1234567.001"
+    speed = a1.get_attribute_config_ex("Speed")[0]
+    assert (speed.label, speed.unit, float(speed.events.ch_event.abs_change)) == \
+        ("Speed", "um/s", 0.001)
     start = a1.Position
     a1.MoveRelative(5.0)
     assert a1.read_attribute("Position").w_value == pytest.approx(start + 5.0)
@@ -154,8 +161,12 @@ def test_two_controllers_one_handle_each(server, a0):
 def test_misconfigured_device_says_what_to_set(server):
     bad = server.get_device("test/bad/0")
     assert bad.state() == DevState.FAULT
-    assert "exactly one of the properties Address and HardwareId" in bad.status()
+    assert bad.status() == "Set exactly one of the properties Address, HardwareId and " \
+                           "ControllerDevice."
     assert "exactly one" in failure(bad.Stop)
+    unnamed = server.get_device("test/bad/1")     # its ControllerDevice has no properties
+    assert unnamed.state() == DevState.FAULT
+    assert "test/controller/none named by ControllerDevice does not name" in unnamed.status()
 
 
 def test_software_limits_bound_every_kind_of_move(server):
@@ -171,14 +182,33 @@ def test_software_limits_bound_every_kind_of_move(server):
     wait_until(lambda: axis.Position == 0, 2, "the move back inside")
 
 
-def test_controller_device_shares_the_connection(server, a0):
+def test_controller_device_shares_the_connection(server):
     controller = server.get_device("test/controller/a")
+    a2 = server.get_device("test/axis/a2")       # names the controller by this device
     wait_for_state(controller, DevState.ON)
     assert (controller.Carrier, controller.ControllerAddress) == ("tcp", "127.0.0.2")
     assert client_connections("127.0.0.2") == 1     # the axis devices' connection
     controller.SensorPowerGroupA = True
     assert controller.SensorPowerGroupA
-    a0.MoveContinuous(1)
-    wait_for_state(a0, DevState.MOVING, timeout=2)
+    a2.MoveContinuous(1)
+    wait_for_state(a2, DevState.MOVING, timeout=2)
     controller.StopAll()
-    wait_for_state(a0, DevState.ON, timeout=2)
+    wait_for_state(a2, DevState.ON, timeout=2)
+
+
+def test_controller_channel_settings_reach_the_wire_and_return_on_init(server,
+                                                                      silent_controller):
+    controller = server.get_device("test/controller/silent")
+    wait_for_state(controller, DevState.ON)
+    controller.Trigger2Upper = 700         # the lower bound: lowest until written
+    controller.Trigger2Lower = -500
+    controller.Quadrature1InputPeriod = 40
+    lines = silent_controller.log_until("SET 1391[1] := 40", 5)
+    assert lines is not None and requests(lines)[-5:] == [
+        "SET 1328[2] := -2147483648", "SET 1329[2] := 700", "SET 1328[2] := -500",
+        "SET 1329[2] := 700", "SET 1391[1] := 40"], lines
+    assert (controller.Trigger2Lower, controller.Trigger2Upper) == (-500, 700)
+    controller.Init()                      # sent again as on every open: the bounds once
+    lines = silent_controller.log_until("SET 1391[1] := 40", 5)
+    assert lines is not None and requests(lines)[-3:] == [
+        "SET 1328[2] := -500", "SET 1329[2] := 700", "SET 1391[1] := 40"], lines

@@ -48,10 +48,14 @@ def test_closed_connection_turns_fault_at_once_then_on(axis, lossy_controller, r
         assert order.index(values[1]) > order.index(("state", DevState.INIT))
 
 
-def test_controller_away_and_back(axis, lossy_controller):
+def test_controller_away_and_back(server, axis, lossy_controller):
+    controller = server.get_device("test/controller/lossy")
     axis.Amplitude = 33333
     lossy_controller.stop()
     wait_for_state(axis, DevState.FAULT, timeout=5)
+    with pytest.raises(tango.DevFailed) as info:   # as Tango's memorized write at start
+        controller.Trigger0Axis = 3
+    assert "Trigger0Axis 3 is kept" in info.value.args[0].desc
     assert "127.0.0.4" in axis.status()
     started = time.monotonic()
     with pytest.raises(tango.DevFailed) as info:
@@ -65,6 +69,8 @@ def test_controller_away_and_back(axis, lossy_controller):
     wait_for_state(axis, DevState.ON, timeout=10)
     # The new simulator forgot the setting; the device sent it again.
     assert axis.Amplitude == 33333 and "Amplitude 33333" in axis.status()
+    wait_for_state(controller, DevState.ON)
+    assert "Trigger0Axis 3" in controller.status() and controller.Trigger0Axis == 3
     axis.MoveRelative(1000)
     wait_for_state(axis, DevState.ON, timeout=5)
     assert axis.Position == 1000

@@ -9,6 +9,8 @@ import time
 
 import pytest
 
+from sim_process import request_time, requests
+
 READER = """
 import sys, tango
 proxy = tango.DeviceProxy(sys.argv[1])
@@ -19,16 +21,6 @@ except tango.DevFailed:
     pass
 """
 AMPLITUDE_QUERY = "request GET 1024[1]"
-
-
-def request_time(line):
-    """The CLOCK_MONOTONIC time at the end of a --log-requests line."""
-    return float(line.rsplit(" at ", 1)[1])
-
-
-def requests(lines):
-    return [line.split(": request ", 1)[1].split(" at ")[0] for line in lines
-            if ": request " in line]
 
 
 @pytest.fixture(params=["late", "silent"])
