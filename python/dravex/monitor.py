@@ -21,6 +21,7 @@ import threading
 import time
 from typing import Callable, Dict, List, Optional
 
+from . import _binding
 from . import _positioner_api as api
 from .errors import DravexError, check
 from .status import Status
@@ -195,16 +196,19 @@ class Monitor:
 
 
 class _SnapshotReader:
-    """Reads one axis's reported values (four cached getters) through the
-    bound functions with output buffers made once: the monitor reads every
-    axis of every report, so it skips the generic binding's per-call
-    conversions. Used by the monitor's thread only."""
+    """Reads one axis's reported values (four cached getters) with output
+    buffers made once: the monitor reads every axis of every report, so it
+    skips the generic binding's per-call conversions, and keeps the GIL
+    through these calls (they copy cached values and never block): with a
+    release around each, every report handed the GIL to other threads
+    many times. Used by the monitor's thread only."""
 
     def __init__(self, handle: int) -> None:
-        library = api.library()
+        keeping_gil = ctypes.PyDLL(None, handle=api.library()._handle)
         self._handle = handle
-        self._functions = (library.PositionerGetStatus, library.PositionerGetReference,
-                           library.PositionerGetPosition, library.PositionerGetSpeed)
+        self._functions = tuple(_bound(keeping_gil, name) for name in (
+            "PositionerGetStatus", "PositionerGetReference", "PositionerGetPosition",
+            "PositionerGetSpeed"))
         self._status, self._reference, self._position, self._speed = (
             ctypes.c_int32(), ctypes.c_int32(), ctypes.c_int32(), ctypes.c_int32())
         self._valid = ctypes.c_bool()
@@ -223,3 +227,10 @@ class _SnapshotReader:
         check(get_speed(handle, axis, self._speed_ref), "PositionerGetSpeed")
         return Snapshot(self._position.value, Status(self._status.value, self._valid.value),
                         self._speed.value, now)
+
+
+def _bound(library: ctypes.CDLL, name: str) -> "ctypes._NamedFuncPointer":
+    function: "ctypes._NamedFuncPointer" = getattr(library, name)
+    function.argtypes = _binding.argtypes(api.SIGNATURES[name])
+    function.restype = ctypes.c_int32
+    return function

@@ -165,6 +165,12 @@ class ControllerLink:
         time.monotonic() `at` (once; a later call replaces the time, inf
         cancels it), so that it can judge a report against the time that
         has passed. Wakes the link's thread only when it would wake later."""
+        if at == math.inf and listener not in self._rechecks:
+            # The common case, for every report of a running move: nothing
+            # to cancel, so the lock the monitor's thread delivers under is
+            # not taken. A listener's rechecks are set by its own device
+            # (under its monitor) and only removed by others.
+            return
         with self._changed:
             axis = self._axis_of(listener)
             if at == math.inf or axis is None:

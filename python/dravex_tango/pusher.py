@@ -40,15 +40,21 @@ class Pusher:
         self._device = device
         self._apply = apply
         self._name = name
-        self._changed = threading.Condition()
+        # One plain lock and a wake-up lock rather than a Condition: the
+        # thread turns about a hundred times a second, and every blocking
+        # step of a turn hands the GIL to other threads.
+        self._lock = threading.Lock()             # guards the three below
         self._pending: List[List[Any]] = []       # [kind, value]
         self._closed = False
+        self._sleeping = False                    # the thread waits for _wake
+        self._wake = threading.Lock()             # released once to wake the thread
+        self._wake.acquire()
         self._thread = threading.Thread(target=self._run, name=f"push {name}", daemon=True)
         self._thread.start()
 
     def file(self, kind: str, value: Any) -> None:
         """Quick and never blocks for long: called under the link's lock."""
-        with self._changed:
+        with self._lock:
             if self._closed:
                 return
             pending = self._pending
@@ -58,33 +64,40 @@ class Pusher:
             pending.append([kind, value])
             if len(pending) > MOST_PENDING:
                 del pending[0]
-            self._changed.notify()
+            self._wake_thread()
+
+    def _wake_thread(self) -> None:
+        if self._sleeping:
+            self._sleeping = False
+            self._wake.release()
 
     def close(self) -> None:
         """No delivery is applied after this returns, when called under the
         device monitor (as delete_device is): the thread checks, under the
         monitor, before it applies one. Does not wait for the thread, which
         may be waiting for that monitor."""
-        with self._changed:
+        with self._lock:
             self._closed = True
             self._pending.clear()
-            self._changed.notify()
+            self._wake_thread()
 
     def _run(self) -> None:
         with tango.EnsureOmniThread():
             turn_ended = 0.0
             while True:
-                with self._changed:
-                    while not (self._pending or self._closed):
-                        self._changed.wait()
+                with self._lock:
                     if self._closed:
                         return
+                    self._sleeping = not self._pending
+                if self._sleeping:
+                    self._wake.acquire()
+                    continue
                 gap = turn_ended + TURN_GAP_S - time.monotonic()
                 if gap > 0:
                     time.sleep(gap)
                 try:
                     with tango.AutoTangoMonitor(self._device):
-                        with self._changed:
+                        with self._lock:
                             if self._closed:
                                 return
                             pending, self._pending = self._pending, []
