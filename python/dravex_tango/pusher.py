@@ -88,8 +88,9 @@ class Pusher:
                 with self._lock:
                     if self._closed:
                         return
-                    self._sleeping = not self._pending
-                if self._sleeping:
+                    # Each time it is set, _wake is released exactly once.
+                    sleeping = self._sleeping = not self._pending
+                if sleeping:
                     self._wake.acquire()
                     continue
                 gap = turn_ended + TURN_GAP_S - time.monotonic()
