@@ -204,9 +204,13 @@ class _SnapshotReader:
     many times. Used by the monitor's thread only."""
 
     def __init__(self, handle: int) -> None:
-        keeping_gil = ctypes.PyDLL(None, handle=api.library()._handle)
+        library = api.library()
+        # The standard-call DLL of 32-bit Windows has no loader that keeps
+        # the GIL: there, the calls release it.
+        if not isinstance(library, getattr(ctypes, "WinDLL", ())):
+            library = ctypes.PyDLL(None, handle=library._handle)
         self._handle = handle
-        self._functions = tuple(_bound(keeping_gil, name) for name in (
+        self._functions = tuple(_bound(library, name) for name in (
             "PositionerGetStatus", "PositionerGetReference", "PositionerGetPosition",
             "PositionerGetSpeed"))
         self._status, self._reference, self._position, self._speed = (

@@ -276,10 +276,11 @@ class ControllerLink:
             for listener in self._listeners.get(axis, ()):
                 self._deliver(listener.axis_report, snapshot)
 
-    def _on_lost(self) -> None:
+    def _on_lost(self, controller: Any) -> None:
         with self._changed:
-            self._lost = True
-            self._changed.notify_all()
+            if controller is self._controller:
+                self._lost = True
+                self._changed.notify_all()
 
     # -- opening and closing ---------------------------------------------------------
 
@@ -297,7 +298,8 @@ class ControllerLink:
             self._pending.clear()
             self._controller = controller
         self._subscription = controller.monitor.subscribe(
-            lambda axis, snapshot: self._on_report(controller, axis, snapshot), self._on_lost)
+            lambda axis, snapshot: self._on_report(controller, axis, snapshot),
+            lambda: self._on_lost(controller))
         # Reports applied before the subscription: delivered like later ones.
         with self._changed:
             for axis in range(_dravex.AXES):
@@ -316,6 +318,7 @@ class ControllerLink:
             controller, self._controller = self._controller, None
             self._direct = False
             self._pending.clear()
+            self._lost = False            # the retries wait; a closed controller's loss is ignored
         subscription, self._subscription = self._subscription, None
         if subscription is not None:
             subscription.cancel()

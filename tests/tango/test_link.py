@@ -118,3 +118,27 @@ def test_a_recheck_redelivers_the_last_report_when_due():
         wait_until(lambda: recorder.seen == ["down", "up", 42, 42])
     finally:
         link.stop()
+
+
+def test_after_a_loss_the_reopening_waits_between_attempts():
+    attempts, first = [], FakeController()
+
+    def opener(target):
+        attempts.append(time.monotonic())
+        if len(attempts) > 1:
+            raise OSError("refused")
+        return first
+
+    link = ControllerLink(ControllerTarget("10.0.0.1", None), opener, threading.Lock())
+    recorder = Recorder()
+    link.watch(0, recorder)
+    link.start()
+    try:
+        wait_until(lambda: "up" in recorder.seen)
+        first.monitor.lose()
+        wait_until(lambda: len(attempts) >= 2)
+        time.sleep(0.5)                       # the retries: 0.25 s, then 0.5 s later
+        assert 2 <= len(attempts) <= 3, f"{len(attempts)} attempts to reopen in 0.5 s"
+        assert recorder.seen[-1] == "down"
+    finally:
+        link.stop()
