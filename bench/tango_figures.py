@@ -21,10 +21,12 @@ Environment: POSITIONER_SIM, DRAVEX_LIBRARY; PYTHONPATH with python/.
 """
 import argparse
 import contextlib
+import ctypes
 import datetime
 import json
 import os
 import platform
+import signal
 import socket
 import statistics
 import struct
@@ -57,9 +59,17 @@ def free_port():
         return probe.getsockname()[1]
 
 
+def _end_with_parent():
+    """In the child before exec: SIGTERM when the process that started it
+    ends, also by a crash (Debian's Tango client may crash when it
+    unsubscribes), so that no server or simulator is left running."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
 @contextlib.contextmanager
 def running(command, **options):
-    process = subprocess.Popen(command, **options)
+    process = subprocess.Popen(command, preexec_fn=_end_with_parent, **options)
     try:
         yield process
     finally:
