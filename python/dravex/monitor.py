@@ -14,14 +14,16 @@ thread.
 """
 from __future__ import annotations
 
+import ctypes
 import dataclasses
 import logging
 import threading
 import time
 from typing import Callable, Dict, List, Optional
 
+from . import _binding
 from . import _positioner_api as api
-from .errors import DravexError
+from .errors import DravexError, check
 from .status import Status
 
 AXES = 6
@@ -75,6 +77,7 @@ class Monitor:
         self._generation = 0
         self._lost = False
         self._stopping = False
+        self._reader = _SnapshotReader(handle)
         self._thread = threading.Thread(target=self._run, name=f"dravex-monitor {name}".strip(),
                                         daemon=True)
 
@@ -170,11 +173,7 @@ class Monitor:
                 self._tell(subscription.on_report, axis, snapshot)
 
     def _read(self, axis: int, now: float) -> Snapshot:
-        handle = self._handle
-        status = Status(api.call("PositionerGetStatus", handle, axis),
-                        api.call("PositionerGetReference", handle, axis)[1])
-        return Snapshot(api.call("PositionerGetPosition", handle, axis), status,
-                        api.call("PositionerGetSpeed", handle, axis), now)
+        return self._reader.read(axis, now)
 
     def _end(self) -> None:
         with self._changed:
@@ -194,3 +193,48 @@ class Monitor:
             listener(*args)
         except Exception:  # one listener's fault must not silence the others
             _log.exception("a report listener failed")
+
+
+class _SnapshotReader:
+    """Reads one axis's reported values (four cached getters) with output
+    buffers made once: the monitor reads every axis of every report, so it
+    skips the generic binding's per-call conversions, and keeps the GIL
+    through these calls (they copy cached values and never block): with a
+    release around each, every report handed the GIL to other threads
+    many times. Used by the monitor's thread only."""
+
+    def __init__(self, handle: int) -> None:
+        library = api.library()
+        # The standard-call DLL of 32-bit Windows has no loader that keeps
+        # the GIL: there, the calls release it.
+        if not isinstance(library, getattr(ctypes, "WinDLL", ())):
+            library = ctypes.PyDLL(None, handle=library._handle)
+        self._handle = handle
+        self._functions = tuple(_bound(library, name) for name in (
+            "PositionerGetStatus", "PositionerGetReference", "PositionerGetPosition",
+            "PositionerGetSpeed"))
+        self._status, self._reference, self._position, self._speed = (
+            ctypes.c_int32(), ctypes.c_int32(), ctypes.c_int32(), ctypes.c_int32())
+        self._valid = ctypes.c_bool()
+        self._status_ref, self._reference_ref, self._position_ref, self._speed_ref, \
+            self._valid_ref = (ctypes.byref(self._status), ctypes.byref(self._reference),
+                               ctypes.byref(self._position), ctypes.byref(self._speed),
+                               ctypes.byref(self._valid))
+
+    def read(self, axis: int, now: float) -> Snapshot:
+        handle = self._handle
+        get_status, get_reference, get_position, get_speed = self._functions
+        check(get_status(handle, axis, self._status_ref), "PositionerGetStatus")
+        check(get_reference(handle, axis, self._reference_ref, self._valid_ref),
+              "PositionerGetReference")
+        check(get_position(handle, axis, self._position_ref), "PositionerGetPosition")
+        check(get_speed(handle, axis, self._speed_ref), "PositionerGetSpeed")
+        return Snapshot(self._position.value, Status(self._status.value, self._valid.value),
+                        self._speed.value, now)
+
+
+def _bound(library: ctypes.CDLL, name: str) -> "ctypes._NamedFuncPointer":
+    function: "ctypes._NamedFuncPointer" = getattr(library, name)
+    function.argtypes = _binding.argtypes(api.SIGNATURES[name])
+    function.restype = ctypes.c_int32
+    return function

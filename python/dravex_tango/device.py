@@ -11,8 +11,8 @@ default serial model, by device) and, through pusher.py, what the
 controller reports, all under the device monitor, the one lock of the
 device's state. Requests to different devices run side by side and reach
 the controller at once (dravex.Controller is safe from several threads,
-and a setter never waits for a querying getter). The link's thread never
-waits for a device: it files each delivery with the device's pusher,
+and a setter never waits for a querying getter). The link never waits
+for a device: it files each delivery with the device's pusher,
 whose thread applies it under the monitor, so a request that waits for a
 slow controller holds up the events of its own device only. Init,
 DevRestart and shutdown hold the monitor while they run delete_device and
@@ -196,9 +196,9 @@ class PositionerAxis(Device):
             link.watch(self.Axis, self)
 
     def delete_device(self) -> None:
-        # Under the device monitor (Init, DevRestart, shutdown): deliveries
-        # of the link's thread only file with the pusher (unwatch waits for
-        # one in progress), and the pusher applies nothing once closed.
+        # Under the device monitor (Init, DevRestart, shutdown): the link's
+        # deliveries only file with the pusher (unwatch waits for one in
+        # progress), and the pusher applies nothing once closed.
         link, self._link = self._link, None
         if link is not None:
             link.unwatch(self.Axis, self)
