@@ -13,7 +13,7 @@ import threading
 import time
 from typing import Any, Callable, List
 
-import tango  # type: ignore[import]
+import tango
 
 log = logging.getLogger(__name__)
 
