@@ -22,7 +22,6 @@ import argparse
 import json
 import os
 import signal
-import socket
 import statistics
 import sys
 import threading
@@ -36,6 +35,7 @@ sys.path.insert(0, os.path.join(ROOT, "python"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 from dravex_gui import backend  # noqa: E402
 from dravex_gui.main_window import MainWindow  # noqa: E402
+from private_network import in_private_network_namespace  # noqa: E402
 from sim_process import SimulatorProcess, request_time  # noqa: E402
 
 ADDRESSES = {"late": "127.0.0.7", "silent": "127.0.0.8"}
@@ -43,11 +43,6 @@ FIRST_REPLY_S = {"late": 2.5, "silent": 10.0}  # when the Read's first getter st
 PRESS_GAP_S = 0.05
 LAST_STOP = "request SET 1107[5] := 1"
 WAIT_S = 10.0
-
-
-def only_loopback() -> bool:
-    """Inside the namespace of tests/support/netns-run.sh: lo is all there is."""
-    return [name for _, name in socket.if_nameindex()] == ["lo"]
 
 
 def run_until(app: QApplication, done, seconds: float) -> None:
@@ -121,7 +116,7 @@ def main() -> int:
     parser.add_argument("--presses", type=int, default=20, choices=range(1, 31),
                         metavar="1..30", help="STOP ALL presses per simulator (20)")
     arguments = parser.parse_args()
-    if not only_loopback():
+    if not in_private_network_namespace():
         print("stop_latency_gui: refusing to run outside a private network namespace "
               "(tests/support/netns-run.sh)", file=sys.stderr)
         return 2

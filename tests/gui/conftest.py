@@ -1,25 +1,15 @@
 """Fixtures of the GUI tests (pytest-qt under Xvfb): simulated controllers
-in the private network namespace, and the main window."""
-import importlib.util
+in the private network namespace, and the main window; the private-network
+check and the library paths come from tests/support/shared_fixtures.py."""
 import os
-import shutil
-import subprocess
 import sys
 import threading
 
 import pytest
 
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-sys.path.insert(0, os.path.join(SOURCE_DIR, "python"))
-sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "support"))
-
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+pytest_plugins = ("shared_fixtures",)
 from sim_process import SimulatorProcess  # noqa: E402
-
-# The namespace check of the binding tests.
-_spec = importlib.util.spec_from_file_location(
-    "binding_test_fixtures", os.path.join(SOURCE_DIR, "tests", "python", "conftest.py"))
-_bindings = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(_bindings)
 
 TELL_INTERVAL_MS = 20
 
@@ -32,15 +22,6 @@ class Simulator(SimulatorProcess):
         super().__init__("--address", address, "--id", str(hardware_id),
                          "--tell-interval", str(TELL_INTERVAL_MS), *options, logged=logged)
         self.address, self.hardware_id = address, hardware_id
-
-
-@pytest.fixture(scope="session")
-def private_network():
-    if not _bindings.in_private_network_namespace():
-        pytest.skip("needs a private network namespace (run through tests/support/netns-run.sh)")
-    ip = shutil.which("ip")
-    if ip:  # discovery probes leave through lo, the only interface here
-        subprocess.run([ip, "route", "replace", "224.0.0.0/4", "dev", "lo"], check=False)
 
 
 @pytest.fixture(scope="session")

@@ -10,7 +10,7 @@ import time
 from PyQt5.QtCore import QEvent, Qt, QTimer
 from PyQt5.QtWidgets import QApplication
 
-from conftest import SOURCE_DIR, Simulator, open_address, stands_still, wait_open
+from conftest import Simulator, open_address, stands_still, wait_open
 from dravex_gui.backend import Library
 from dravex_gui.main_window import MainWindow
 
@@ -249,8 +249,7 @@ def test_loading_a_configuration_file_reports_skipped_pairs(window, qtbot, simul
 
 def test_program_opens_its_address_and_closes_on_ctrl_c(private_network, tmp_path):
     sim = Simulator("127.0.0.6", 3000, logged=True).start()
-    environment = dict(os.environ, XDG_CONFIG_HOME=str(tmp_path),
-                       PYTHONPATH=os.path.join(SOURCE_DIR, "python"))
+    environment = dict(os.environ, XDG_CONFIG_HOME=str(tmp_path))  # PYTHONPATH: shared_fixtures
     program = subprocess.Popen([sys.executable, "-m", "dravex_gui", "--address", sim.address],
                                env=environment, stderr=subprocess.PIPE)
     try:

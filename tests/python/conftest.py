@@ -1,41 +1,21 @@
-"""Fixtures of the Python binding tests: the private-network check and a
-positioner-sim process with two controllers (127.0.0.2 and 127.0.0.3)."""
-import fcntl
+"""Fixtures of the Python binding tests: a positioner-sim process with two
+controllers (127.0.0.2 and 127.0.0.3); the private-network check, the
+library paths and start_simulator come from tests/support/shared_fixtures.py."""
 import os
-import select
-import shutil
-import socket
-import struct
-import subprocess
 import sys
 import time
 
 import pytest
 
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-sys.path.insert(0, os.path.join(SOURCE_DIR, "python"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+pytest_plugins = ("shared_fixtures",)
+from sim_process import SimulatorProcess  # noqa: E402
 
-SIOCGIFFLAGS = 0x8913
-IFF_LOOPBACK = 0x8
 SIM_IDS = (1000, 1001)          # hardware ids of the two simulated controllers
 SIM_ADDRESSES = ("127.0.0.2", "127.0.0.3")
 TELL_INTERVAL_MS = 20           # the simulator reports positions and status this often
 SPEED = 1_000_000               # units per second
 TRAVEL_LIMIT = 500_000          # axes stop at +-TRAVEL_LIMIT: half a second from 0
-
-
-def in_private_network_namespace():
-    """True inside the namespace of tests/support/netns-run.sh: the marker
-    variable is set and every interface is a loopback one."""
-    if os.environ.get("UC_IN_PRIVATE_NETNS") != "1":
-        return False
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
-        for _, name in socket.if_nameindex():
-            request = struct.pack("16sH22x", name.encode()[:15], 0)
-            flags = struct.unpack_from("16sH", fcntl.ioctl(probe, SIOCGIFFLAGS, request))[1]
-            if not flags & IFF_LOOPBACK:
-                return False
-    return True
 
 
 def wait_for_records(caplog, wanted, timeout=3.0):
@@ -52,48 +32,12 @@ def wait_for_records(caplog, wanted, timeout=3.0):
 
 
 @pytest.fixture(scope="session")
-def private_network():
-    if not in_private_network_namespace():
-        pytest.skip("needs a private network namespace (run through tests/support/netns-run.sh)")
-    # tormak probes from the default interface: route multicast to lo, the
-    # only interface of this namespace.
-    ip = shutil.which("ip")
-    if ip:
-        subprocess.run([ip, "route", "replace", "224.0.0.0/4", "dev", "lo"], check=False)
-
-
-def _read_started_lines(process, count, timeout):
-    lines, deadline = [], time.monotonic() + timeout
-    while len(lines) < count:
-        remaining = deadline - time.monotonic()
-        if remaining <= 0 or not select.select([process.stdout], [], [], remaining)[0]:
-            raise RuntimeError(f"positioner-sim did not start: {lines}")
-        line = process.stdout.readline()  # unbuffered: reads no further than the line
-        if not line:
-            raise RuntimeError(f"positioner-sim ended: exit code {process.wait()}")
-        lines.append(line.decode().strip())
-    return lines
-
-
-@pytest.fixture(scope="session")
 def simulator(private_network):
-    program = os.environ.get("POSITIONER_SIM")
-    if not program:
-        pytest.fail("POSITIONER_SIM must name the positioner-sim program")
-    process = subprocess.Popen(
-        [program, "--count", str(len(SIM_IDS)), "--id", str(SIM_IDS[0]),
-         "--tell-interval", str(TELL_INTERVAL_MS), "--speed", str(SPEED),
-         "--travel-limit", str(TRAVEL_LIMIT), "--quiet"],
-        stdout=subprocess.PIPE, bufsize=0)
-    try:
-        yield _read_started_lines(process, len(SIM_IDS), timeout=10)
-    finally:
-        process.terminate()
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+    sim = SimulatorProcess("--count", str(len(SIM_IDS)), "--id", str(SIM_IDS[0]),
+                           "--tell-interval", str(TELL_INTERVAL_MS), "--speed", str(SPEED),
+                           "--travel-limit", str(TRAVEL_LIMIT)).start()
+    yield sim
+    sim.stop()
 
 
 @pytest.fixture(scope="session")

@@ -8,7 +8,7 @@ import pytest
 
 import dravex
 from dravex import _library, _positioner_api, errors, tormak
-from conftest import SOURCE_DIR
+from shared_fixtures import SOURCE_DIR
 
 C_KINDS = {"int32_t": "i", "int": "i", "bool": "b", "const char*": "s", "const void*": "p",
            "void*": "w", "int32_t*": "I", "int*": "I", "bool*": "B", "DetectedDevice**": "D",

@@ -9,7 +9,7 @@ import time
 import pytest
 
 import dravex
-from conftest import SIM_ADDRESSES, SOURCE_DIR, wait_for_records
+from conftest import SIM_ADDRESSES, wait_for_records
 
 
 def test_trace_lines_arrive_in_logging(simulator, caplog, capfd):
@@ -34,8 +34,7 @@ def test_trace_lines_arrive_in_logging(simulator, caplog, capfd):
 @pytest.mark.parametrize("routing", ["", "dravex.trace_to_logging(); logging.basicConfig()"])
 def test_script_ending_with_an_open_controller_prints_nothing(simulator, routing):
     script = f"""
-import logging, sys
-sys.path.insert(0, {os.path.join(SOURCE_DIR, "python")!r})
+import logging
 import dravex
 {routing}
 controller = dravex.Controller(address={SIM_ADDRESSES[0]!r}).open()

@@ -2,7 +2,6 @@
 Ctrl-C, several axes, asyncio cancellation; decoded status and units.
 Against positioner-sim (1,000,000 units/s, travel +-500,000)."""
 import asyncio
-import os
 import signal
 import subprocess
 import sys
@@ -12,7 +11,7 @@ import pytest
 
 import dravex
 from dravex import aio
-from conftest import SIM_ADDRESSES, SOURCE_DIR, SPEED, TRAVEL_LIMIT
+from conftest import SIM_ADDRESSES, SPEED, TRAVEL_LIMIT
 
 
 def assert_standing(axis, seconds=0.5):
@@ -67,8 +66,7 @@ def test_end_of_travel_raises_within_a_second_and_stops(controller, home):
 
 def test_ctrl_c_during_a_move_stops_the_axis(simulator):
     script = f"""
-import sys, time
-sys.path.insert(0, {os.path.join(SOURCE_DIR, "python")!r})
+import time
 import dravex
 with dravex.Controller(address={SIM_ADDRESSES[1]!r}) as controller:
     axis = controller.axis(0)

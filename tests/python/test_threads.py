@@ -3,8 +3,6 @@ thread's read waits for a late reply, a move that someone else stopped,
 the monitor's reports and a lost connection, and dravex.aio's stop beside
 its worker. Stops are checked on the wire (positioner-sim --log-requests)."""
 import asyncio
-import os
-import sys
 import threading
 import time
 
@@ -12,23 +10,15 @@ import pytest
 
 import dravex
 from dravex import aio
-from conftest import SOURCE_DIR
-
-sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "support"))
-from sim_process import SimulatorProcess, request_time  # noqa: E402
+from sim_process import request_time
 
 LATE = "127.0.0.9"    # every reply 2.5 s late
 PLAIN = "127.0.0.10"
 
 
 @pytest.fixture
-def late_simulator(private_network):
-    sim = SimulatorProcess("--address", LATE, "--fault", "late=2500", "--log-requests",
-                           logged=True).start()
-    try:
-        yield sim
-    finally:
-        sim.stop()
+def late_simulator(start_simulator):
+    return start_simulator("--address", LATE, "--fault", "late=2500", "--log-requests", logged=True)
 
 
 def test_stop_goes_out_while_another_thread_waits_for_a_reply(late_simulator):
@@ -55,26 +45,23 @@ def test_move_stopped_by_another_thread_raises_move_stopped(controller):
     assert axis.move_to(0, timeout=5) == 0
 
 
-def test_monitor_tells_of_reports_and_of_a_lost_connection_at_once(private_network):
-    sim = SimulatorProcess("--address", PLAIN, "--tell-interval", "10").start()
-    try:
-        with dravex.Controller(address=PLAIN) as controller:
-            reports, lost = [], threading.Event()
-            controller.monitor.subscribe(lambda axis, snapshot: reports.append((axis, snapshot)),
-                                         lost.set)
-            assert controller.axis(2).move_to(300_000, timeout=5) == 300_000
-            moving = [s.position for axis, s in reports if axis == 2 and s.status.moving]
-            assert moving and moving == sorted(moving)
-            snapshot = controller.monitor.snapshot(2)
-            assert snapshot.position == 300_000 and snapshot.reported_at <= time.monotonic()
+def test_monitor_tells_of_reports_and_of_a_lost_connection_at_once(start_simulator):
+    sim = start_simulator("--address", PLAIN, "--tell-interval", "10")
+    with dravex.Controller(address=PLAIN) as controller:
+        reports, lost = [], threading.Event()
+        controller.monitor.subscribe(lambda axis, snapshot: reports.append((axis, snapshot)),
+                                     lost.set)
+        assert controller.axis(2).move_to(300_000, timeout=5) == 300_000
+        moving = [s.position for axis, s in reports if axis == 2 and s.status.moving]
+        assert moving and moving == sorted(moving)
+        snapshot = controller.monitor.snapshot(2)
+        assert snapshot.position == 300_000 and snapshot.reported_at <= time.monotonic()
 
-            ended = time.monotonic()
-            sim.stop()
-            assert lost.wait(3) and time.monotonic() - ended < 1.5
-            with pytest.raises(dravex.NotConnected):
-                controller.axis(0).stop()
-    finally:
+        ended = time.monotonic()
         sim.stop()
+        assert lost.wait(3) and time.monotonic() - ended < 1.5
+        with pytest.raises(dravex.NotConnected):
+            controller.axis(0).stop()
 
 
 def test_aio_stop_does_not_wait_for_the_worker(late_simulator):

@@ -40,7 +40,7 @@ class SimulatorProcess:
             [program, *self.options] + ([] if self.logged else ["--quiet"]),
             stdout=subprocess.PIPE, stderr=subprocess.PIPE if self.logged else None, bufsize=0)
         deadline = time.monotonic() + START_LIMIT_S
-        for _ in range(max(1, self.options.count("--address"))):
+        for _ in range(self.controller_count()):
             if not select.select([self.process.stdout], [], [], max(0, deadline - time.monotonic()))[0]:
                 self.stop()
                 raise RuntimeError("positioner-sim did not start")
@@ -49,6 +49,13 @@ class SimulatorProcess:
                 self.stop()
                 raise RuntimeError(f"positioner-sim ended: exit code {code}")
         return self
+
+    def controller_count(self):
+        """How many controllers the options make: one per --address, or
+        --count N of them, or the one at the default address."""
+        if "--count" in self.options:
+            return int(self.options[self.options.index("--count") + 1])
+        return max(1, self.options.count("--address"))
 
     def wait_for_log(self, text, timeout):
         """True once a log line holding text arrived within timeout s."""

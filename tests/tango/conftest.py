@@ -2,7 +2,6 @@
 controllers, device servers without a database (MultiDeviceTestContext,
 one process each) and a recorder of change events."""
 import os
-import socket
 import sys
 import threading
 import time
@@ -12,6 +11,7 @@ import pytest
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "python"))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "support"))
+pytest_plugins = ("shared_fixtures",)  # private_network: tests/support/shared_fixtures.py
 
 import tango  # noqa: E402  (Debian's python3-tango)
 from tango import DevState  # noqa: E402
@@ -23,15 +23,6 @@ from sim_process import SimulatorProcess  # noqa: E402
 
 TELL_INTERVAL_MS = 10
 SPEED = 1_000_000            # simulator default, units per second
-
-
-@pytest.fixture(scope="session")
-def private_network():
-    """Skips unless inside the namespace of tests/support/netns-run.sh
-    (its marker set, loopback the only interface)."""
-    if (os.environ.get("UC_IN_PRIVATE_NETNS") != "1" or
-            [name for _, name in socket.if_nameindex()] != ["lo"]):
-        pytest.skip("needs a private network namespace (run through tests/support/netns-run.sh)")
 
 
 class Simulator(SimulatorProcess):

@@ -129,11 +129,12 @@ def test_failures_are_one_sentence_and_library_lines_only_on_request(simulator, 
     assert unwritable.returncode == 4 and unwritable.stderr.count("\n") == 1, unwritable.stderr
 
 
-def test_ctrl_c_halts_at_once_while_a_reply_is_late(private_sim_process):
+def test_ctrl_c_halts_at_once_while_a_reply_is_late(start_simulator):
     """Ctrl-C during a show whose replies come 2.5 s late: the halt of the
     axis (approach end, then stop) reaches the controller at once, and the
     program ends with 130 without waiting for the reply."""
-    sim = private_sim_process("--address", "127.0.0.9", "--fault", "late=2500", "--log-requests")
+    sim = start_simulator("--address", "127.0.0.9", "--fault", "late=2500", "--log-requests",
+                          logged=True)
     program = subprocess.Popen([os.environ["POSITIONER"], "--address", "127.0.0.9", "--settle", "0",
                                 "show", "1"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                text=True)
