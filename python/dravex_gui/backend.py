@@ -11,8 +11,6 @@ import threading
 from typing import Any, List, Optional, Tuple, Union
 
 import dravex
-# The one rule for when a move has ended (dravex._motion), for moves.py.
-from dravex._motion import STOP_SETTLE, Outcome, Sample  # noqa: F401
 from dravex.errors import result_text
 
 AXES = range(dravex.AXES)

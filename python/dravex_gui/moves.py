@@ -11,8 +11,9 @@ from typing import Any, Callable, Dict, Iterable, Optional, Tuple
 
 from PyQt5.QtCore import QObject, QTimer, pyqtSignal, pyqtSlot
 
+from dravex._motion import STOP_SETTLE, Outcome, Sample
+
 from . import backend
-from .backend import STOP_SETTLE, Outcome, Sample
 
 Halt = Callable[[Tuple[int, ...]], None]
 
