@@ -13,6 +13,7 @@ from typing import Any, List, Optional, Tuple, Union
 import dravex
 # The one rule for when a move has ended (dravex._motion), for moves.py.
 from dravex._motion import STOP_SETTLE, Outcome, Sample  # noqa: F401
+from dravex import ranges
 from dravex.errors import result_text
 
 AXES = range(dravex.AXES)
@@ -22,8 +23,10 @@ LOGGER_NAME = "dravex"
 # The library checks amplitude and frequency; it gives the DC level no
 # range, so the GUI offers the full signed 32-bit one.
 DRIVE_PARAMETERS = {
-    "amplitude": ("PositionerAmplitude", "PositionerGetAmplitude", 0, 140000),
-    "frequency": ("PositionerFrequency", "PositionerGetFrequency", 0, 20000),
+    "amplitude": ("PositionerAmplitude", "PositionerGetAmplitude",
+                  *ranges.limits("PositionerAmplitude")),
+    "frequency": ("PositionerFrequency", "PositionerGetFrequency",
+                  *ranges.limits("PositionerFrequency")),
     "dc level": ("PositionerDCLevel", "PositionerGetDcLevel", -2**31, 2**31 - 1),
 }
 # The status lights: (label, attribute of dravex.Status).

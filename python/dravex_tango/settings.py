@@ -9,12 +9,16 @@ import collections
 
 import tango
 
+from ._dravex import setter_range
+
 Setting = collections.namedtuple("Setting", "name kind getter setter minimum maximum doc")
 
 SETTINGS = (
-    Setting("Amplitude", int, "PositionerGetAmplitude", "PositionerAmplitude", 0, 140000,
+    Setting("Amplitude", int, "PositionerGetAmplitude", "PositionerAmplitude",
+            *setter_range("PositionerAmplitude"),
             "Drive amplitude (controller units)"),
-    Setting("Frequency", int, "PositionerGetFrequency", "PositionerFrequency", 0, 20000,
+    Setting("Frequency", int, "PositionerGetFrequency", "PositionerFrequency",
+            *setter_range("PositionerFrequency"),
             "Drive frequency (controller units)"),
     Setting("DcLevel", int, "PositionerGetDcLevel", "PositionerDCLevel", None, None,
             "DC level (controller units)"),
@@ -29,9 +33,10 @@ SETTINGS = (
     Setting("Output", bool, None, "PositionerSetOutput", None, None,
             "Drive output on; the state is DISABLE while it is off (last value written, "
             "on at start)"),
-    Setting("AmplitudeControl", int, None, "PositionerAmplitudeControl", 0, 2,
+    Setting("AmplitudeControl", int, None, "PositionerAmplitudeControl",
+            *setter_range("PositionerAmplitudeControl"),
             "Amplitude control mode (last value written)"),
-    Setting("StepCount", int, None, "PositionerStepCount", 1, 65535,
+    Setting("StepCount", int, None, "PositionerStepCount", *setter_range("PositionerStepCount"),
             "Steps per single-step command (last value written)"),
     Setting("StopDetection", bool, None, "PositionerStopDetection", None, None,
             "Stop detection enabled (last value written)"),
@@ -41,22 +46,28 @@ SETTINGS = (
             "Output grounded at the target (last value written)"),
     Setting("SingleCircleMode", bool, None, "PositionerSingleCircleMode", None, None,
             "Single circle mode (last value written)"),
-    Setting("ExternalStepFwdInput", int, None, "PositionerExternalStepFwdInput", 0, 6,
+    Setting("ExternalStepFwdInput", int, None, "PositionerExternalStepFwdInput",
+            *setter_range("PositionerExternalStepFwdInput"),
             "Input for external forward steps, 0..6 (last value written)"),
-    Setting("ExternalStepBkwInput", int, None, "PositionerExternalStepBkwInput", 0, 6,
+    Setting("ExternalStepBkwInput", int, None, "PositionerExternalStepBkwInput",
+            *setter_range("PositionerExternalStepBkwInput"),
             "Input for external backward steps, 0..6 (last value written)"),
-    Setting("ExternalStepInputEdge", int, None, "PositionerExternalStepInputEdge", 0, 1,
+    Setting("ExternalStepInputEdge", int, None, "PositionerExternalStepInputEdge",
+            *setter_range("PositionerExternalStepInputEdge"),
             "Edge of the external step inputs, 0 or 1 (last value written)"),
 )
 
 # The settings of a whole controller (PositionerController): the library
 # has no getter for them; they read the value last written.
 CONTROLLER_SETTINGS = (
-    Setting("StaticAmplitude", int, None, "PositionerStaticAmplitude", 0, 2048,
+    Setting("StaticAmplitude", int, None, "PositionerStaticAmplitude",
+            *setter_range("PositionerStaticAmplitude"),
             "Static amplitude of the whole controller (last value written)"),
-    Setting("TriggerModeIn", int, None, "PositionerTriggerModeIn", 0, 2,
+    Setting("TriggerModeIn", int, None, "PositionerTriggerModeIn",
+            *setter_range("PositionerTriggerModeIn"),
             "Mode of the trigger input, 0..2 (last value written)"),
-    Setting("TriggerModeOut", int, None, "PositionerTriggerModeOut", 0, 3,
+    Setting("TriggerModeOut", int, None, "PositionerTriggerModeOut",
+            *setter_range("PositionerTriggerModeOut"),
             "Mode of the trigger output, 0..3 (last value written)"),
     Setting("SensorPowerGroupA", bool, None, "PositionerSensorPowerGroupA", None, None,
             "Power of sensor group A (last value written)"),
@@ -64,9 +75,11 @@ CONTROLLER_SETTINGS = (
             "Power of sensor group B (last value written)"),
     Setting("DutyCycleEnable", bool, None, "PositionerDutyCycleEnable", None, None,
             "Duty-cycle operation on (last value written)"),
-    Setting("DutyCyclePeriod", int, None, "PositionerDutyCyclePeriod", 0, 65535,
+    Setting("DutyCyclePeriod", int, None, "PositionerDutyCyclePeriod",
+            *setter_range("PositionerDutyCyclePeriod"),
             "Period of duty-cycle operation, 0..65535 (last value written)"),
-    Setting("DutyCycleOffTime", int, None, "PositionerDutyCycleOffTime", 0, 65535,
+    Setting("DutyCycleOffTime", int, None, "PositionerDutyCycleOffTime",
+            *setter_range("PositionerDutyCycleOffTime"),
             "Off time within a duty-cycle period, 0..65535 (last value written)"),
 )
 
