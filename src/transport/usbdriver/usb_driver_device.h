@@ -36,7 +36,7 @@ struct UsbDriverIo {
     bool writePending;  // a write whose wait ran out is still in flight
 };
 
-class UcUsbDriverDevice : public UcDevice {
+class UcUsbDriverDevice : public UcDeviceBase {
 public:
     // variant 1: interface of the variant-1 GUID, 0: of the variant-0 GUID;
     // index: member index of the interface in the list of its GUID.
@@ -66,6 +66,7 @@ private:
     int takeTelegram(int32_t requested, bool freshTransfer, void* out, int* length);
     int32_t wordAt(uint32_t pos) const;
 
+    const bool variant1_;  // an interface of the variant-1 GUID, else of the variant-0 one
     const int32_t index_;
     std::unique_ptr<UsbDriverIo> io_;
 };

@@ -65,7 +65,7 @@ struct UsbLibLink {
     IMutex sendLock;
 };
 
-class UcUsbLibDevice : public UcDevice {
+class UcUsbLibDevice : public UcDeviceBase {
 public:
     UcUsbLibDevice(uint8_t variant, int32_t index, const UsbRingConfig& ring);
     ~UcUsbLibDevice() override;
