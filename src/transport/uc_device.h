@@ -54,7 +54,7 @@ public:
     virtual bool isResyncableStream() const = 0;
 
     virtual UcLinkState& link() = 0;
-    const UcLinkState& link() const { return const_cast<UcDevice*>(this)->link(); }
+    virtual const UcLinkState& link() const = 0;
 };
 
 // What the kinds share: the link state, their transport, and no action for
@@ -67,6 +67,7 @@ public:
     int32_t transport() const override { return transport_; }
     bool isResyncableStream() const override { return false; }
     UcLinkState& link() override { return linkState_; }
+    const UcLinkState& link() const override { return linkState_; }
 
 private:
     const int32_t transport_;
