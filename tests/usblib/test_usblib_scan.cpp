@@ -4,7 +4,7 @@
 #include "fake_libusb.h"
 #include "link/uc_link.h"
 #include "positioner.h"
-#include "transport/usblib/usb_lib_device.h"
+#include "transport/usblib/uc_usb_lib_device.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "trace.h"
-#include "transport/usbdriver/usb_driver_device.h"
+#include "transport/usbdriver/uc_usb_driver_device.h"
 #include "uc_telegram.h"
 #include "wire/offsets.h"
 #include "wire/telegram.h"

@@ -6,7 +6,7 @@
 
 #include "wire/telegram.h"
 #include "trace.h"
-#include "transport/usblib/usb_lib_device.h"
+#include "transport/usblib/uc_usb_lib_device.h"
 #include "platform/libusb_api.h"
 #include "transport/usblib/usb_constants.h"
 #include "uc_telegram.h"

@@ -4,10 +4,10 @@
 // (in) and 0x02 (out). A named instance lock keeps a second opener out.
 // There is no reader thread: receive() keeps at most one read in flight
 // across calls and hands out the telegrams of a completed transfer one by
-// one. Files: usb_driver_scan.cpp lists the devices, usb_driver_device.cpp
+// one. Files: usb_driver_scan.cpp lists the devices, uc_usb_driver_device.cpp
 // opens and closes one, usb_driver_io.cpp moves its telegrams.
-#ifndef TRANSPORT_USBDRIVER_USB_DRIVER_DEVICE_H
-#define TRANSPORT_USBDRIVER_USB_DRIVER_DEVICE_H
+#ifndef TRANSPORT_USBDRIVER_UC_USB_DRIVER_DEVICE_H
+#define TRANSPORT_USBDRIVER_UC_USB_DRIVER_DEVICE_H
 
 #include <cstddef>
 #include <cstdint>

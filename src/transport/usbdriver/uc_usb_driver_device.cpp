@@ -1,6 +1,6 @@
 // Opening and closing a kernel-driver device: the interface, its instance
 // lock, the I/O state with its two events.
-#include "transport/usbdriver/usb_driver_device.h"
+#include "transport/usbdriver/uc_usb_driver_device.h"
 
 #include <new>
 

@@ -1,5 +1,5 @@
 // UcUsbLibDevice: opening and closing the libusb handle, bulk writes.
-#include "transport/usblib/usb_lib_device.h"
+#include "transport/usblib/uc_usb_lib_device.h"
 
 #include <algorithm>
 
