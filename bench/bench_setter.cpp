@@ -5,6 +5,7 @@
 // only counts them. After each run the replies are awaited, so that no
 // backlog spills into the next benchmark.
 #include "bench_support.h"
+#include "positioner/ranges.h"
 #include "wire/telegram.h"
 #include "raw_socket.h"
 #include "sessions.h"
@@ -13,7 +14,7 @@ namespace bench {
 namespace {
 
 constexpr int32_t kRegAmplitude = 1024;
-constexpr int32_t kAmplitudeLimit = 140000;
+constexpr int32_t kAmplitudeLimit = pos::ranges::PositionerAmplitude.value().hi;
 constexpr int kDrainMs = 20000;
 
 void BM_Amplitude_SetterLoop(benchmark::State& state) {

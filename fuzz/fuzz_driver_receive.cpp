@@ -15,7 +15,7 @@
 #include "link/uc_link.h"
 #include "sim_usb_driver.h"
 #include "trace.h"
-#include "transport/usbdriver/usb_driver_device.h"
+#include "transport/usbdriver/uc_usb_driver_device.h"
 #include "platform/usb_driver_protocol.h"
 
 namespace simdrv = plat::simdrv;

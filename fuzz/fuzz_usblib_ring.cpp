@@ -19,7 +19,7 @@
 #include "fuzz_input.h"
 #include "link/uc_link.h"
 #include "trace.h"
-#include "transport/usblib/usb_lib_device.h"
+#include "transport/usblib/uc_usb_lib_device.h"
 
 namespace {
 

@@ -8,6 +8,7 @@ from typing import Any, List, Optional, Tuple
 
 from . import _binding
 from ._library import PathLike, load_library
+from ._positioner_functions import ADDED, ORIGINAL
 from .errors import check
 
 
@@ -38,99 +39,22 @@ class DeviceDescription(ctypes.Structure):
 
 assert ctypes.sizeof(DeviceDescription) == 128, "PositionerDeviceDescription must be 128 bytes"
 
-# Every exported Positioner function with its C arguments, handle first.
-# PositionerCheck ('D': DetectedDevice**) returns a count, not a result code,
-# and is bound separately.
-SIGNATURES = {
-    # Lifecycle
-    "PositionerConnect": "iI",
-    "PositionerClose": "i",
-    "PositionerSetHardwareId": "ii",
-    "PositionerLoad": "iis",
-    # Setters of one axis
-    "PositionerSetOutput": "iib",
-    "PositionerResetPosition": "ii",
-    "PositionerUpdateAbsolute": "iii",
-    "PositionerMoveReference": "ii",
-    "PositionerStopDetection": "iib",
-    "PositionerSingleCircleMode": "iib",
-    "PositionerAmplitudeControl": "iii",
-    "PositionerStopMoving": "ii",
-    "PositionerStopApproach": "ii",
-    "PositionerAmplitude": "iii",
-    "PositionerFrequency": "iii",
-    "PositionerDCLevel": "iii",
-    "PositionerDcInEnable": "iib",
-    "PositionerAcInEnable": "iib",
-    "PositionerIntEnable": "iib",
-    "PositionerExternalStepFwdInput": "iii",
-    "PositionerExternalStepInputEdge": "iii",
-    "PositionerExternalStepBkwInput": "iii",
-    "PositionerBandwidthLimitEnable": "iib",
-    "PositionerSetStopDetectionSticky": "iib",
-    "PositionerClearStopDetection": "ii",
-    "PositionerSetTargetGround": "iib",
-    "PositionerStepCount": "iii",
-    # Setters with another index
-    "PositionerStaticAmplitude": "ii",
-    "PositionerMoveAbsoluteSync": "ii",
-    "PositionerTriggerPolarity": "iii",
-    "PositionerTriggerAxis": "iii",
-    "PositionerTriggerEpsilon": "iii",
-    "PositionerTriggerModeIn": "ii",
-    "PositionerTriggerModeOut": "ii",
-    "PositionerQuadratureAxis": "iii",
-    "PositionerQuadratureInputPeriod": "iii",
-    "PositionerQuadratureOutputPeriod": "iii",
-    "PositionerSensorPowerGroupA": "ib",
-    "PositionerSensorPowerGroupB": "ib",
-    "PositionerDutyCycleEnable": "ib",
-    "PositionerDutyCyclePeriod": "ii",
-    "PositionerDutyCycleOffTime": "ii",
-    # Setters that send several telegrams
-    "PositionerMoveAbsolute": "iiii",
-    "PositionerSetTargetPos": "iiii",
-    "PositionerMoveRelative": "iiii",
-    "PositionerMoveSingleStep": "iii",
-    "PositionerMoveContinuous": "iii",
-    "PositionerTrigger": "iiii",
-    # Cached getters
-    "PositionerGetStatus": "iiI",
-    "PositionerGetPosition": "iiI",
-    "PositionerGetRotCount": "iiI",
-    "PositionerGetReference": "iiIB",
-    "PositionerGetReferenceRotCount": "iiI",
-    "PositionerGetSpeed": "iiI",
-    "PositionerGetStepwidth": "iiI",
-    # Querying getters
-    "PositionerGetAmplitude": "iiI",
-    "PositionerGetFrequency": "iiI",
-    "PositionerGetDcLevel": "iiI",
-    "PositionerGetDcInEnable": "iiB",
-    "PositionerGetAcInEnable": "iiB",
-    "PositionerGetIntEnable": "iiB",
-    "PositionerGetBandwidthLimitEnable": "iiB",
-    "PositionerCapMeasure": "iiI",
-}
-CHECK_SIGNATURE = "D"
-
-# The functions libdravex has beside the 64: addressing, C-linkage trace
-# control and halting. PositionerDeviceInfo ('R': PositionerDeviceDescription*),
-# PositionerWaitReport (an in-out sequence number and a result that is not a
-# failure) and PositionerResultText (returns text) are bound separately.
-ADDITIONAL_SIGNATURES = {
-    "PositionerConnectAddress": "sI",
-    "PositionerTraceOff": "",
-    "PositionerTraceToStderr": "",
-    "PositionerTraceToFile": "s",
-    "PositionerTraceFlags": "i",
-    "PositionerTracePrefix": "s",
-    "PositionerHalt": "ii",
-    "PositionerHaltAll": "i",
-}
-DEVICE_INFO_SIGNATURE = "iR"
-WAIT_REPORT_SIGNATURE = "iUiI"
-RESULT_TEXT_SIGNATURE = "i"
+# The tables come from the register map (_positioner_functions, a written
+# copy). Four functions take other arguments or return something other than
+# a result code, and are bound separately: PositionerCheck ('D':
+# DetectedDevice**) returns a count; PositionerDeviceInfo ('R':
+# PositionerDeviceDescription*); PositionerWaitReport (an in-out sequence
+# number, and results that are not failures); PositionerResultText (text).
+_BOUND_SEPARATELY = ("PositionerCheck", "PositionerDeviceInfo", "PositionerWaitReport",
+                     "PositionerResultText")
+_ALL_FUNCTIONS = {**ORIGINAL, **ADDED}
+CHECK_SIGNATURE, DEVICE_INFO_SIGNATURE, WAIT_REPORT_SIGNATURE, RESULT_TEXT_SIGNATURE = (
+    _ALL_FUNCTIONS[name] for name in _BOUND_SEPARATELY)
+# The 64 of the Positioner family, and the functions beside them
+# (addressing, C-linkage trace control and halting), bound from the table.
+SIGNATURES = {name: letters for name, letters in ORIGINAL.items() if name not in _BOUND_SEPARATELY}
+ADDITIONAL_SIGNATURES = {name: letters for name, letters in ADDED.items()
+                         if name not in _BOUND_SEPARATELY}
 _ALL_SIGNATURES = {**SIGNATURES, **ADDITIONAL_SIGNATURES}
 
 

@@ -9,7 +9,7 @@ from typing import (TYPE_CHECKING, Any, Callable, Generic, NoReturn, Optional, T
                     Union, overload)
 
 from ._library import PathLike
-from . import _moves
+from . import _moves, ranges
 from ._motion import DEFAULT_MOVE_TIMEOUT, STOP_SETTLE, MoveJudge, Sample
 from ._moves import MoveGroup
 from .status import Status
@@ -116,10 +116,12 @@ class Axis:
         "Rotation count at the reference mark as last reported (cached).")
     step_width: _Value[int] = _Value("PositionerGetStepwidth", _unchanged,
                                      "Last reported step width, controller units (cached).")
-    amplitude: _Setting[int] = _Setting("PositionerGetAmplitude", "PositionerAmplitude",
-                                        "Drive amplitude, 0..140000 controller units (asks the controller).")
-    frequency: _Setting[int] = _Setting("PositionerGetFrequency", "PositionerFrequency",
-                                        "Drive frequency, 0..20000 controller units (asks the controller).")
+    amplitude: _Setting[int] = _Setting(
+        "PositionerGetAmplitude", "PositionerAmplitude",
+        f"Drive amplitude, {ranges.text('PositionerAmplitude')} controller units (asks the controller).")
+    frequency: _Setting[int] = _Setting(
+        "PositionerGetFrequency", "PositionerFrequency",
+        f"Drive frequency, {ranges.text('PositionerFrequency')} controller units (asks the controller).")
     dc_level: _Setting[int] = _Setting("PositionerGetDcLevel", "PositionerDCLevel",
                                        "DC level of the drive output, controller units (asks the controller).")
     dc_in: _Setting[bool] = _Setting("PositionerGetDcInEnable", "PositionerDcInEnable",

@@ -11,6 +11,7 @@ import threading
 from typing import Any, List, Optional, Tuple, Union
 
 import dravex
+from dravex import ranges
 from dravex.errors import result_text
 
 AXES = range(dravex.AXES)
@@ -20,8 +21,10 @@ LOGGER_NAME = "dravex"
 # The library checks amplitude and frequency; it gives the DC level no
 # range, so the GUI offers the full signed 32-bit one.
 DRIVE_PARAMETERS = {
-    "amplitude": ("PositionerAmplitude", "PositionerGetAmplitude", 0, 140000),
-    "frequency": ("PositionerFrequency", "PositionerGetFrequency", 0, 20000),
+    "amplitude": ("PositionerAmplitude", "PositionerGetAmplitude",
+                  *ranges.limits("PositionerAmplitude")),
+    "frequency": ("PositionerFrequency", "PositionerGetFrequency",
+                  *ranges.limits("PositionerFrequency")),
     "dc level": ("PositionerDCLevel", "PositionerGetDcLevel", -2**31, 2**31 - 1),
 }
 # The status lights: (label, attribute of dravex.Status).

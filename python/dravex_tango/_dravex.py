@@ -2,8 +2,9 @@
 
 The rest of the server calls only these names: opening a controller by
 address or hardware id, the decoded status, the one rule for when a move
-has ended, the one-sentence text of a library error, and routing the
-library's trace lines into logging.
+has ended, the one-sentence text of a library error, routing the
+library's trace lines into logging, and the value range the library checks
+for a setter.
 """
 from __future__ import annotations
 
@@ -13,10 +14,11 @@ import dravex
 from dravex import DravexError, NotConnected, Status
 from dravex._motion import DEFAULT_MOVE_TIMEOUT, REPORT_SETTLE, Outcome, Sample, move_outcome
 from dravex.monitor import AXES, Snapshot
+from dravex.ranges import limits as setter_range
 
 __all__ = ["AXES", "DEFAULT_MOVE_TIMEOUT", "DravexError", "NotConnected", "Outcome",
            "REPORT_SETTLE", "Sample", "Snapshot", "Status", "decode_status", "describe_error",
-           "move_outcome", "open_controller", "route_trace_to_logging"]
+           "move_outcome", "open_controller", "route_trace_to_logging", "setter_range"]
 
 
 def open_controller(address: Optional[str] = None,

@@ -13,6 +13,8 @@ from typing import Dict, List, NamedTuple, Optional, Tuple, Type, Union
 
 import tango
 
+from ._dravex import setter_range
+
 Value = Union[int, bool]
 INT32_MIN, INT32_MAX = -2**31, 2**31 - 1
 
@@ -38,9 +40,11 @@ def _written(name: str, kind: Type[Value], setter: str, minimum: Optional[int],
 
 
 SETTINGS = (
-    Setting("Amplitude", int, "PositionerGetAmplitude", "PositionerAmplitude", 0, 140000,
+    Setting("Amplitude", int, "PositionerGetAmplitude", "PositionerAmplitude",
+            *setter_range("PositionerAmplitude"),
             "Amplitude", "Drive amplitude (controller units)"),
-    Setting("Frequency", int, "PositionerGetFrequency", "PositionerFrequency", 0, 20000,
+    Setting("Frequency", int, "PositionerGetFrequency", "PositionerFrequency",
+            *setter_range("PositionerFrequency"),
             "Frequency", "Drive frequency (controller units)"),
     Setting("DcLevel", int, "PositionerGetDcLevel", "PositionerDCLevel", None, None,
             "DC level", "DC level (controller units)"),
@@ -55,9 +59,11 @@ SETTINGS = (
             "Bandwidth limit enabled"),
     _written("Output", bool, "PositionerSetOutput", None, None, "Output",
              "Drive output on; the state is DISABLE while it is off (on at start)"),
-    _written("AmplitudeControl", int, "PositionerAmplitudeControl", 0, 2, "Amplitude control",
+    _written("AmplitudeControl", int, "PositionerAmplitudeControl",
+             *setter_range("PositionerAmplitudeControl"), "Amplitude control",
              "Amplitude control mode"),
-    _written("StepCount", int, "PositionerStepCount", 1, 65535, "Step count",
+    _written("StepCount", int, "PositionerStepCount",
+             *setter_range("PositionerStepCount"), "Step count",
              "Steps per single-step command"),
     _written("StopDetection", bool, "PositionerStopDetection", None, None, "Stop detection",
              "Stop detection enabled"),
@@ -67,11 +73,14 @@ SETTINGS = (
              "Output grounded at the target"),
     _written("SingleCircleMode", bool, "PositionerSingleCircleMode", None, None,
              "Single circle mode", "Single circle mode"),
-    _written("ExternalStepFwdInput", int, "PositionerExternalStepFwdInput", 0, 6,
+    _written("ExternalStepFwdInput", int, "PositionerExternalStepFwdInput",
+             *setter_range("PositionerExternalStepFwdInput"),
              "External forward step input", "Input for external forward steps, 0..6"),
-    _written("ExternalStepBkwInput", int, "PositionerExternalStepBkwInput", 0, 6,
+    _written("ExternalStepBkwInput", int, "PositionerExternalStepBkwInput",
+             *setter_range("PositionerExternalStepBkwInput"),
              "External backward step input", "Input for external backward steps, 0..6"),
-    _written("ExternalStepInputEdge", int, "PositionerExternalStepInputEdge", 0, 1,
+    _written("ExternalStepInputEdge", int, "PositionerExternalStepInputEdge",
+             *setter_range("PositionerExternalStepInputEdge"),
              "External step input edge", "Edge of the external step inputs, 0 or 1"),
 )
 
@@ -85,9 +94,11 @@ def _channel_settings() -> List[Setting]:
     rows = []
     for n in range(TRIGGERS):
         rows += [
-            _written(f"Trigger{n}Polarity", int, "PositionerTriggerPolarity", 0, 1,
+            _written(f"Trigger{n}Polarity", int, "PositionerTriggerPolarity",
+                     *setter_range("PositionerTriggerPolarity"),
                      f"Trigger {n} polarity", f"Polarity of trigger {n}, 0 or 1", n),
-            _written(f"Trigger{n}Axis", int, "PositionerTriggerAxis", 0, 5,
+            _written(f"Trigger{n}Axis", int, "PositionerTriggerAxis",
+                     *setter_range("PositionerTriggerAxis"),
                      f"Trigger {n} axis", f"Axis, 0..5, whose position trigger {n} watches", n),
             _written(f"Trigger{n}Epsilon", int, "PositionerTriggerEpsilon", None, None,
                      f"Trigger {n} tolerance",
@@ -101,7 +112,8 @@ def _channel_settings() -> List[Setting]:
         ]
     for n in range(QUADRATURES):
         rows += [
-            _written(f"Quadrature{n}Axis", int, "PositionerQuadratureAxis", 0, 5,
+            _written(f"Quadrature{n}Axis", int, "PositionerQuadratureAxis",
+                     *setter_range("PositionerQuadratureAxis"),
                      f"Quadrature {n} axis", f"Axis, 0..5, of quadrature channel {n}", n),
             _written(f"Quadrature{n}InputPeriod", int, "PositionerQuadratureInputPeriod",
                      None, None, f"Quadrature {n} input period",
@@ -116,11 +128,14 @@ def _channel_settings() -> List[Setting]:
 # The settings of a whole controller (PositionerController): the library
 # has no getter for them.
 CONTROLLER_SETTINGS = tuple([
-    _written("StaticAmplitude", int, "PositionerStaticAmplitude", 0, 2048, "Static amplitude",
+    _written("StaticAmplitude", int, "PositionerStaticAmplitude",
+             *setter_range("PositionerStaticAmplitude"), "Static amplitude",
              "Static amplitude of the whole controller"),
-    _written("TriggerModeIn", int, "PositionerTriggerModeIn", 0, 2, "Trigger input mode",
+    _written("TriggerModeIn", int, "PositionerTriggerModeIn",
+             *setter_range("PositionerTriggerModeIn"), "Trigger input mode",
              "Mode of the trigger input, 0..2"),
-    _written("TriggerModeOut", int, "PositionerTriggerModeOut", 0, 3, "Trigger output mode",
+    _written("TriggerModeOut", int, "PositionerTriggerModeOut",
+             *setter_range("PositionerTriggerModeOut"), "Trigger output mode",
              "Mode of the trigger output, 0..3"),
     _written("SensorPowerGroupA", bool, "PositionerSensorPowerGroupA", None, None,
              "Sensor power A", "Power of sensor group A"),
@@ -128,9 +143,11 @@ CONTROLLER_SETTINGS = tuple([
              "Sensor power B", "Power of sensor group B"),
     _written("DutyCycleEnable", bool, "PositionerDutyCycleEnable", None, None, "Duty cycle",
              "Duty-cycle operation on"),
-    _written("DutyCyclePeriod", int, "PositionerDutyCyclePeriod", 0, 65535, "Duty-cycle period",
+    _written("DutyCyclePeriod", int, "PositionerDutyCyclePeriod",
+             *setter_range("PositionerDutyCyclePeriod"), "Duty-cycle period",
              "Period of duty-cycle operation, 0..65535"),
-    _written("DutyCycleOffTime", int, "PositionerDutyCycleOffTime", 0, 65535,
+    _written("DutyCycleOffTime", int, "PositionerDutyCycleOffTime",
+             *setter_range("PositionerDutyCycleOffTime"),
              "Duty-cycle off time", "Off time within a duty-cycle period, 0..65535"),
 ] + _channel_settings())
 

@@ -19,6 +19,10 @@ struct Carrier {
     int (*send)(int handle, int size, const void* data);
     int (*cancel)(int handle);
     int (*resync)(int handle);
+    // Asks the controller to resynchronise and finds the telegram framing
+    // again (TMK_startSync); nullptr where the carrier keeps its framing
+    // (USB transfers), so that there is nothing to do.
+    int (*startSync)(int handle);
 };
 
 const Carrier& usbCarrier();

@@ -7,6 +7,8 @@
 #include "trace.h"
 #include "uc_telegram.h"
 #include "net/sockets.h"
+#include "wire/registers.h"
+#include "wire/telegram.h"
 #include "wire/tick.h"
 #include "wire/timing.h"
 
@@ -91,12 +93,19 @@ int resync(int socket) {
     return drained == 0 ? RC_OK : RC_ERROR;
 }
 
+int startSync(int socket) {
+    UcTelegram request;
+    const int size = uc::buildSet(request, uc::reg::kSync, 0, 0, 0);
+    const int result = send(socket, size, &request);
+    return result != RC_OK ? result : resync(socket);
+}
+
 
 }  // namespace eth
 
 const Carrier& ethernetCarrier() {
     static const Carrier carrier = {eth::count, eth::open, eth::close, eth::receive,
-                                    eth::send,  eth::cancel, eth::resync};
+                                    eth::send,  eth::cancel, eth::resync, eth::startSync};
     return carrier;
 }
 

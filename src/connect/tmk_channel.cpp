@@ -63,16 +63,11 @@ UC_EXPORT int UC_CDECL TMK_cancelIo(int handle) {
 }
 
 UC_EXPORT int UC_CDECL TMK_startSync(int handle) {
-    switch (apiState().connectionType) {
-        case kUsb: return RC_OK;
-        case kEthernet: break;
-        default: return RC_ERROR;
-    }
+    const Carrier* carrier = chosenCarrier();
+    if (!carrier) return RC_ERROR;
+    if (!carrier->startSync) return RC_OK;
     if (!isOpenHandle(handle)) return RC_NOT_CONNECTED;
-    UcTelegram request;
-    const int size = uc::buildSet(request, uc::reg::kSync, 0, 0, 0);
-    int result = ethernetCarrier().send(handle, size, &request);
-    return result != RC_OK ? result : ethernetCarrier().resync(handle);
+    return carrier->startSync(handle);
 }
 
 }  // extern "C"

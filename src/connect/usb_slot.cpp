@@ -65,7 +65,7 @@ void releaseSlot(Slot& slot) {
 
 const Carrier& usbCarrier() {
     static const Carrier carrier = {usb::count, usb::open,   usb::close, usb::receive,
-                                    usb::send,  usb::cancel, usb::resync};
+                                    usb::send,  usb::cancel, usb::resync, nullptr};
     return carrier;
 }
 

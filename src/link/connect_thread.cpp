@@ -23,7 +23,7 @@ public:
         if (result == RC_OK && !abortRequested)
             publish(4, result = UC_getValue(d, address_, &value, 0));
         if (result != RC_OK) UC_shutdown(d);
-        d.connectRunning = false;
+        d.link().connectRunning = false;
         // start() still touches this object after the thread began; wait
         // for it to return before the object deletes itself (and with it
         // its reference to the device).
@@ -55,7 +55,7 @@ public:
 
 private:
     void publish(int step, int result) {
-        device_->linkStatus = static_cast<int32_t>((static_cast<uint32_t>(step) << 16) |
+        device_->link().linkStatus = static_cast<int32_t>((static_cast<uint32_t>(step) << 16) |
                                                    (static_cast<uint32_t>(result) & 0xFFFF));
     }
 
@@ -72,9 +72,9 @@ int UC_initAsync(int device, int address) {
     std::shared_ptr<UcDevice> ref = UC_deviceRef(device);
     if (!ref) return RC_NO_DEVICE;
     abortRequested = false;
-    if (ref->connectRunning.exchange(true)) return RC_OK;  // one sequence at a time
+    if (ref->link().connectRunning.exchange(true)) return RC_OK;  // one sequence at a time
     UcDevice& d = *ref;
-    if (!ConnectThread::launch(std::move(ref), address)) d.connectRunning = false;
+    if (!ConnectThread::launch(std::move(ref), address)) d.link().connectRunning = false;
     return RC_OK;
 }
 
@@ -88,9 +88,9 @@ bool UC_initStatus(int device, int* result, int* step) {
         return false;
     }
     if (result) {
-        const int32_t status = ref->linkStatus;
+        const int32_t status = ref->link().linkStatus;
         *result = status & 0xFFFF;
         if (step) *step = (status >> 16) & 0xFFFF;
     }
-    return ref->connectRunning;
+    return ref->link().connectRunning;
 }

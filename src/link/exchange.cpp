@@ -118,20 +118,19 @@ int UC_request(UcDevice& device, int address, int* value) {
 
 int UC_getValue(UcDevice& device, int address, int* value, int fallback) {
     if (address <= 0) return RC_OK;
-    int v = 0;
-    auto cached = device.valueCache.find(address);
-    if (cached != device.valueCache.end()) {
-        v = cached->second;
-    } else if (device.variant && fallback != UC_NO_FALLBACK) {
+    int32_t v = 0;
+    UcLinkState& link = device.link();
+    const bool cached = link.cachedValue(address, &v);
+    if (!cached && link.identityFallback && fallback != UC_NO_FALLBACK) {
         v = fallback;
-    } else {
+    } else if (!cached) {
         if (!UC_isConnected(device)) return RC_NOT_CONNECTED;
         int result = RC_OUT_OF_SYNC;
         for (int attempt = 0; attempt < UC_REQUEST_ATTEMPTS && result == RC_OUT_OF_SYNC; ++attempt)
             result = UC_request(device, address, &v);
         if (result != RC_OK) return result;
     }
-    device.valueCache[address] = v;
+    link.storeValue(address, v);
     if (value) *value = v;
     return RC_OK;
 }

@@ -64,7 +64,7 @@ int UC_getTransferSize() { return UC_MAX_TELEGRAM; }
 
 int UC_init(UcDevice& device) { return device.connect(); }
 int UC_shutdown(UcDevice& device) { return device.disconnect(); }
-bool UC_isConnected(const UcDevice& device) { return device.connected; }
+bool UC_isConnected(const UcDevice& device) { return device.link().connected; }
 
 int UC_send(UcDevice& device, int count, const void* bytes) {
     if (count < 0 || (count > 0 && !bytes)) return RC_INVALID_PARAM;
@@ -105,7 +105,8 @@ const char* UC_getName(int device) {
 int UC_getTransport(int device) {
     std::shared_ptr<UcDevice> ref = UC_deviceRef(device);
     if (!ref) return 0;
-    return (ref->deviceType == UC_DEVICE_USB || ref->deviceType == UC_DEVICE_TCP) ? ref->deviceType : 0;
+    const int32_t transport = ref->transport();
+    return (transport == UC_DEVICE_USB || transport == UC_DEVICE_TCP) ? transport : 0;
 }
 
 int UC_getType(int device, int* value) {

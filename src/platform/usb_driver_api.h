@@ -10,7 +10,7 @@
 // WaitForSingleObject, CloseHandle, CreateMutexA, GetLastError and
 // SetLastError. The Linux libraries have no such driver: their backend
 // (linux/no_driver.cpp) finds no device; the tests link a simulated driver
-// in its place (tests/fakes/usb_driver). The instance lock is flock on a
+// in its place (tests/support/fakes/usb_driver). The instance lock is flock on a
 // lock file.
 //
 // Every function that fails sets the calling thread's last error.

@@ -14,6 +14,16 @@ namespace pos {
 
 namespace {
 
+// The transports' carrier kinds and discovery routes are the public
+// constants of PositionerDeviceDescription, copied across unchanged.
+// (UC_ROUTE_ADDRESS, a controller opened by its address, is never listed.)
+static_assert(UC_KIND_LIBUSB == POSITIONER_CARRIER_LIBUSB && UC_KIND_DRIVER == POSITIONER_CARRIER_DRIVER &&
+                  UC_KIND_TCP == POSITIONER_CARRIER_TCP,
+              "carrier kinds differ from POSITIONER_CARRIER_*");
+static_assert(UC_ROUTE_USB == POSITIONER_FOUND_USB && UC_ROUTE_ADDP == POSITIONER_FOUND_ADDP &&
+                  UC_ROUTE_VELORIX == POSITIONER_FOUND_VELORIX,
+              "discovery routes differ from POSITIONER_FOUND_*");
+
 // Copies text into the fixed field, cut to fit, always NUL-terminated.
 template <size_t N>
 void copyText(char (&field)[N], const std::string& text) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "ithreads.h"
+#include "ranges.h"
 
 namespace pos {
 
@@ -48,7 +49,6 @@ enum class Wait {
 };
 constexpr int kWaitCount = static_cast<int>(Wait::None);
 
-constexpr int kAxisCount = 6;        // axes 0..5
 constexpr int kAxisEntries = 7;      // entry 6 exists but is never addressed
 
 // Values are single words written by the receive thread (and by the

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "axis_cache.h"
+#include "ranges.h"
 #include "register_map.h"
 
 namespace pos {
@@ -26,12 +27,6 @@ enum class Arg { Zero, Arg1, Arg2, Arg3, Const, One };
 enum class Rule { Raw, NonZero, IsOne, StatusBits };
 enum class OnFailure { Stop, Go };
 enum class Request { Get, StartMeasure };
-
-struct Range {
-    bool checked;
-    int32_t lo, hi;
-    bool accepts(int32_t v) const { return !checked || (v >= lo && v <= hi); }
-};
 
 struct SetterSpec {
     const char* name;

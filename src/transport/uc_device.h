@@ -1,14 +1,16 @@
-// The connection object of one controller. The device registry owns every
-// object; three kinds implement it (libusb, kernel driver, TCP/IP).
+// The connection object of one controller: UcDevice, a pure interface,
+// and UcDeviceBase, what its three kinds (libusb, kernel driver, TCP/IP)
+// share. The device registry owns every object. The link state kept with
+// each object (uc_link_state.h) states its own locking.
 #ifndef TRANSPORT_UC_DEVICE_H
 #define TRANSPORT_UC_DEVICE_H
 
-#include <atomic>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "transport/uc_link_state.h"
 
 enum UcDeviceType { UC_DEVICE_USB = 1, UC_DEVICE_TCP = 2 };
 
@@ -22,9 +24,12 @@ struct UcOrigin {
     std::string address;
 };
 
+// The connection object of one controller, as the link layer sees it: the
+// eight operations of the carrier, where the controller sits, what kind of
+// byte stream it is, and the link state kept with it.
 class UcDevice {
 public:
-    UcDevice(int32_t type, uint8_t variantFlag) : deviceType(type), variant(variantFlag) {}
+    UcDevice() = default;
     virtual ~UcDevice() = default;
     UcDevice(const UcDevice&) = delete;
     UcDevice& operator=(const UcDevice&) = delete;
@@ -37,25 +42,38 @@ public:
     virtual int send(int length, const void* data) = 0;
     virtual int resync() = 0;
     virtual const char* name() = 0;
-    virtual void cancelReceive() {}
-    virtual UcOrigin origin() {
-        return {deviceType == UC_DEVICE_TCP ? UC_KIND_TCP : UC_KIND_LIBUSB, UC_ROUTE_USB, name()};
-    }
+    virtual void cancelReceive() = 0;
+    virtual UcOrigin origin() = 0;
 
+    // UC_DEVICE_USB or UC_DEVICE_TCP (UC_getTransport).
+    virtual int32_t transport() const = 0;
     // A byte stream that can lose the telegram framing and find it again
     // (resync): the TCP kind. Its link resynchronises after a framing loss
     // and pauses when the controller reports being out of step; USB
     // transfers keep their framing.
-    bool isResyncableStream() const { return deviceType == UC_DEVICE_TCP; }
+    virtual bool isResyncableStream() const = 0;
 
-    int32_t deviceType;  // UC_DEVICE_USB or UC_DEVICE_TCP
-    uint8_t variant;
-    // Written by one thread and read by others (receiver, background
-    // connect, status queries) without a lock, hence atomic words.
-    std::atomic<bool> connected{false};
-    std::atomic<bool> connectRunning{false};
-    std::atomic<int32_t> linkStatus{0};
-    std::map<int32_t, int32_t> valueCache;
+    virtual UcLinkState& link() = 0;
+    virtual const UcLinkState& link() const = 0;
+};
+
+// What the kinds share: the link state, their transport, and no action for
+// cancelReceive (a kind whose receive can be woken overrides it).
+class UcDeviceBase : public UcDevice {
+public:
+    UcDeviceBase(int32_t transport, bool identityFallback) : transport_(transport), linkState_(identityFallback) {}
+
+    void cancelReceive() override {}
+    int32_t transport() const override { return transport_; }
+    bool isResyncableStream() const override { return false; }
+    UcLinkState& link() override { return linkState_; }
+    const UcLinkState& link() const override { return linkState_; }
+
+private:
+    const int32_t transport_;
+
+protected:
+    UcLinkState linkState_;
 };
 
 // The registry's list of device objects. The list owns them; an open

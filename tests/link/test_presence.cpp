@@ -53,8 +53,8 @@ TEST_F(PresenceTest, GroupsComeInCarrierOrder) {
     ASSERT_EQ(count, 5) << "the controller reachable by both probes is listed twice";
     // libusb device (variant 0), driver device of the variant-1 interface,
     // then the ADDP replies and the "Velorix discovery" reply.
-    EXPECT_EQ(UC_deviceRef(0)->variant, 0);
-    EXPECT_EQ(UC_deviceRef(1)->variant, 1);
+    EXPECT_EQ(UC_deviceRef(0)->link().identityFallback, 0);
+    EXPECT_EQ(UC_deviceRef(1)->link().identityFallback, 1);
     const char* expected[] = {"USB", "USB", "127.0.0.2", "127.0.0.3", "127.0.0.2"};
     for (int i = 0; i < 5; ++i) EXPECT_STREQ(UC_getName(i), expected[i]) << i;
     EXPECT_EQ(UC_getTransport(1), 1);

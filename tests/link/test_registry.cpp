@@ -141,7 +141,7 @@ TEST_F(RegistryTest, ValueCacheAndVariantFallback) {
     auto plain = add();
     plain->disconnect();
     EXPECT_EQ(UC_getType(1, &v), RC_NOT_CONNECTED);
-    EXPECT_TRUE(plain->valueCache.empty());
+    EXPECT_FALSE(plain->link().hasCachedValues());
     plain->connect();
     plain->answer(REG_CONTROLLER_TYPE, 0x5123);
     EXPECT_EQ(UC_getType(1, &v), RC_OK);
@@ -321,9 +321,12 @@ TEST_F(RegistryTest, BackgroundConnectRunsItsFourSteps) {
     EXPECT_EQ(result, RC_OK);
     EXPECT_EQ(step, 4);
     EXPECT_EQ(device->connects, 1) << "one sequence only";
-    EXPECT_TRUE(device->connected);
-    EXPECT_EQ(device->valueCache.at(REG_CONTROLLER_ID), 1234);
-    EXPECT_EQ(device->valueCache.at(500), 50);
+    EXPECT_TRUE(device->link().connected);
+    int32_t cached[2] = {};
+    EXPECT_TRUE(device->link().cachedValue(REG_CONTROLLER_ID, &cached[0]) &&
+                device->link().cachedValue(500, &cached[1]));
+    EXPECT_EQ(cached[0], 1234);
+    EXPECT_EQ(cached[1], 50);
 }
 
 TEST_F(RegistryTest, BackgroundConnectStopsAtAFailingStep) {
@@ -335,7 +338,7 @@ TEST_F(RegistryTest, BackgroundConnectStopsAtAFailingStep) {
     waitForConnect(&result, &step);
     EXPECT_EQ(result, RC_NOT_CONNECTED);
     EXPECT_EQ(step, 2);
-    EXPECT_FALSE(device->connected);
+    EXPECT_FALSE(device->link().connected);
 
     device->connectResult = RC_DEVICE_LOCKED;
     EXPECT_EQ(UC_initAsync(0, 0), RC_OK);
@@ -344,7 +347,7 @@ TEST_F(RegistryTest, BackgroundConnectStopsAtAFailingStep) {
     EXPECT_EQ(step, 1);
     EXPECT_EQ(device->disconnects, 2) << "a failed sequence shuts the device";
 
-    device->linkStatus = (2 << 16) | 2;
+    device->link().linkStatus = (2 << 16) | 2;
     UC_initStatus(0, &result, &step);
     EXPECT_EQ(result, 2);
     EXPECT_EQ(step, 2);

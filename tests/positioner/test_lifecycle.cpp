@@ -90,7 +90,7 @@ TEST_F(LifecycleTest, ConnectSendsStartOfReportsAndCloseReturnsTheDevicesResult)
     d->disconnectResult = RC_SYSTEM_ERROR;
     EXPECT_EQ(PositionerClose(h), RC_SYSTEM_ERROR);
     EXPECT_EQ(d->disconnects, 1);
-    EXPECT_FALSE(d->connected);
+    EXPECT_FALSE(d->link().connected);
 }
 
 TEST_F(LifecycleTest, CloseOfNumbersNotAllocated) {

@@ -166,9 +166,9 @@ TEST_F(DiscoveryTest, DiscoverAppendsTcpDevicesInReplyOrder) {
     ASSERT_EQ(list.size(), 3u);
     EXPECT_STREQ(list[1]->name(), "127.0.0.3");
     EXPECT_STREQ(list[2]->name(), "127.0.0.2");
-    EXPECT_EQ(list[1]->deviceType, UC_DEVICE_TCP);
+    EXPECT_EQ(list[1]->transport(), UC_DEVICE_TCP);
     EXPECT_EQ(list[1]->origin().route, UC_ROUTE_VELORIX);
-    EXPECT_FALSE(list[1]->connected);
+    EXPECT_FALSE(list[1]->link().connected);
 }
 
 }  // namespace

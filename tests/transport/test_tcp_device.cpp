@@ -44,8 +44,8 @@ TEST(TcpDeviceClosed, NameConnectFailureAndClosedOperations) {
     REQUIRE_PRIVATE_NETWORK();
     UcTcpDevice device(peers::ipv4("127.0.0.9"), UC_ROUTE_VELORIX);
     EXPECT_STREQ(device.name(), "127.0.0.9");
-    EXPECT_EQ(device.deviceType, UC_DEVICE_TCP);
-    EXPECT_EQ(device.variant, 0);
+    EXPECT_EQ(device.transport(), UC_DEVICE_TCP);
+    EXPECT_EQ(device.link().identityFallback, 0);
     EXPECT_EQ(device.origin().carrier, UC_KIND_TCP);
     EXPECT_EQ(device.origin().route, UC_ROUTE_VELORIX);
     int result = 0;
@@ -54,7 +54,7 @@ TEST(TcpDeviceClosed, NameConnectFailureAndClosedOperations) {
     EXPECT_NE(err.find("ERROR: Connect to controller: connect() failed - WSA_Error #111.\n"),
               std::string::npos)
         << err;
-    EXPECT_FALSE(device.connected);
+    EXPECT_FALSE(device.link().connected);
     char bytes[512];
     int n = 0;
     EXPECT_EQ(device.receive(bytes, &n), RC_NOT_CONNECTED);
@@ -84,7 +84,7 @@ TEST(TcpDeviceClosed, ConnectToANamedAddressIsBounded) {
     EXPECT_GE(ms, uc::kAddressConnectLimitMs - 50);
     EXPECT_LT(ms, uc::kAddressConnectLimitMs + 500);
     EXPECT_NE(err.find("ERROR: Connect to controller: no answer within 5000 ms.\n"), std::string::npos) << err;
-    EXPECT_FALSE(unanswered.connected);
+    EXPECT_FALSE(unanswered.link().connected);
 }
 
 TEST_F(TcpDeviceTest, SecondConnectKeepsTheConnectionAndSendArrives) {
@@ -284,7 +284,7 @@ TEST_F(TcpDeviceTest, PeerCloseFailsReadsAndSendsWithoutASignal) {
     EXPECT_EQ(result, RC_ERROR);
     EXPECT_NE(err.find("ERROR: Receive from controller: recv() failed - WSA_Error #"), std::string::npos)
         << err;
-    EXPECT_TRUE(device.connected) << "a failed read leaves the object connected";
+    EXPECT_TRUE(device.link().connected) << "a failed read leaves the object connected";
     // The first send may still be taken by the kernel; a later one fails
     // with an error (not SIGPIPE, which would end this program).
     const std::vector<uint8_t> get = peers::telegram(16, UC_OP_GET, 1, 0, 1);
@@ -312,7 +312,7 @@ TEST_F(TcpDeviceTest, DisconnectWakesAWaitingReceiver) {
     });
     EXPECT_EQ(result, RC_ERROR);
     EXPECT_LT(ms, 400) << "the receiver should not sit out its whole wait";
-    EXPECT_FALSE(device.connected);
+    EXPECT_FALSE(device.link().connected);
     EXPECT_EQ(device.disconnect(), RC_OK);
 }
 

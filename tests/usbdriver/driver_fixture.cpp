@@ -47,7 +47,7 @@ void DriverTest::connectOne(simdrv::SimUsbPeer peer) {
     sim = plug(1, std::move(peer));
     device.reset(new UcUsbDriverDevice(1, 0));
     ASSERT_EQ(device->connect(), RC_OK);
-    ASSERT_TRUE(device->connected);
+    ASSERT_TRUE(device->link().connected);
 }
 
 }  // namespace drvtest

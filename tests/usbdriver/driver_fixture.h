@@ -13,7 +13,7 @@
 
 #include "sim_usb_driver.h"
 #include "telegram_bytes.h"
-#include "transport/usbdriver/usb_driver_device.h"
+#include "transport/usbdriver/uc_usb_driver_device.h"
 
 namespace drvtest {
 

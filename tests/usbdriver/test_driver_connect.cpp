@@ -34,7 +34,7 @@ TEST_F(DriverConnectTest, EveryFailingStepGivesItsResultAndLeavesNothingOpen) {
         SCOPED_TRACE(static_cast<int>(step.fault));
         simdrv::failNext(step.fault);
         EXPECT_EQ(d.connect(), step.result);
-        EXPECT_FALSE(d.connected);
+        EXPECT_FALSE(d.link().connected);
         EXPECT_EQ(simdrv::openHandleCount(), handles);
         // The lock was given back: the next attempt succeeds.
         ASSERT_EQ(d.connect(), RC_OK);
@@ -50,7 +50,7 @@ TEST_F(DriverConnectTest, MissingInterfaceGivesNotConnected) {
     EXPECT_EQ(beyond.connect(), RC_NOT_CONNECTED);
     UcUsbDriverDevice otherGuid(0, 0);
     EXPECT_EQ(otherGuid.connect(), RC_NOT_CONNECTED);
-    EXPECT_FALSE(beyond.connected || otherGuid.connected);
+    EXPECT_FALSE(beyond.link().connected || otherGuid.link().connected);
 }
 
 TEST_F(DriverConnectTest, SecondConnectIsRefusedAndTheDeviceStaysUsable) {
@@ -62,7 +62,7 @@ TEST_F(DriverConnectTest, SecondConnectIsRefusedAndTheDeviceStaysUsable) {
     const int handles = simdrv::openHandleCount();
 
     EXPECT_EQ(device->connect(), RC_DEVICE_LOCKED);
-    EXPECT_TRUE(device->connected);
+    EXPECT_TRUE(device->link().connected);
     EXPECT_EQ(simdrv::openHandleCount(), handles);
     // Same I/O state: the rest of the transfer is still there.
     EXPECT_EQ(take().bytes, second);
@@ -80,7 +80,7 @@ TEST_F(DriverConnectTest, DisconnectEndsTheReadInFlightAndReconnectStartsAfresh)
     connectOne();
     EXPECT_EQ(take().result, RC_TIMEOUT);  // a read stays in flight
     EXPECT_EQ(device->disconnect(), RC_OK);
-    EXPECT_FALSE(device->connected);
+    EXPECT_FALSE(device->link().connected);
     EXPECT_EQ(device->disconnect(), RC_OK);
     EXPECT_EQ(take().result, RC_NOT_CONNECTED);
     EXPECT_EQ(device->send(20, get(359).data()), RC_NOT_CONNECTED);

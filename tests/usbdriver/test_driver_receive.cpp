@@ -155,7 +155,7 @@ TEST_F(DriverReceiveTest, CancelReceiveEndsTheWaitAndKeepsTheRead) {
 TEST_F(DriverReceiveTest, FailedWaitGivesSystemErrorAndTheReadStaysInFlight) {
     simdrv::failNextReadWait(sim);
     EXPECT_EQ(take().result, RC_SYSTEM_ERROR);
-    EXPECT_TRUE(device->connected);
+    EXPECT_TRUE(device->link().connected);
     const Bytes t = tell(1045, 8);
     queue(t);
     EXPECT_EQ(take().bytes, t);
@@ -173,7 +173,7 @@ TEST_F(DriverReceiveTest, DeviceGoneClosesTheConnection) {
     unplug.join();
     EXPECT_NE(errors.find("Empty packet received"), std::string::npos);
     EXPECT_EQ(take().result, RC_NOT_CONNECTED);
-    EXPECT_FALSE(device->connected);
+    EXPECT_FALSE(device->link().connected);
     EXPECT_EQ(take().result, RC_NOT_CONNECTED);
     // Plugged in again (a new interface at index 0): connect works again.
     sim = plug(1);

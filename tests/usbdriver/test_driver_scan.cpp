@@ -28,11 +28,11 @@ TEST_F(DriverScanTest, VariantOneInterfacesComeFirstThenVariantZero) {
     for (size_t i = 0; i < 3; ++i) {
         auto* d = dynamic_cast<UcUsbDriverDevice*>(list[i].get());
         ASSERT_NE(d, nullptr);
-        EXPECT_EQ(d->deviceType, UC_DEVICE_USB);
-        EXPECT_EQ(d->variant, expected[i].variant) << "device " << i;
+        EXPECT_EQ(d->transport(), UC_DEVICE_USB);
+        EXPECT_EQ(d->link().identityFallback, expected[i].variant) << "device " << i;
         EXPECT_EQ(d->index(), expected[i].index) << "device " << i;
         EXPECT_STREQ(d->name(), "USB");
-        EXPECT_FALSE(d->connected);
+        EXPECT_FALSE(d->link().connected);
         // The object opens the interface it was listed for.
         ASSERT_EQ(d->connect(), RC_OK);
         const Bytes t = tell(1045, static_cast<int32_t>(i));
@@ -53,7 +53,7 @@ TEST_F(DriverScanTest, PresenceScanListsDriverDevicesInTheSameOrder) {
     const int plugOrder[] = {2, 3, 1};  // the instance id of each device number
     for (int i = 0; i < 3; ++i) {
         EXPECT_STREQ(UC_getName(i), "USB");
-        EXPECT_EQ(deviceList[static_cast<size_t>(i)]->variant, variants[i]) << "device " << i;
+        EXPECT_EQ(deviceList[static_cast<size_t>(i)]->link().identityFallback, variants[i]) << "device " << i;
         PositionerDeviceDescription info;
         ASSERT_EQ(PositionerDeviceInfo(i, &info), RC_OK);
         EXPECT_EQ(info.carrier, POSITIONER_CARRIER_DRIVER);
@@ -99,7 +99,7 @@ TEST_F(DriverScanTest, ScanFailsOnlyWhenBothGuidsFail) {
     simdrv::failNext(simdrv::Fault::ClassDevs);
     EXPECT_EQ(scanDriverDevices(list), RC_OK);
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0]->variant, 0);
+    EXPECT_EQ(list[0]->link().identityFallback, 0);
 
     // Both fail: the second GUID's result, nothing appended.
     list.clear();

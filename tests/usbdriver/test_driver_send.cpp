@@ -33,7 +33,7 @@ TEST_F(DriverSendTest, SendToAGoneDeviceClosesIt) {
     simdrv::removeDevice(sim);
     const Bytes request = get(359);
     EXPECT_EQ(device->send(20, request.data()), RC_NOT_CONNECTED);
-    EXPECT_FALSE(device->connected);
+    EXPECT_FALSE(device->link().connected);
     EXPECT_EQ(device->send(20, request.data()), RC_NOT_CONNECTED);
 }
 

@@ -15,7 +15,7 @@ class UsbDevice : public UsbLibTest {};
 
 TEST_F(UsbDevice, ClosedDeviceRefusesTransfersAndTouchesNothing) {
     EXPECT_STREQ(device->name(), "USB");
-    EXPECT_EQ(device->deviceType, UC_DEVICE_USB);
+    EXPECT_EQ(device->transport(), UC_DEVICE_USB);
     EXPECT_EQ(device->resync(), RC_OK);
     const Bytes t = tell(1, 1);
     EXPECT_EQ(device->send(static_cast<int>(t.size()), t.data()), RC_NOT_CONNECTED);
@@ -29,7 +29,7 @@ TEST_F(UsbDevice, ClosedDeviceRefusesTransfersAndTouchesNothing) {
 
 TEST_F(UsbDevice, ConnectTwiceOpensOnceAndRunsOneReader) {
     ASSERT_EQ(device->connect(), RC_OK);
-    EXPECT_TRUE(device->connected);
+    EXPECT_TRUE(device->link().connected);
     EXPECT_EQ(device->connect(), RC_OK);
     fake_libusb::pushTransfer(fake, tell(1, 1));
     fake_libusb::pushTransfer(fake, tell(2, 2));
@@ -42,7 +42,7 @@ TEST_F(UsbDevice, ConnectTwiceOpensOnceAndRunsOneReader) {
     EXPECT_EQ(s.releases, 1);
     EXPECT_EQ(s.openHandles, 0);
     EXPECT_EQ(s.maxParallelReads, 1);
-    EXPECT_FALSE(device->connected);
+    EXPECT_FALSE(device->link().connected);
     // Reconnecting starts a fresh reader.
     ASSERT_EQ(device->connect(), RC_OK);
     fake_libusb::pushTransfer(fake, tell(3, 3));
@@ -54,7 +54,7 @@ TEST_F(UsbDevice, InterfaceHeldElsewhereIsDeviceLockedWithoutMessage) {
     int result = 0;
     EXPECT_EQ(captureStderr([&] { result = device->connect(); }), "");
     EXPECT_EQ(result, RC_DEVICE_LOCKED);
-    EXPECT_FALSE(device->connected);
+    EXPECT_FALSE(device->link().connected);
     const fake_libusb::Stats s = fake_libusb::stats(fake);
     EXPECT_EQ(s.opens, 1);
     EXPECT_EQ(s.closes, 1);  // the handle was closed again
@@ -76,7 +76,7 @@ TEST_F(UsbDevice, OpenAndClaimFailuresAreReported) {
     err = captureStderr([&] { result = device->connect(); });
     EXPECT_EQ(result, RC_ERROR);
     EXPECT_NE(err.find("ERROR: usb_open failed."), std::string::npos) << err;
-    EXPECT_FALSE(device->connected);
+    EXPECT_FALSE(device->link().connected);
 }
 
 TEST_F(UsbDevice, FailedReleaseStillClosesTheHandle) {
@@ -87,7 +87,7 @@ TEST_F(UsbDevice, FailedReleaseStillClosesTheHandle) {
     EXPECT_EQ(result, RC_ERROR);
     EXPECT_NE(err.find("usb_release_interface failed: "), std::string::npos) << err;
     EXPECT_EQ(fake_libusb::stats(fake).openHandles, 0);
-    EXPECT_FALSE(device->connected);
+    EXPECT_FALSE(device->link().connected);
 }
 
 TEST_F(UsbDevice, ReadFailureClosesTheDeviceAndIsReportedOnce) {
@@ -99,7 +99,7 @@ TEST_F(UsbDevice, ReadFailureClosesTheDeviceAndIsReportedOnce) {
     EXPECT_NE(err.find("usb_bulk_read failed: error reaping URB: Input/output error."), std::string::npos)
         << err;
     EXPECT_EQ(take().result, RC_NOT_CONNECTED);
-    EXPECT_FALSE(device->connected);
+    EXPECT_FALSE(device->link().connected);
     EXPECT_EQ(fake_libusb::stats(fake).openHandles, 0);
 }
 
@@ -181,7 +181,7 @@ TEST_F(UsbDevice, WriteFailuresAndShortWrites) {
             captureStderr([&] { result = device->send(static_cast<int>(t.size()), t.data()); });
         EXPECT_EQ(result, c.expected);
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
-        EXPECT_EQ(bool(device->connected), c.staysOpen);
+        EXPECT_EQ(bool(device->link().connected), c.staysOpen);
         EXPECT_EQ(fake_libusb::stats(fake).openHandles, c.staysOpen ? 1 : 0);
         device->disconnect();
     }

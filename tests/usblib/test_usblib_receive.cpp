@@ -104,7 +104,7 @@ TEST_F(UsbReceive, ImplausibleLengthDropsTheRestOfTheSlot) {
         ASSERT_EQ(next.result, RC_OK);
         EXPECT_EQ(next.bytes, tell(8, 8));
     }
-    EXPECT_TRUE(device->connected);
+    EXPECT_TRUE(device->link().connected);
 }
 
 TEST_F(UsbReceive, LengthWordCutByTheTransferEndIsOutOfSync) {
@@ -128,7 +128,7 @@ TEST_F(UsbReceive, NothingWithinTheWaitIsATimeOut) {
     const long long ms = test_support::elapsedMs([&] { result = take().result; });
     EXPECT_EQ(result, RC_TIMEOUT);
     EXPECT_GE(ms, 450);
-    EXPECT_TRUE(device->connected);
+    EXPECT_TRUE(device->link().connected);
 }
 
 TEST_F(UsbReceive, CancelWithoutWaiterLeavesOneWakePending) {

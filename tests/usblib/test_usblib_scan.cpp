@@ -4,7 +4,7 @@
 #include "fake_libusb.h"
 #include "link/uc_link.h"
 #include "positioner.h"
-#include "transport/usblib/usb_lib_device.h"
+#include "transport/usblib/uc_usb_lib_device.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ TEST_F(UsbScan, DeviceNumbersFollowTheBusOrder) {
         SCOPED_TRACE(i);
         auto device = std::static_pointer_cast<UcUsbLibDevice>(UC_deviceRef(i));
         ASSERT_TRUE(device);
-        EXPECT_EQ(device->variant, variants[i]);
+        EXPECT_EQ(device->link().identityFallback, variants[i]);
         EXPECT_EQ(device->index, i);
         EXPECT_STREQ(UC_getName(i), "USB");
         EXPECT_EQ(UC_getTransport(i), 1);

@@ -9,7 +9,7 @@
 
 #include "fake_libusb.h"
 #include "telegram_bytes.h"
-#include "transport/usblib/usb_lib_device.h"
+#include "transport/usblib/uc_usb_lib_device.h"
 #include "uc_telegram.h"
 
 namespace usbtest {

@@ -13,15 +13,16 @@ namespace {
 
 // The text for a value out of its range, like "a whole number from 0 to 140000".
 std::string rangeText(const ArgRule& rule) {
+    const std::string span = std::to_string(rule.min) + " to " + std::to_string(rule.max);
     switch (rule.kind) {
-        case ArgKind::Axis: return "an axis number from 0 to 5";
-        case ArgKind::AxisOrAll: return "an axis number from 0 to 5, or all";
+        case ArgKind::Axis: return "an axis number from " + span;
+        case ArgKind::AxisOrAll: return "an axis number from " + span + ", or all";
         case ArgKind::Direction: return "fwd or bkw";
         case ArgKind::OnOff: return "on or off";
         case ArgKind::File: return "a readable file";
         case ArgKind::Integer: break;
     }
-    return "a whole number from " + std::to_string(rule.min) + " to " + std::to_string(rule.max);
+    return "a whole number from " + span;
 }
 
 bool checkOne(const ArgRule& rule, const std::string& text, int32_t* number) {
@@ -34,9 +35,6 @@ bool checkOne(const ArgRule& rule, const std::string& text, int32_t* number) {
             }
             [[fallthrough]];
         case ArgKind::Axis:
-            if (!parseNumber(text, 0, 5, &v)) return false;
-            *number = static_cast<int32_t>(v);
-            return true;
         case ArgKind::Integer:
             if (!parseNumber(text, rule.min, rule.max, &v)) return false;
             *number = static_cast<int32_t>(v);

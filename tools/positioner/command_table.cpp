@@ -3,15 +3,25 @@
 #include <climits>
 
 #include "commands.h"
+#include "ranges.h"
 
 namespace {
 
 constexpr int64_t kInt32Min = INT32_MIN;
 constexpr int64_t kInt32Max = INT32_MAX;
 
-ArgRule axis() { return {"AXIS", ArgKind::Axis, false, 0, 5, 0, "axis number, 0..5"}; }
-ArgRule integer(const char* name, int64_t min, int64_t max, const char* meaning) {
-    return {name, ArgKind::Integer, false, min, max, 0, meaning};
+// "0..140000"
+std::string rangeText(const pos::Range& r) { return std::to_string(r.lo) + ".." + std::to_string(r.hi); }
+const std::string kAxisText = "axis number, " + rangeText(pos::kAxisRange);
+
+ArgRule axis() { return {"AXIS", ArgKind::Axis, false, pos::kAxisRange.lo, pos::kAxisRange.hi, 0, kAxisText}; }
+ArgRule integer(const char* name, int64_t min, int64_t max, std::string meaning) {
+    return {name, ArgKind::Integer, false, min, max, 0, std::move(meaning)};
+}
+// The value of a setter, in the range the library checks for it.
+ArgRule setterValue(const pos::ArgRanges& setter, const char* meaning) {
+    const pos::Range r = setter.value();
+    return integer("VALUE", r.lo, r.hi, std::string(meaning) + ", " + rangeText(r));
 }
 ArgRule optionalInteger(const char* name, int64_t min, int64_t max, int32_t fallback, const char* meaning) {
     return {name, ArgKind::Integer, true, min, max, fallback, meaning};
@@ -31,7 +41,8 @@ const std::vector<CommandSpec> kCommands = {
      "scan listed it (a network controller that answers both discovery probes is\n"
      "listed twice). With --json the same as a JSON array. Exits 3 when none is found.",
      "list --json", commandList},
-    {"status", {{"AXIS", ArgKind::Axis, true, 0, 5, -1, "axis number, 0..5 (default: all axes)"}},
+    {"status", {{"AXIS", ArgKind::Axis, true, pos::kAxisRange.lo, pos::kAxisRange.hi, -1,
+                 kAxisText + " (default: all axes)"}},
      Needs::Controller, kOptionJson, "table of position, status, reference, amplitude, frequency",
      "Prints one row per axis: position (as last reported by the controller), status\n"
      "flags (moving, target reached, end of travel, approach active), reference\n"
@@ -42,12 +53,12 @@ const std::vector<CommandSpec> kCommands = {
      "Prints the position, status flags, reference position, amplitude and frequency\n"
      "of one axis, one value per line.",
      "--id 1000 show 0", commandShow},
-    {"amplitude", {axis(), integer("VALUE", 0, 140000, "drive amplitude in the controller's units, 0..140000")},
-     Needs::Controller, 0, "set the drive amplitude (0..140000)",
+    {"amplitude", {axis(), setterValue(pos::ranges::PositionerAmplitude, "drive amplitude in the controller's units")},
+     Needs::Controller, 0, "set the drive amplitude (" + rangeText(pos::ranges::PositionerAmplitude.value()) + ")",
      "Sets the amplitude of the drive signal with which the axis moves.",
      "--id 1000 amplitude 0 45000", commandAmplitude},
-    {"frequency", {axis(), integer("VALUE", 0, 20000, "drive frequency in the controller's units, 0..20000")},
-     Needs::Controller, 0, "set the drive frequency (0..20000)",
+    {"frequency", {axis(), setterValue(pos::ranges::PositionerFrequency, "drive frequency in the controller's units")},
+     Needs::Controller, 0, "set the drive frequency (" + rangeText(pos::ranges::PositionerFrequency.value()) + ")",
      "Sets the frequency of the drive signal with which the axis moves.",
      "--id 1000 frequency 0 1500", commandFrequency},
     {"output", {axis(), {"STATE", ArgKind::OnOff, false, 0, 1, 0, "on or off"}}, Needs::Controller, 0,
@@ -79,7 +90,8 @@ const std::vector<CommandSpec> kCommands = {
      Needs::Controller, 0, "single steps",
      "Makes COUNT single steps in DIRECTION, then prints the position.",
      "--id 1000 step 0 fwd 5", commandStep},
-    {"stop", {{"AXIS", ArgKind::AxisOrAll, false, 0, 5, 0, "axis number, 0..5, or all"}}, Needs::Controller, 0,
+    {"stop", {{"AXIS", ArgKind::AxisOrAll, false, pos::kAxisRange.lo, pos::kAxisRange.hi, 0, kAxisText + ", or all"}},
+     Needs::Controller, 0,
      "stop an axis, or all axes",
      "Ends an absolute approach and stops every movement of the axis (or of all six).",
      "--id 1000 stop all", commandStop},

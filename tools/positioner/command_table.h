@@ -25,7 +25,7 @@ struct ArgRule {
     bool optional;     // may be left out (then it is the last ones given)
     int64_t min, max;  // Integer
     int32_t fallback;  // value of an optional argument left out
-    const char* meaning;
+    std::string meaning;
 };
 
 // The checked arguments of one command line, by position in the rule.
@@ -59,7 +59,7 @@ struct CommandSpec {
     std::vector<ArgRule> args;
     Needs needs;
     unsigned options;     // CommandOption bits
-    const char* summary;  // one line of the command overview
+    std::string summary;  // one line of the command overview
     const char* details;  // what it does and prints, for 'help COMMAND'
     const char* example;  // arguments after "positioner"
     int (*run)(Invocation& call);

@@ -41,7 +41,7 @@ void printOverview(FILE* out) {
                  "Drives the axes of a positioner controller on USB or the local network.\n\n"
                  "Commands:\n");
     for (const CommandSpec& c : commandTable())
-        std::fprintf(out, "  %-36s %s\n", commandSynopsis(c).c_str(), c.summary);
+        std::fprintf(out, "  %-36s %s\n", commandSynopsis(c).c_str(), c.summary.c_str());
     std::fprintf(out, "\n%s\n%s", kOptions, kExitStatuses);
 }
 
@@ -51,7 +51,7 @@ void printCommandHelp(const CommandSpec& command, FILE* out) {
         std::fprintf(out, "\nArguments:\n");
         for (const ArgRule& a : command.args) {
             const bool fullRange = a.kind == ArgKind::Integer && a.min == INT32_MIN && a.max == INT32_MAX;
-            std::fprintf(out, "  %-10s %s%s\n", a.name, a.meaning, fullRange ? ", any 32-bit whole number" : "");
+            std::fprintf(out, "  %-10s %s%s\n", a.name, a.meaning.c_str(), fullRange ? ", any 32-bit whole number" : "");
         }
     }
     if (command.options & kOptionJson) std::fprintf(out, "\n  --json     JSON output\n");

@@ -1,7 +1,7 @@
 // The USB kernel driver on Linux: none is present. Device information sets
 // are empty, no device path opens; events and instance locks are the
 // operating system's own. (The tests replace this backend with a simulated
-// driver of the same calls, tests/fakes/usb_driver.)
+// driver of the same calls, tests/support/fakes/usb_driver.)
 #include "kernel_objects.h"
 
 namespace plat {

@@ -18,20 +18,20 @@ public:
     explicit SocketUse(UcTcpDevice& device) : device_(device) { ++device_.socketUsers_; }
     ~SocketUse() { --device_.socketUsers_; }
     // The socket, or -1 when the device is not connected.
-    int socket() const { return device_.connected ? device_.socket_.load() : -1; }
+    int socket() const { return device_.linkState_.connected ? device_.socket_.load() : -1; }
 
 private:
     UcTcpDevice& device_;
 };
 
 UcTcpDevice::UcTcpDevice(uint32_t address, UcRoute route)
-    : UcDevice(UC_DEVICE_TCP, 0), address_(address), route_(route),
+    : UcDeviceBase(UC_DEVICE_TCP, false), address_(address), route_(route),
       addressText_(dottedAddress(address)) {}
 
 UcTcpDevice::~UcTcpDevice() { disconnect(); }
 
 int UcTcpDevice::connect() {
-    if (connected) return RC_OK;
+    if (linkState_.connected) return RC_OK;
     // A controller named by the caller may not be there at all: its connect
     // is bounded. One that answered a probe is connected as it always was.
     const int limitMs = route_ == UC_ROUTE_ADDRESS ? uc::kAddressConnectLimitMs : -1;
@@ -39,13 +39,13 @@ int UcTcpDevice::connect() {
     if (s < 0) return RC_NOT_CONNECTED;
     readAhead_.clear();  // bytes of an earlier connection
     socket_ = s;
-    connected = true;
+    linkState_.connected = true;
     return RC_OK;
 }
 
 int UcTcpDevice::disconnect() {
-    if (!connected) return RC_OK;
-    connected = false;
+    if (!linkState_.connected) return RC_OK;
+    linkState_.connected = false;
     int s = socket_.exchange(-1);
     // Wake a receiver (or sender) inside the socket, and let every such call
     // leave before the descriptor is released and its number reused.

@@ -10,7 +10,7 @@
 #include "net/sockets.h"
 #include "transport/uc_device.h"
 
-class UcTcpDevice : public UcDevice {
+class UcTcpDevice : public UcDeviceBase {
 public:
     // address: the controller's IPv4 address in network byte order; route:
     // the probe that found it, or UC_ROUTE_ADDRESS when the caller named it.
@@ -24,6 +24,7 @@ public:
     int resync() override;
     const char* name() override;
     UcOrigin origin() override { return {UC_KIND_TCP, route_, addressText_}; }
+    bool isResyncableStream() const override { return true; }
 
     uint32_t address() const { return address_; }
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "trace.h"
-#include "transport/usbdriver/usb_driver_device.h"
+#include "transport/usbdriver/uc_usb_driver_device.h"
 #include "uc_telegram.h"
 #include "wire/offsets.h"
 #include "wire/telegram.h"
@@ -61,7 +61,7 @@ int UcUsbDriverDevice::awaitRead() {
 }
 
 int UcUsbDriverDevice::receive(void* buffer, int* length) {
-    if (!connected || !io_) return RC_NOT_CONNECTED;
+    if (!linkState_.connected || !io_) return RC_NOT_CONNECTED;
     if (!buffer || !length) return RC_INVALID_PARAM;
     UsbDriverIo& io = *io_;
     const int32_t requested = *length;
@@ -118,7 +118,7 @@ int UcUsbDriverDevice::awaitWrite() {
 }
 
 int UcUsbDriverDevice::send(int length, const void* data) {
-    if (!connected || !io_) return RC_NOT_CONNECTED;
+    if (!linkState_.connected || !io_) return RC_NOT_CONNECTED;
     if (length < 0 || (length > 0 && !data)) return RC_INVALID_PARAM;
     UsbDriverIo& io = *io_;
     // An earlier write whose wait ran out still owns the write record: wait

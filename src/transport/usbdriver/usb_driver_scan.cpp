@@ -1,6 +1,6 @@
 // Listing the kernel-driver devices: one device object per interface of
 // each hardware variant's GUID, variant 1 first.
-#include "transport/usbdriver/usb_driver_device.h"
+#include "transport/usbdriver/uc_usb_driver_device.h"
 
 #include "uc_telegram.h"
 

@@ -6,7 +6,7 @@
 
 #include "wire/telegram.h"
 #include "trace.h"
-#include "transport/usblib/usb_lib_device.h"
+#include "transport/usblib/uc_usb_lib_device.h"
 #include "platform/libusb_api.h"
 #include "transport/usblib/usb_constants.h"
 #include "uc_telegram.h"
@@ -25,7 +25,7 @@ int UcUsbLibDevice::readerStep() {
     {
         MutexGuard handleGuard(l.handleLock);
         UsbRingSlot& slot = l.slots[static_cast<size_t>(l.writeIndex)];
-        r = connected ? RC_OK : RC_NOT_CONNECTED;
+        r = linkState_.connected ? RC_OK : RC_NOT_CONNECTED;
 
         // A full ring waits for receive() to free the next slot; the reader
         // never writes into a slot that receive() still owns.
@@ -136,7 +136,7 @@ int UcUsbLibDevice::receive(void* buffer, int* length) {
     int r = RC_OK;
     {
         MutexGuard guard(l.dataLock);
-        r = connected ? RC_OK : RC_NOT_CONNECTED;
+        r = linkState_.connected ? RC_OK : RC_NOT_CONNECTED;
         if (r == RC_NOT_CONNECTED && l.lastReadResult != RC_OK && l.lastReadResult != RC_TIMEOUT) {
             // The reader closed the device after a failed read: that failure
             // is reported once, whether or not a receive was waiting then.

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "trace.h"
-#include "transport/usblib/usb_lib_device.h"
+#include "transport/usblib/uc_usb_lib_device.h"
 #include "platform/libusb_api.h"
 #include "uc_telegram.h"
 

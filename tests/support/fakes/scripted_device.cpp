@@ -17,18 +17,18 @@ bool isGet(const std::vector<uint8_t>& t) {
 int ScriptedDevice::connect() {
     if (connectDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(connectDelayMs.load()));
     ++connects;
-    if (connectResult == RC_OK) connected = true;
+    if (connectResult == RC_OK) linkState_.connected = true;
     return connectResult;
 }
 
 int ScriptedDevice::disconnect() {
     ++disconnects;
-    connected = false;
+    linkState_.connected = false;
     return RC_OK;
 }
 
 int ScriptedDevice::receive(void* buffer, int* length) {
-    if (!connected) return RC_NOT_CONNECTED;
+    if (!linkState_.connected) return RC_NOT_CONNECTED;
     Delivery next{RC_TIMEOUT, {}};
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -51,13 +51,13 @@ int ScriptedDevice::receive(void* buffer, int* length) {
 }
 
 int ScriptedDevice::send(int length, const void* data) {
-    if (!connected) return RC_NOT_CONNECTED;
+    if (!linkState_.connected) return RC_NOT_CONNECTED;
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     std::lock_guard<std::mutex> guard(lock_);
     sent_.emplace_back(bytes, bytes + length);
     if (isGet(sent_.back())) {
         const int32_t address = uc::get32(bytes, uc::kAddressOffset);
-        if (std::count(dropAddresses_.begin(), dropAddresses_.end(), address)) connected = false;
+        if (std::count(dropAddresses_.begin(), dropAddresses_.end(), address)) linkState_.connected = false;
         auto answer = answers_.find(address);
         if (answer != answers_.end()) {
             UcTelegram ack;

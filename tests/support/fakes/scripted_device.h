@@ -16,7 +16,7 @@
 
 #include "transport/uc_device.h"
 
-class ScriptedDevice : public UcDevice {
+class ScriptedDevice : public UcDeviceBase {
 public:
     struct Delivery {
         int result;
@@ -24,7 +24,7 @@ public:
     };
 
     explicit ScriptedDevice(int32_t type = UC_DEVICE_USB, uint8_t variantFlag = 0, const char* label = "SCRIPTED")
-        : UcDevice(type, variantFlag), label_(label) {}
+        : UcDeviceBase(type, variantFlag != 0), label_(label) {}
     ~ScriptedDevice() override {
         if (destroyed) *destroyed = true;
     }
@@ -38,6 +38,10 @@ public:
     int send(int length, const void* data) override;
     int resync() override;
     const char* name() override { return label_; }
+    UcOrigin origin() override {
+        return {isResyncableStream() ? UC_KIND_TCP : UC_KIND_LIBUSB, UC_ROUTE_USB, name()};
+    }
+    bool isResyncableStream() const override { return transport() == UC_DEVICE_TCP; }
 
     void deliver(int result, std::vector<uint8_t> bytes = {});
     void deliverAll(std::deque<Delivery> script);

@@ -4,10 +4,10 @@
 // (in) and 0x02 (out). A named instance lock keeps a second opener out.
 // There is no reader thread: receive() keeps at most one read in flight
 // across calls and hands out the telegrams of a completed transfer one by
-// one. Files: usb_driver_scan.cpp lists the devices, usb_driver_device.cpp
+// one. Files: usb_driver_scan.cpp lists the devices, uc_usb_driver_device.cpp
 // opens and closes one, usb_driver_io.cpp moves its telegrams.
-#ifndef TRANSPORT_USBDRIVER_USB_DRIVER_DEVICE_H
-#define TRANSPORT_USBDRIVER_USB_DRIVER_DEVICE_H
+#ifndef TRANSPORT_USBDRIVER_UC_USB_DRIVER_DEVICE_H
+#define TRANSPORT_USBDRIVER_UC_USB_DRIVER_DEVICE_H
 
 #include <cstddef>
 #include <cstdint>
@@ -36,7 +36,7 @@ struct UsbDriverIo {
     bool writePending;  // a write whose wait ran out is still in flight
 };
 
-class UcUsbDriverDevice : public UcDevice {
+class UcUsbDriverDevice : public UcDeviceBase {
 public:
     // variant 1: interface of the variant-1 GUID, 0: of the variant-0 GUID;
     // index: member index of the interface in the list of its GUID.
@@ -66,6 +66,7 @@ private:
     int takeTelegram(int32_t requested, bool freshTransfer, void* out, int* length);
     int32_t wordAt(uint32_t pos) const;
 
+    const bool variant1_;  // an interface of the variant-1 GUID, else of the variant-0 one
     const int32_t index_;
     std::unique_ptr<UsbDriverIo> io_;
 };

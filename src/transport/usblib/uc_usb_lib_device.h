@@ -2,8 +2,8 @@
 // endpoint 0x86, bulk-out endpoint 0x02. A reader thread keeps a bulk read
 // pending while the device is open and stores each completed transfer in
 // one slot of a ring; receive() hands out the telegrams found there.
-#ifndef TRANSPORT_USBLIB_USB_LIB_DEVICE_H
-#define TRANSPORT_USBLIB_USB_LIB_DEVICE_H
+#ifndef TRANSPORT_USBLIB_UC_USB_LIB_DEVICE_H
+#define TRANSPORT_USBLIB_UC_USB_LIB_DEVICE_H
 
 #include <atomic>
 #include <cstdint>
@@ -65,7 +65,7 @@ struct UsbLibLink {
     IMutex sendLock;
 };
 
-class UcUsbLibDevice : public UcDevice {
+class UcUsbLibDevice : public UcDeviceBase {
 public:
     UcUsbLibDevice(uint8_t variant, int32_t index, const UsbRingConfig& ring);
     ~UcUsbLibDevice() override;

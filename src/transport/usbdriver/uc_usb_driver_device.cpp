@@ -1,6 +1,6 @@
 // Opening and closing a kernel-driver device: the interface, its instance
 // lock, the I/O state with its two events.
-#include "transport/usbdriver/usb_driver_device.h"
+#include "transport/usbdriver/uc_usb_driver_device.h"
 
 #include <new>
 
@@ -16,17 +16,17 @@ struct UcUsbDriverDevice::OpenedInterface {
 };
 
 UcUsbDriverDevice::UcUsbDriverDevice(uint8_t variantFlag, int32_t index)
-    : UcDevice(UC_DEVICE_USB, variantFlag), index_(index) {}
+    : UcDeviceBase(UC_DEVICE_USB, variantFlag != 0), variant1_(variantFlag == 1), index_(index) {}
 
 UcUsbDriverDevice::~UcUsbDriverDevice() {
-    if (connected) disconnect();
+    if (linkState_.connected) disconnect();
 }
 
 // Reads interface `index_` of the device list, takes its instance lock and
 // opens its path. On failure nothing it opened stays open.
 int UcUsbDriverDevice::openInterface(OpenedInterface* opened) {
     InterfaceInfo info;
-    const int found = readInterface(interfaceGuid(variant == 1), index_, &info);
+    const int found = readInterface(interfaceGuid(variant1_), index_, &info);
     if (found != RC_OK) return found;
 
     // A refused lock opens nothing more: the holder's connection (perhaps
@@ -52,18 +52,18 @@ int UcUsbDriverDevice::startIo(const OpenedInterface& opened) {
     std::unique_ptr<UsbDriverIo> io;
     // A lock granted to an object that is already open can only come from
     // a lock file removed behind its back; the open connection stays.
-    if (!connected) {
+    if (!linkState_.connected) {
         io.reset(new (std::nothrow) UsbDriverIo());
         readEvent = createEvent(false, false);
         writeEvent = createEvent(false, false);
     }
     if (!io || readEvent == kNullHandle || writeEvent == kNullHandle) {
-        const int result = connected ? RC_DEVICE_LOCKED : RC_SYSTEM_ERROR;
+        const int result = linkState_.connected ? RC_DEVICE_LOCKED : RC_SYSTEM_ERROR;
         closeIfValid(readEvent);
         closeIfValid(writeEvent);
         closeIfValid(device);
         closeIfValid(lock);
-        if (!connected) io_.reset();
+        if (!linkState_.connected) io_.reset();
         return result;
     }
     io_ = std::move(io);
@@ -73,14 +73,14 @@ int UcUsbDriverDevice::startIo(const OpenedInterface& opened) {
     io_->writeEvent = writeEvent;
     io_->readOverlapped.event = readEvent;
     io_->writeOverlapped.event = writeEvent;
-    connected = true;
+    linkState_.connected = true;
     return RC_OK;
 }
 
 UcOrigin UcUsbDriverDevice::origin() {
     UcOrigin origin{UC_KIND_DRIVER, UC_ROUTE_USB, ""};
     InterfaceInfo info;
-    if (readInterface(interfaceGuid(variant == 1), index_, &info) == RC_OK) origin.address = info.instanceId;
+    if (readInterface(interfaceGuid(variant1_), index_, &info) == RC_OK) origin.address = info.instanceId;
     return origin;
 }
 
@@ -92,7 +92,7 @@ int UcUsbDriverDevice::connect() {
 }
 
 int UcUsbDriverDevice::disconnect() {
-    if (!connected || !io_) return RC_OK;
+    if (!linkState_.connected || !io_) return RC_OK;
     UsbDriverIo& io = *io_;
     abortAndReset(io.device);
     if (io.readPending) awaitSettled(io.device, &io.readOverlapped, io.readEvent, uc::kSettleLimitMs);
@@ -104,7 +104,7 @@ int UcUsbDriverDevice::disconnect() {
     io.readPending = false;
     io.writePending = false;
     io.readPos = io.fill = 0;
-    connected = false;
+    linkState_.connected = false;
     return RC_OK;
 }
 

@@ -1,5 +1,5 @@
 // UcUsbLibDevice: opening and closing the libusb handle, bulk writes.
-#include "transport/usblib/usb_lib_device.h"
+#include "transport/usblib/uc_usb_lib_device.h"
 
 #include <algorithm>
 
@@ -21,7 +21,7 @@ UsbLibLink::UsbLibLink(UcUsbLibDevice* owner, int slotBytes, int slots)
 }
 
 UcUsbLibDevice::UcUsbLibDevice(uint8_t variant, int32_t position, const UsbRingConfig& ring)
-    : UcDevice(UC_DEVICE_USB, variant),
+    : UcDeviceBase(UC_DEVICE_USB, variant != 0),
       index(position),
       link_(std::make_unique<UsbLibLink>(this, ring.bufferSize, ring.bufferCount)) {}
 
@@ -35,12 +35,12 @@ UcUsbLibDevice::~UcUsbLibDevice() {
 // holding any one of them gives a stable value.
 bool UcUsbLibDevice::isConnected() {
     MutexGuard guard(link_->dataLock);
-    return connected;
+    return linkState_.connected;
 }
 
 void UcUsbLibDevice::setConnected(bool value) {
     MutexGuard guard(link_->dataLock);
-    connected = value;
+    linkState_.connected = value;
 }
 
 int UcUsbLibDevice::connect() {
@@ -74,7 +74,7 @@ int UcUsbLibDevice::connect() {
             {
                 MutexGuard sendGuard(l.sendLock);
                 MutexGuard dataGuard(l.dataLock);
-                connected = true;
+                linkState_.connected = true;
                 l.lastReadResult = 0;
                 l.cancelPending = false;
             }
@@ -96,7 +96,7 @@ int UcUsbLibDevice::disconnect() {
 
     {
         MutexGuard handleGuard(l.handleLock);
-        if (connected && l.handle) {
+        if (linkState_.connected && l.handle) {
             if (usb_release_interface(l.handle, kInterface) != 0) {
                 traceError(false, "usb_release_interface failed: %s", usb_strerror());
                 result = RC_ERROR;
@@ -121,7 +121,7 @@ int UcUsbLibDevice::send(int length, const void* data) {
     int n = 0;
     {
         MutexGuard guard(l.sendLock);
-        if (!connected || !l.handle) return RC_NOT_CONNECTED;
+        if (!linkState_.connected || !l.handle) return RC_NOT_CONNECTED;
         if (length < 0 || (!data && length > 0)) return RC_INVALID_PARAM;
         n = usb_bulk_write(l.handle, kBulkOutEndpoint, static_cast<const char*>(data), length,
                            uc::kSendWaitMs);
