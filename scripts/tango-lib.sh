@@ -62,8 +62,8 @@ start() {
 
 show_logs() {
     local log
-    for log in "$work"/*.log "$work"/*/log/*.log; do   # also the logs a Starter keeps
-        [ -e "$log" ] || continue
+    for log in "$work"/*.log "$work"/*/log/ds.log/*; do   # also the logs of Starter's servers
+        [ -f "$log" ] || continue
         echo "--- $(basename "$log")"; tail -n 20 "$log"
     done >&2
 }

@@ -25,7 +25,8 @@ from facility_events import Events, changes, latencies_ms, longest_gap, lost, pe
 
 TIMEOUT_S = 3.0                  # every client call's time-out
 LATENCY_CONTROLLER = "127.0.0.2"    # hutch2's first controller logs its reports
-SPEED = 1_000_000                   # the simulator's axis speed, units per second
+SCALE = 0.001                       # the devices' Scale: Position in um of 1 nm controller units
+SPEED = 1000.0                      # the simulator's axis speed, um per second
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
@@ -149,7 +150,7 @@ class Session:
         wait_until(lambda: operator.state() == DevState.MOVING, 2)
         guest = subprocess.run(
             ["setpriv", f"--reuid={self.guest}", f"--regid={pwd.getpwnam(self.guest).pw_gid}", "--clear-groups",
-             sys.executable, os.path.join(HERE, "guest_client.py"), device, str(start + 1000)],
+             sys.executable, os.path.join(HERE, "guest_client.py"), device, str(start + 1)],
             capture_output=True, text=True, timeout=30)
         try:
             result = json.loads(guest.stdout.strip().splitlines()[-1])
@@ -161,15 +162,17 @@ class Session:
                   result["write"])
         self.step("guest's Stop accepted", result["stop"] == "ok" and stopped_after is not None
                   and at < start + 3 * SPEED,
-                  f"{result['stop']}; the move halted at {at:.0f} (target {start + 3 * SPEED:.0f})")
+                  f"{result['stop']}; the move halted at {at:.3f} um (target {start + 3 * SPEED:.3f})")
         self.step("guest reads", result["read"] == "ok", result["read"])
-        target = at - 200_000
+        target = at - 200
         moved = now()
         operator.write_attribute("Position", target)
-        took = wait_until(lambda: operator.state() == DevState.ON and float(operator.Position) == target, 10)
+        took = wait_until(lambda: operator.state() == DevState.ON
+                          and abs(float(operator.Position) - target) < SCALE, 10)
         events = self.events.since(moved, device)
-        return self.step("operator's move", took is not None and events and events[-1][1] == target,
-                         f"to {target:.0f} in {took or 10:.2f} s, {len(events)} position events")
+        return self.step("operator's move", took is not None and bool(events)
+                         and abs(events[-1][1] - target) < SCALE,
+                         f"to {target:.3f} um in {took or 10:.2f} s, {len(events)} position events")
 
     def calls_fail(self, device, label):
         """Calls to device until one fails: the step, with the time and error."""
@@ -180,7 +183,7 @@ class Session:
                 time.sleep(0.02)
             except tango.DevFailed as failure:
                 took = now() - start
-                return self.step(f"{label}: calls to {device} fail", took <= TIMEOUT_S + 0.5,
+                return self.step(f"{label}: calls to {device} fail", took <= TIMEOUT_S + 1.0,
                                  f"after {took * 1000:.0f} ms ({error_of(failure)})")
         return self.step(f"{label}: calls to {device} fail", False, "calls still answered")
 
@@ -196,7 +199,7 @@ class Session:
         events_at = None
         while events_at is None and now() - answered < 30:
             try:
-                proxy.command_inout("MoveRelative", 100_000.0)
+                proxy.command_inout("MoveRelative", 100.0)
             except tango.DevFailed:
                 pass
             if wait_until(lambda: self.events.since(answered, hutch), 1.0) is not None:
@@ -273,7 +276,8 @@ class Session:
     def latency_figures(self, end):
         reported = [r for r in reports(self.reports_log, LATENCY_CONTROLLER, 0)
                     if self.subscribed + 1 < r[0] < end]
-        arrivals = self.events.since(self.subscribed, "hutch2/ctrl0/axis0")
+        arrivals = [(at, round(value / SCALE))
+                    for at, value in self.events.since(self.subscribed, "hutch2/ctrl0/axis0")]
         delays = latencies_ms(reported, arrivals)
         if delays:
             self.figures["event latency, controller report to client on another host, median (ms)"] = \
@@ -307,7 +311,7 @@ class Session:
         return all(ok for _, ok in self.steps)
 
     def print_figures(self):
-        print("\nFigures", flush=True)
+        print(f"\nFigures (load average {', '.join(f'{x:.2f}' for x in os.getloadavg())})", flush=True)
         for name, value in self.figures.items():
             if isinstance(value, float):
                 value = f"{value:.2f}" if "(ms)" in name else f"{value:.2f} s"

@@ -21,6 +21,7 @@ def main(host, path, log_home, server, level="1"):
         "LogFileHome": [log_home],
         "StartServersAtStartup": ["true"],
         "InterStartupLevelWait": ["1"],
+        "ServerStartupTimeout": ["60"],   # s: a Python server starts slowly on a busy host
     })
     info = tango.DbServerInfo()
     info.name, info.host, info.mode, info.level = server, host, 1, int(level)
