@@ -23,7 +23,8 @@ from tango import DevState
 
 from facility_events import Events, changes, latencies_ms, longest_gap, lost, percentile, reports
 
-TIMEOUT_S = 3.0                  # every client call's time-out
+TIMEOUT_S = 3.0                     # every client call's time-out
+UNTOUCHED_GAP_S = 2.0               # the longest pause of hutch2's events that counts as going on
 LATENCY_CONTROLLER = "127.0.0.2"    # hutch2's first controller logs its reports
 SCALE = 0.001                       # the devices' Scale: Position in um of 1 nm controller units
 SPEED = 1000.0                      # the simulator's axis speed, um per second
@@ -215,7 +216,7 @@ class Session:
     def hutch2_untouched(self, start, label):
         gap, count = self.hutch2_events_went_on(start, now())
         failures = len(self.mover_failures)
-        return self.step(f"{label}: hutch2 untouched", gap < 1.0 and count > 0 and failures == 0,
+        return self.step(f"{label}: hutch2 untouched", gap < UNTOUCHED_GAP_S and count > 0 and failures == 0,
                          f"{count} events of the moving hutch2/ctrl0/axis0, longest gap {gap * 1000:.0f} ms, "
                          f"{failures} failed calls")
 
