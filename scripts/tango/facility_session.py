@@ -24,6 +24,7 @@ from tango import DevState
 from facility_events import Events, changes, latencies_ms, longest_gap, lost, percentile, reports
 
 TIMEOUT_S = 3.0                     # every client call's time-out
+STARTER_TIMEOUT_MS = 20_000         # DevStart on a busy host
 UNTOUCHED_GAP_S = 2.0               # the longest pause of hutch2's events that counts as going on
 LATENCY_CONTROLLER = "127.0.0.2"    # hutch2's first controller logs its reports
 SCALE = 0.001                       # the devices' Scale: Position in um of 1 nm controller units
@@ -108,11 +109,22 @@ class Session:
     # -- the steps -----------------------------------------------------------------------
 
     def ask_starter(self, hutch, limit_s=60):
-        """Asks the hutch's Starter to start its server, as Astor does, until
-        the Starter accepts: seconds taken, or None."""
-        starter = tango.DeviceProxy(f"tango/admin/{hutch}")
-        return wait_until(lambda: starter.command_inout("DevStart", f"PositionerDS/{hutch}") or True,
-                          limit_s, 0.5)
+        """Asks the hutch's Starter to start its server, as Astor does:
+        seconds until the Starter took the request, or None. Tried again
+        while the Starter cannot be reached, never after a time-out: the
+        Starter may have started the server, and a second one must not run."""
+        start = now()
+        while now() - start < limit_s:
+            try:
+                starter = tango.DeviceProxy(f"tango/admin/{hutch}")
+                starter.set_timeout_millis(STARTER_TIMEOUT_MS)
+                starter.command_inout("DevStart", f"PositionerDS/{hutch}")
+                return now() - start
+            except tango.DevFailed as failure:
+                if "Timeout" in error_of(failure) or "TimedOut" in error_of(failure):
+                    return now() - start
+                time.sleep(0.5)
+        return None
 
     def servers_started(self):
         """The first start of each server, through its host's Starter (which
