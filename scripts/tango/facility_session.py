@@ -121,7 +121,7 @@ class Session:
                 starter.command_inout("DevStart", f"PositionerDS/{hutch}")
                 return now() - start
             except tango.DevFailed as failure:
-                if "Timeout" in error_of(failure) or "TimedOut" in error_of(failure):
+                if "timedout" in error_of(failure).lower():   # API_DeviceTimedOut, TRANSIENT_CallTimedout
                     return now() - start
                 time.sleep(0.5)
         return None
