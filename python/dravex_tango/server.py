@@ -30,5 +30,6 @@ def main(args: Optional[Sequence[str]] = None) -> int:
     tango_logging.install()
     _dravex.route_trace_to_logging()
     shutdown.install(halt_moves, close_controllers)
-    run((PositionerAxis, PositionerController), args=[SERVER_NAME] + args)
+    run((PositionerAxis, PositionerController), args=[SERVER_NAME] + args,
+        post_init_callback=tango_logging.server_running)
     return 0

@@ -1,9 +1,9 @@
 """A picture of `taurus form` showing the axis devices while one of them
 moves: starts Xvfb (xvfb-run), opens a TaurusForm with the state, position
-and speed of each device, moves the first device's axis and saves
-the form to a PNG while the move runs.
+and speed of each device, moves the first device's axis (every device's with --move-all) and
+saves the form to a PNG while the moves run.
 
-    form_screenshot.py FILE.png DEVICE [DEVICE...]
+    form_screenshot.py [--move-all] FILE.png DEVICE [DEVICE...]
 """
 import os
 import subprocess
@@ -21,7 +21,7 @@ def under_xvfb():
                             sys.executable, *sys.argv], env={**os.environ, "UC_UNDER_XVFB": "1"})
 
 
-def grab(path, devices):
+def grab(path, devices, move_all):
     import tango
     from taurus.external.qt import Qt
     from taurus.qt.qtgui.application import TaurusApplication
@@ -36,8 +36,9 @@ def grab(path, devices):
     form.resize(900, 60 + 31 * len(devices) * len(ATTRIBUTES))
     form.show()
 
-    mover = tango.DeviceProxy(devices[0])
-    Qt.QTimer.singleShot(MOVE_AT_MS, lambda: mover.command_inout("MoveRelative", MOVE_BY))
+    movers = [tango.DeviceProxy(device) for device in (devices if move_all else devices[:1])]
+    for mover in movers:
+        Qt.QTimer.singleShot(MOVE_AT_MS, lambda mover=mover: mover.command_inout("MoveRelative", MOVE_BY))
 
     def save():
         saved = form.grab().save(path)
@@ -49,8 +50,11 @@ def grab(path, devices):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 3:
+    arguments = sys.argv[1:]
+    move_all = arguments[:1] == ["--move-all"]
+    arguments = arguments[move_all:]
+    if len(arguments) < 2:
         sys.exit(__doc__)
     if os.environ.get("UC_UNDER_XVFB") != "1":
         sys.exit(under_xvfb())
-    sys.exit(grab(sys.argv[1], sys.argv[2:]))
+    sys.exit(grab(arguments[0], arguments[1:], move_all))
