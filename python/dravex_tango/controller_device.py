@@ -13,12 +13,13 @@ changes under the device monitor.
 """
 from __future__ import annotations
 
+import functools
 from typing import Any, Dict, Optional, Tuple
 
 from tango import AttrQuality, DevState
 from tango.server import Device, attribute, command, device_property
 
-from . import _dravex, targets
+from . import _dravex, startup, targets
 from .device import _links
 from .failures import fail, sentence
 from .link import ControllerLink, LinkDown, LinkStatus
@@ -51,7 +52,12 @@ class PositionerController(Device):
         self._pusher = Pusher(self, self._apply, self.get_name())
         link = self._link = _links.acquire(target)
         self._apply("status", link.current(None)[0])
-        link.watch(None, self)           # link changes only: no axis
+        startup.when_running(functools.partial(self._watch, link))
+
+    def _watch(self, link: ControllerLink) -> None:
+        """Link changes (no axis) are delivered from the server's start on."""
+        if self._link is link:
+            link.watch(None, self)
 
     def delete_device(self) -> None:
         link, self._link = self._link, None

@@ -42,7 +42,7 @@ import tango
 from tango import AttrQuality, AttrWriteType, DevState
 from tango.server import Device, attribute, command, device_property
 
-from . import _dravex, targets
+from . import _dravex, startup, targets
 from .axis_state import axis_state
 from .class_defaults import ClassDefault, add_class_properties
 from .failures import fail, sentence
@@ -149,8 +149,6 @@ class PositionerAxis(Device):
 
     # -- life cycle ---------------------------------------------------------
 
-    _attributes_added = False  # set once initialize_dynamic_attributes has run
-
     def init_device(self) -> None:
         super().init_device()
         self._state, self._status_text = DevState.INIT, "Waiting for the controller."
@@ -189,10 +187,11 @@ class PositionerAxis(Device):
         self._apply_status(status)
         if snapshot is not None and status.up:
             self._apply_report(snapshot)
-        # At the server's start the deliveries begin once the dynamic
-        # attributes exist: adding them needs the device monitor, which
-        # deliveries would take meanwhile.
-        if self._attributes_added:
+        startup.when_running(functools.partial(self._watch, link))
+
+    def _watch(self, link: ControllerLink) -> None:
+        """Deliveries begin (see startup.py); not for a link given up since."""
+        if self._link is link:
             link.watch(self.Axis, self)
 
     def delete_device(self) -> None:
@@ -569,9 +568,6 @@ class PositionerAxis(Device):
         for setting in SETTINGS:
             self.add_attribute(tango_attribute(setting), self._read_setting,
                                self._write_setting, self._setting_allowed)
-        self._attributes_added = True
-        if self._link is not None:
-            self._link.watch(self.Axis, self)
 
     def _setting_allowed(self, request: Any) -> bool:
         """Settings are read at any time and written while the axis stands."""

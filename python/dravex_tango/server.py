@@ -9,7 +9,7 @@ from typing import Optional, Sequence
 
 from tango.server import run
 
-from . import _dravex, shutdown, tango_logging
+from . import _dravex, shutdown, startup, tango_logging
 from .controller_device import PositionerController
 from .device import PositionerAxis, close_controllers, halt_moves
 
@@ -31,5 +31,5 @@ def main(args: Optional[Sequence[str]] = None) -> int:
     _dravex.route_trace_to_logging()
     shutdown.install(halt_moves, close_controllers)
     run((PositionerAxis, PositionerController), args=[SERVER_NAME] + args,
-        post_init_callback=tango_logging.server_running)
+        post_init_callback=startup.running)
     return 0

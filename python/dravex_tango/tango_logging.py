@@ -4,28 +4,16 @@ LoggingLevel and logging targets (console, file, device) apply."""
 from __future__ import annotations
 
 import logging
-import threading
-
 import tango
 
-# Set once the server runs. Before, records stay with Python's handlers:
-# asking Tango for the admin device from another thread (the links log as
-# they open their controllers) races with the server's start and can end
-# the process.
-_server_running = threading.Event()
-
-
-def server_running() -> None:
-    """The server's post-init callback: records reach Tango's logging from now on."""
-    _server_running.set()
-
+from . import startup
 
 class TangoLogHandler(logging.Handler):
     """Hands each record to the admin device's stream of its level."""
 
     def emit(self, record: logging.LogRecord) -> None:
-        if not _server_running.is_set():
-            return
+        if not startup.is_running():
+            return        # asking for the admin device during the start races with it
         try:
             admin = tango.Util.instance().get_dserver_device()
         except tango.DevFailed:

@@ -19,6 +19,7 @@ from tango.test_context import MultiDeviceTestContext  # noqa: E402
 
 from dravex_tango.controller_device import PositionerController  # noqa: E402
 from dravex_tango.device import PositionerAxis  # noqa: E402
+from dravex_tango import startup  # noqa: E402
 from sim_process import SimulatorProcess  # noqa: E402
 
 TELL_INTERVAL_MS = 10
@@ -90,6 +91,15 @@ def silent_controller(private_network):
     simulator.stop()
 
 
+class ServerContext(MultiDeviceTestContext):
+    """The test context's server, started as positioner-tango starts it:
+    deliveries begin once the server runs."""
+
+    def post_init(self):
+        startup.running()
+        super().post_init()
+
+
 @pytest.fixture(scope="session")
 def server(two_controllers, lossy_controller, late_controller, silent_controller):
     """One PositionerDS process without a database (MultiDeviceTestContext)
@@ -101,7 +111,7 @@ def server(two_controllers, lossy_controller, late_controller, silent_controller
             {"class": PositionerController,
              "devices": [{"name": name, "properties": properties}
                          for name, properties in CONTROLLERS.items()]}]
-    with MultiDeviceTestContext(info, host="127.0.0.1", process=True, timeout=20) as context:
+    with ServerContext(info, host="127.0.0.1", process=True, timeout=20) as context:
         for name in DEVICES:
             if not name.startswith("test/bad/"):
                 wait_for_state(context.get_device(name), DevState.ON, timeout=20)
