@@ -79,9 +79,20 @@ void teardown(const benchmark::State&) { stopControllers(); }
 
 }  // namespace
 
-BENCHMARK(BM_Close_Latency)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)
-    ->ComputeStatistics("max", maxOf)->Teardown(teardown);
-BENCHMARK(BM_Check_Duration)->Arg(0)->Arg(1)->Arg(16)->UseManualTime()->Unit(benchmark::kMillisecond)
-    ->Iterations(1)->ComputeStatistics("max", maxOf)->Teardown(teardown);
+BENCHMARK(BM_Close_Latency)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->ComputeStatistics("max", maxOf)
+    ->Teardown(teardown);
+BENCHMARK(BM_Check_Duration)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(16)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->ComputeStatistics("max", maxOf)
+    ->Teardown(teardown);
 
 }  // namespace bench

@@ -26,16 +26,35 @@ constexpr size_t kLongestToken = 103;
 constexpr auto kLoaderIdleWait = std::chrono::milliseconds(5);
 
 const std::map<std::string, int32_t> kKeywords = {
-    {"poslooprange", 1364}, {"speedgain", 1355},     {"adaptsetpctrl", 1356},
-    {"actoroffset", 1357},  {"actorgain", 1358},     {"maxampl", 1359},
-    {"sensordir", 1361},    {"period", 1363},        {"amplctrlavg", 1348},
-    {"targetctrlavg", 1349}, {"amplctrlsensitivity", 1343}, {"targetctrlsensitivity", 1344},
-    {"slowspeed", 1341},    {"actordir", 1338},      {"transfertype", 1337},
-    {"positionmin", 1369},  {"positionmax", 1370},   {"transfergain", 1319},
-    {"singlecircle", 1305}, {"maxfrequ", 1301},      {"rotary", 1106},
-    {"humpenable", 1104},   {"frequ", 1025},         {"sensorunit", 1053},
-    {"sensoravg", 1368},    {"amplctrl", 1354},      {"targetrange", 1365},
-    {"targettime", 1099},   {"refoffset", 1339},
+    {"poslooprange", 1364},
+    {"speedgain", 1355},
+    {"adaptsetpctrl", 1356},
+    {"actoroffset", 1357},
+    {"actorgain", 1358},
+    {"maxampl", 1359},
+    {"sensordir", 1361},
+    {"period", 1363},
+    {"amplctrlavg", 1348},
+    {"targetctrlavg", 1349},
+    {"amplctrlsensitivity", 1343},
+    {"targetctrlsensitivity", 1344},
+    {"slowspeed", 1341},
+    {"actordir", 1338},
+    {"transfertype", 1337},
+    {"positionmin", 1369},
+    {"positionmax", 1370},
+    {"transfergain", 1319},
+    {"singlecircle", 1305},
+    {"maxfrequ", 1301},
+    {"rotary", 1106},
+    {"humpenable", 1104},
+    {"frequ", 1025},
+    {"sensorunit", 1053},
+    {"sensoravg", 1368},
+    {"amplctrl", 1354},
+    {"targetrange", 1365},
+    {"targettime", 1099},
+    {"refoffset", 1339},
 };
 
 struct Set {
@@ -83,7 +102,8 @@ std::vector<Set> expectedSets(const std::vector<uint8_t>& text) {
     for (size_t i = 0; i + 1 < tokens.size(); i += 2) {
         int32_t value = 0;
         auto keyword = kKeywords.find(tokens[i]);
-        if (keyword != kKeywords.end() && decimalValue(tokens[i + 1], &value)) sets.push_back({keyword->second, value});
+        if (keyword != kKeywords.end() && decimalValue(tokens[i + 1], &value))
+            sets.push_back({keyword->second, value});
     }
     return sets;
 }

@@ -23,9 +23,9 @@ namespace {
 constexpr int kPollLimit = 1000000;  // about a minute of 50 us polls
 
 using CachedGetter = int32_t (*)(int32_t, int32_t, int32_t*);
-constexpr CachedGetter kCachedGetters[] = {PositionerGetStatus, PositionerGetPosition, PositionerGetRotCount,
-                                           PositionerGetReferenceRotCount, PositionerGetSpeed,
-                                           PositionerGetStepwidth};
+constexpr CachedGetter kCachedGetters[] = {PositionerGetStatus,   PositionerGetPosition,
+                                           PositionerGetRotCount, PositionerGetReferenceRotCount,
+                                           PositionerGetSpeed,    PositionerGetStepwidth};
 
 bool loopEnded(int handle) {
     int32_t v = 0;

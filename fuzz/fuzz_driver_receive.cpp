@@ -28,7 +28,8 @@ constexpr uint16_t kLargestTransfer = 0x1FFF;  // the driver cuts it to the read
 // woken at once instead of waiting for a read that cannot complete.
 class FuzzedDriverDevice : public UcUsbDriverDevice {
 public:
-    FuzzedDriverDevice(simdrv::DeviceId sim, int transfers) : UcUsbDriverDevice(1, 0), sim_(sim), transfers_(transfers) {}
+    FuzzedDriverDevice(simdrv::DeviceId sim, int transfers)
+        : UcUsbDriverDevice(1, 0), sim_(sim), transfers_(transfers) {}
     int receive(void* buffer, int* length) override {
         if (simdrv::readRequests(sim_) >= transfers_) cancelReceive();
         return UcUsbDriverDevice::receive(buffer, length);

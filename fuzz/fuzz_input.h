@@ -41,9 +41,9 @@ private:
 
 // Stops the fuzzer with a message when a property of the code under test
 // does not hold (libFuzzer reports the abort as a crash with its input).
-#define FUZZ_CHECK(condition)                                                          \
-    do {                                                                               \
-        if (!(condition)) fuzzin::checkFailed(#condition, __FILE__, __LINE__);         \
+#define FUZZ_CHECK(condition)                                                  \
+    do {                                                                       \
+        if (!(condition)) fuzzin::checkFailed(#condition, __FILE__, __LINE__); \
     } while (0)
 
 namespace fuzzin {

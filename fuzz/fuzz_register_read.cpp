@@ -56,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!sent.empty() && sent.size() <= deliveries + 1);
     for (const auto& t : sent) {
         FUZZ_CHECK(t.size() == UC_HEADER_SIZE && uc::get32(t.data(), uc::kOpcodeOffset) == UC_OP_GET);
-        FUZZ_CHECK(uc::get32(t.data(), uc::kAddressOffset) == REG_CONTROLLER_TYPE && uc::get32(t.data(), uc::kCorrelationOffset) == 1);
+        FUZZ_CHECK(uc::get32(t.data(), uc::kAddressOffset) == REG_CONTROLLER_TYPE &&
+                   uc::get32(t.data(), uc::kCorrelationOffset) == 1);
     }
     if (result == RC_OK) {
         int32_t again = ~value;

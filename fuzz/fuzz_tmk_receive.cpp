@@ -82,7 +82,8 @@ void receiveUsb(fuzzin::Input& in, uint8_t flags) {
             FUZZ_CHECK(tmk::usbCarrier().receive(handle, buffer, &bytes) == RC_TIMEOUT);
             continue;
         }
-        for (size_t block = 0; block * kBlock < transfers[i].size(); ++block) expectBlock(handle, transfers[i], block);
+        for (size_t block = 0; block * kBlock < transfers[i].size(); ++block)
+            expectBlock(handle, transfers[i], block);
     }
 
     if (flags & 4) {
@@ -108,7 +109,8 @@ void receiveEthernet(fuzzin::Input& in) {
     int pair[2];
     FUZZ_CHECK(socketpair(AF_UNIX, SOCK_STREAM, 0, pair) == 0);
     const std::vector<uint8_t> stream = in.rest();
-    FUZZ_CHECK(::send(pair[1], stream.data(), stream.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(stream.size()));
+    FUZZ_CHECK(::send(pair[1], stream.data(), stream.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(stream.size()));
     close(pair[1]);
     uint8_t buffer[kBlock];
     for (;;) {

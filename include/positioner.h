@@ -90,10 +90,12 @@ _Static_assert(sizeof(bool) == 1, "bool must be one byte");
  * controller reports them in its status word (register 1028, 0x404), at the
  * bit positions given in brackets; PositionerGetStatus packs them into the
  * four low bits. */
+/* clang-format off */
 #define POSITIONER_STATUS_MOVING          0x1 /* the axis is moving (status word bit 0, 0x001) */
 #define POSITIONER_STATUS_TARGET_REACHED  0x2 /* the last absolute or relative move arrived at its target (bit 1, 0x002) */
 #define POSITIONER_STATUS_END_OF_TRAVEL   0x4 /* the axis stands at an end of its travel range (bit 8, 0x100) */
 #define POSITIONER_STATUS_APPROACH_ACTIVE 0x8 /* an absolute approach (PositionerMoveAbsolute) is on (bit 10, 0x400) */
+/* clang-format on */
 
 /* ---- Lifecycle ---------------------------------------------------------- */
 
@@ -242,7 +244,8 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerStaticAmplitude(int32_t handle, in
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerMoveAbsoluteSync(int32_t handle, int32_t value);
 /* Sets the polarity (0 or 1) of trigger 0..5.
  * Telegram: SET 1330 (0x532)[trigger] := polarity. */
-UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTriggerPolarity(int32_t handle, int32_t trigger, int32_t polarity);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTriggerPolarity(int32_t handle, int32_t trigger,
+                                                              int32_t polarity);
 /* Chooses the axis 0..5 whose position trigger 0..5 watches.
  * Telegram: SET 1331 (0x533)[trigger] := axis. */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTriggerAxis(int32_t handle, int32_t trigger, int32_t axis);
@@ -260,10 +263,12 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTriggerModeOut(int32_t handle, int
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerQuadratureAxis(int32_t handle, int32_t quadrature, int32_t axis);
 /* Sets the input period of quadrature channel 0..2.
  * Telegram: SET 1391 (0x56F)[quadrature] := period. */
-UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerQuadratureInputPeriod(int32_t handle, int32_t quadrature, int32_t period);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerQuadratureInputPeriod(int32_t handle, int32_t quadrature,
+                                                                    int32_t period);
 /* Sets the output period of quadrature channel 0..2.
  * Telegram: SET 1392 (0x570)[quadrature] := period. */
-UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerQuadratureOutputPeriod(int32_t handle, int32_t quadrature, int32_t period);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerQuadratureOutputPeriod(int32_t handle, int32_t quadrature,
+                                                                     int32_t period);
 /* Switches the power of sensor group A on (a byte of exactly 1) or off.
  * Telegram: SET 1366 (0x556)[0] := 1 if the byte of on is exactly 1, else 0. */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerSensorPowerGroupA(int32_t handle, bool on);
@@ -291,20 +296,20 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerDutyCycleOffTime(int32_t handle, i
  * result; else SET 1304 (0x518)[a] := rotationCount, then
  * SET 1037 (0x40D)[a] := 1. */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerMoveAbsolute(int32_t handle, int32_t axis, int32_t position,
-                                                    int32_t rotationCount);
+                                                           int32_t rotationCount);
 /* Sets the target of the axis (position and rotation count) without
  * starting a move. Returns the result of the last SET sent.
  * Telegrams: SET 1032 (0x408)[a] := position; if that succeeded,
  * SET 1304 (0x518)[a] := rotationCount. */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerSetTargetPos(int32_t handle, int32_t axis, int32_t position,
-                                                    int32_t rotationCount);
+                                                           int32_t rotationCount);
 /* Moves the axis by `distance` from where it stands (and `rotationCount`
  * rotations of a rotary axis). Returns the result of the last SET sent.
  * Telegrams: SET 1032 (0x408)[a] := distance; if that failed, return its
  * result; else SET 1304 (0x518)[a] := rotationCount, then
  * SET 1048 (0x418)[a] := 1. */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerMoveRelative(int32_t handle, int32_t axis, int32_t distance,
-                                                    int32_t rotationCount);
+                                                           int32_t rotationCount);
 /* Makes the axis do a single step: direction 1 forward, 0 backward; any
  * other direction: 6, nothing sent.
  * Telegram: direction 0: SET 1040 (0x410)[a] := 1; 1: SET 1041 (0x411)[a] := 1. */
@@ -318,7 +323,8 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerMoveContinuous(int32_t handle, int
  * result of the last SET sent.
  * Telegrams (index = trigger): SET 1328 (0x530) := lower; if that
  * succeeded, SET 1329 (0x531) := upper. */
-UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTrigger(int32_t handle, int32_t trigger, int32_t lower, int32_t upper);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerTrigger(int32_t handle, int32_t trigger, int32_t lower,
+                                                      int32_t upper);
 
 /* ---- Cached getters (no telegram; values 0 until the controller reports) */
 
@@ -338,10 +344,11 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetRotCount(int32_t handle, int32_
  * axis has found the mark, see PositionerMoveReference).
  * Reported in register 1031 (0x407); valid = status word bit 11 (0x800). */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetReference(int32_t handle, int32_t axis, int32_t* position,
-                                                    bool* valid);
+                                                           bool* valid);
 /* The rotation count at the reference mark of a rotary axis.
  * Reported in register 1303 (0x517). */
-UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetReferenceRotCount(int32_t handle, int32_t axis, int32_t* count);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetReferenceRotCount(int32_t handle, int32_t axis,
+                                                                   int32_t* count);
 /* The speed of the axis as last reported (signed, 0 at rest), in the
  * controller's units. Reported in register 1346 (0x542). */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetSpeed(int32_t handle, int32_t axis, int32_t* speed);
@@ -374,7 +381,8 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetIntEnable(int32_t handle, int32
 /* Whether the bandwidth limit of the axis is on (the register holds
  * exactly 1).
  * Telegram: GET 1384 (0x568)[a]. */
-UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetBandwidthLimitEnable(int32_t handle, int32_t axis, bool* enabled);
+UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerGetBandwidthLimitEnable(int32_t handle, int32_t axis,
+                                                                      bool* enabled);
 /* Measures the capacity of the axis's actuator and waits up to 10000 ms
  * for the result, in the controller's units.
  * Telegrams: SET 1310 (0x51E)[a] := 1 starts the measurement (its send
@@ -418,10 +426,10 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerCapMeasure(int32_t handle, int32_t
 
 /* What PositionerDeviceInfo tells about one device number (128 bytes). */
 typedef struct PositionerDeviceDescription {
-    int32_t carrier;      /* POSITIONER_CARRIER_*                                */
-    int32_t discovery;    /* POSITIONER_FOUND_*                                  */
-    int32_t hardwareId;   /* id read by the last PositionerCheck; -1 if not read */
-    char address[116];    /* NUL-terminated: dotted IPv4 (TCP), "bus/device"
+    int32_t carrier;    /* POSITIONER_CARRIER_*                                */
+    int32_t discovery;  /* POSITIONER_FOUND_*                                  */
+    int32_t hardwareId; /* id read by the last PositionerCheck; -1 if not read */
+    char address[116];  /* NUL-terminated: dotted IPv4 (TCP), "bus/device"
                              (libusb), the driver's instance id (kernel driver);
                              empty when the driver cannot tell it             */
 } PositionerDeviceDescription;
@@ -507,7 +515,7 @@ UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerHaltAll(int32_t handle);
  * A waiter is woken as soon as the telegram is applied and uses no CPU
  * while it waits. Sends nothing. */
 UC_EXPORT_BY_DEF int32_t UC_STDCALL PositionerWaitReport(int32_t handle, uint32_t* sequence, int32_t timeoutMs,
-                                                  int32_t* changedAxes);
+                                                         int32_t* changedAxes);
 /* A fixed sentence for the result code: what failed and what to do (for
  * example for 1: "The controller did not answer in time; check that it is
  * switched on and connected, then try again."). Never null; the text is

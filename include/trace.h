@@ -19,15 +19,15 @@
 #endif
 
 enum TraceFlags {
-    TraceAllData    = 0x001,
-    TraceFlush      = 0x002,
-    TraceMessages   = 0x004,
+    TraceAllData = 0x001,
+    TraceFlush = 0x002,
+    TraceMessages = 0x004,
     TraceCategory08 = 0x008,
     TraceCategory10 = 0x010,
     TraceCategory20 = 0x020,
     TraceCategory40 = 0x040,
-    TraceRangeF00   = 0x080,
-    TraceTell       = 0x100,
+    TraceRangeF00 = 0x080,
+    TraceTell = 0x100,
     TraceCategoryMask = 0x1FC
 };
 

@@ -18,11 +18,20 @@ struct Preset {
 // Registers every axis holds from the start (the capacity is per axis,
 // see preset()).
 constexpr Preset kPresets[] = {
-    {reg::kAmplitude, 30000},     {reg::kFrequency, 1000},        {reg::kStatus, 0},
-    {reg::kReferencePosition, 0}, {reg::kPosition, 0},            {reg::kSpeed, 0},
-    {reg::kTarget, 0},            {reg::kTargetRotationCount, 0},       {reg::kDcLevel, 0},
-    {reg::kDcInEnable, 0},        {reg::kAcInEnable, 0},          {reg::kIntEnable, 0},
-    {reg::kBandwidthLimitEnable, 0}, {reg::kStepWidth, kDefaultStepWidth},
+    {reg::kAmplitude, 30000},
+    {reg::kFrequency, 1000},
+    {reg::kStatus, 0},
+    {reg::kReferencePosition, 0},
+    {reg::kPosition, 0},
+    {reg::kSpeed, 0},
+    {reg::kTarget, 0},
+    {reg::kTargetRotationCount, 0},
+    {reg::kDcLevel, 0},
+    {reg::kDcInEnable, 0},
+    {reg::kAcInEnable, 0},
+    {reg::kIntEnable, 0},
+    {reg::kBandwidthLimitEnable, 0},
+    {reg::kStepWidth, kDefaultStepWidth},
 };
 
 int32_t clampToInt32(int64_t v) {

@@ -14,8 +14,7 @@ constexpr int32_t kReasonOutOfRange = 2;
 // this much time had passed.
 constexpr double kLongestStepSeconds = 0.1;
 
-constexpr int32_t kReportedRegisters[] = {reg::kPosition, reg::kStatus, reg::kReferencePosition,
-                                          reg::kSpeed};
+constexpr int32_t kReportedRegisters[] = {reg::kPosition, reg::kStatus, reg::kReferencePosition, reg::kSpeed};
 
 MotionLimits limitsFrom(const Options& o) {
     return MotionLimits{o.speed > 0 ? o.speed : 1, o.travelLimit > 0 ? o.travelLimit : 1};
@@ -42,14 +41,13 @@ RequestOutcome ControllerModel::handle(const Bytes& telegram) {
     return RequestOutcome{};  // DO, STAT, CHRQ, ACK, TELL: not answered
 }
 
-RequestOutcome ControllerModel::handleGet(int32_t address, int32_t index,
-                                          int32_t correlation) const {
+RequestOutcome ControllerModel::handleGet(int32_t address, int32_t index, int32_t correlation) const {
     RequestOutcome out;
     out.answered = true;
     int32_t value = 0;
     bool known = registers_.get(address, index, &value);
-    out.reply = makeAck(address, index, correlation, known ? kReasonOk : kReasonInvalidAddress,
-                        known ? value : 0);
+    out.reply =
+        makeAck(address, index, correlation, known ? kReasonOk : kReasonInvalidAddress, known ? value : 0);
     return out;
 }
 

@@ -13,7 +13,7 @@
 namespace sim {
 
 struct RequestOutcome {
-    bool answered = false;   // reply holds the ACK to send back
+    bool answered = false;  // reply holds the ACK to send back
     Bytes reply;
     bool syncRequested = false;  // SET 10: keep quiet towards this host
     int capacityAxis = -1;       // SET 1310 := 1 on this axis
@@ -36,8 +36,7 @@ public:
     const RegisterStore& registers() const { return registers_; }
 
 private:
-    RequestOutcome handleSet(int32_t address, int32_t index, int32_t correlation,
-                             const Bytes& telegram);
+    RequestOutcome handleSet(int32_t address, int32_t index, int32_t correlation, const Bytes& telegram);
     RequestOutcome handleGet(int32_t address, int32_t index, int32_t correlation) const;
 
     RegisterStore registers_;

@@ -11,12 +11,12 @@ namespace sim {
 
 struct FaultInfo {
     Controller::Fault fault;
-    const char* name;        // "silent", "late", ...
-    bool isSwitch;           // false: one-shot
-    int defaultParameter;    // taken for parameter 0
-    int minParameter;        // parameters are clamped to min..max
+    const char* name;      // "silent", "late", ...
+    bool isSwitch;         // false: one-shot
+    int defaultParameter;  // taken for parameter 0
+    int minParameter;      // parameters are clamped to min..max
     int maxParameter;
-    const char* help;        // one line for --help
+    const char* help;  // one line for --help
 };
 
 const FaultInfo& faultInfo(Controller::Fault fault);

@@ -23,8 +23,7 @@ bool TelegramFramer::plausibleHeader(const uint8_t* header, size_t available) {
     return true;
 }
 
-void TelegramFramer::feed(const uint8_t* bytes, size_t n, Clock::time_point now,
-                          std::vector<Bytes>& out) {
+void TelegramFramer::feed(const uint8_t* bytes, size_t n, Clock::time_point now, std::vector<Bytes>& out) {
     if (n == 0) return;
     expire(now);
     lastInput_ = now;

@@ -52,9 +52,8 @@ int main(int argc, char** argv) {
         if (!c->start())
             return fail("cannot start the controller on " + o.address + " (address in use or not local)", 1);
         for (const auto& f : config.faults) c->setFault(f.first, true, f.second);
-        std::printf("controller %s: id %d, type 0x%X, TCP %s:2101, TELL interval %d ms\n",
-                    o.address.c_str(), o.hardwareId, static_cast<unsigned>(o.controllerType),
-                    o.address.c_str(), o.tellIntervalMs);
+        std::printf("controller %s: id %d, type 0x%X, TCP %s:2101, TELL interval %d ms\n", o.address.c_str(),
+                    o.hardwareId, static_cast<unsigned>(o.controllerType), o.address.c_str(), o.tellIntervalMs);
         std::fflush(stdout);
         controllers.push_back(std::move(c));
     }

@@ -16,14 +16,12 @@ namespace sim {
 
 namespace {
 constexpr uint16_t kControllerPort = 2101;
-constexpr int kPollMs = 100;        // also the granularity of stalled-input drops
+constexpr int kPollMs = 100;  // also the granularity of stalled-input drops
 constexpr size_t kReadSlice = 4096;
 }  // namespace
 
-NetworkServer::NetworkServer(in_addr address, ProbeResponder::Config probes,
-                             RequestHandler& handler)
-    : address_(address),
-      handler_(handler),
+NetworkServer::NetworkServer(in_addr address, ProbeResponder::Config probes, RequestHandler& handler)
+    : address_(address), handler_(handler),
       probes_(probes, [&handler](const std::string& line) { handler.log(line); }) {}
 
 NetworkServer::~NetworkServer() { stop(); }
@@ -34,8 +32,7 @@ bool NetworkServer::openListener() {
     int on = 1;
     sockaddr_in sa = socketAddress(address_, kControllerPort);
     if (setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-        ::listen(listenFd_, 16) != 0) {
+        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(listenFd_, 16) != 0) {
         handler_.log("cannot listen on " + describe(sa));
         closeFd(listenFd_);
         return false;

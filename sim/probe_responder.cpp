@@ -12,24 +12,21 @@ namespace sim {
 
 namespace {
 constexpr size_t kDatagramLimit = 2048;  // longer datagrams are cut
-const uint8_t kAddpProbe[] = {0x44, 0x49, 0x47, 0x49, 0x00, 0x01, 0x00, 0x06,
-                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+const uint8_t kAddpProbe[] = {0x44, 0x49, 0x47, 0x49, 0x00, 0x01, 0x00,
+                              0x06, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 const char kVelorixProbe[] = "Velorix discovery";  // sent with its zero byte
 const char kVelorixReply[] = "Velorix controller";
 }  // namespace
 
 ProbeResponder::ProbeResponder(Config config, std::function<void(const std::string&)> log)
     : config_(config),
-      log_(std::move(log)),
-      groups_{{"239.255.170.171", 7071, false, -1}, {"224.0.5.128", 2362, true, -1}} {}
+      log_(std::move(log)), groups_{{"239.255.170.171", 7071, false, -1}, {"224.0.5.128", 2362, true, -1}} {}
 
 ProbeResponder::~ProbeResponder() { close(); }
 
 Bytes ProbeResponder::addpProbe() { return Bytes(kAddpProbe, kAddpProbe + sizeof kAddpProbe); }
 
-Bytes ProbeResponder::velorixProbe() {
-    return Bytes(kVelorixProbe, kVelorixProbe + sizeof kVelorixProbe);
-}
+Bytes ProbeResponder::velorixProbe() { return Bytes(kVelorixProbe, kVelorixProbe + sizeof kVelorixProbe); }
 
 bool ProbeResponder::isAddpProbe(const Bytes& d) {
     // "DIGI", configuration request (type 1); any MAC selector.
@@ -42,15 +39,12 @@ Bytes ProbeResponder::addpReply(in_addr controller) {
     // ADDP configuration reply (type 2) with a MAC field (type 0x01) made
     // from the address and an IP field (type 0x02).
     const uint8_t* ip = reinterpret_cast<const uint8_t*>(&controller.s_addr);
-    Bytes r = {0x44, 0x49, 0x47, 0x49, 0x00, 0x02, 0x00, 14,
-               0x01, 6,    0x00, 0x40, 0x9D, ip[1], ip[2], ip[3],
-               0x02, 4,    ip[0], ip[1], ip[2], ip[3]};
+    Bytes r = {0x44, 0x49, 0x47,  0x49,  0x00,  0x02, 0x00, 14,    0x01,  6,     0x00,
+               0x40, 0x9D, ip[1], ip[2], ip[3], 0x02, 4,    ip[0], ip[1], ip[2], ip[3]};
     return r;
 }
 
-Bytes ProbeResponder::velorixReply() {
-    return Bytes(kVelorixReply, kVelorixReply + sizeof kVelorixReply);
-}
+Bytes ProbeResponder::velorixReply() { return Bytes(kVelorixReply, kVelorixReply + sizeof kVelorixReply); }
 
 int ProbeResponder::openGroup(const Group& g) const {
     in_addr group{};
@@ -60,8 +54,7 @@ int ProbeResponder::openGroup(const Group& g) const {
     ip_mreq membership{};
     membership.imr_multiaddr = group;
     membership.imr_interface = config_.multicastInterface;
-    if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) != 0)
-        closeFd(fd);
+    if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) != 0) closeFd(fd);
     return fd;
 }
 
@@ -101,8 +94,8 @@ void ProbeResponder::handle(int fd) {
         uint8_t buffer[kDatagramLimit];
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT,
-                               reinterpret_cast<sockaddr*>(&from), &fromLength);
+        ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
+                               &fromLength);
         if (n < 0) return;
         Bytes datagram(buffer, buffer + n);
         {
@@ -114,12 +107,12 @@ void ProbeResponder::handle(int fd) {
         bool probe = g.addp ? isAddpProbe(datagram) : isVelorixProbe(datagram);
         bool answer = g.addp ? config_.answerAddp : config_.answerVelorix;
         if (log_)
-            log_(std::string(g.addp ? "ADDP" : "Velorix") + (probe ? " probe" : " datagram") +
-                 " from " + describe(from) + (probe && answer ? ", answered" : ", not answered"));
+            log_(std::string(g.addp ? "ADDP" : "Velorix") + (probe ? " probe" : " datagram") + " from " +
+                 describe(from) + (probe && answer ? ", answered" : ", not answered"));
         if (!probe || !answer) return;
         Bytes reply = g.addp ? addpReply(config_.controller) : velorixReply();
-        ::sendto(replyFd_, reply.data(), reply.size(), MSG_DONTWAIT,
-                 reinterpret_cast<sockaddr*>(&from), sizeof from);
+        ::sendto(replyFd_, reply.data(), reply.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
+                 sizeof from);
         return;
     }
 }

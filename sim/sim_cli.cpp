@@ -84,7 +84,7 @@ bool buildControllers(const Shared& s, CliConfig& config, std::string& error) {
         nextId = o.hardwareId + 1;
         config.controllers.push_back(o);
     }
-    in_addr interface{};
+    in_addr interface {};
     if (!parseIpv4(s.base.multicastInterface, &interface)) {
         error = "not an IPv4 address: " + s.base.multicastInterface;
         return false;

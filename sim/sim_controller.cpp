@@ -78,7 +78,8 @@ std::string telegramLine(const char* what, const Bytes& t) {
             std::to_string(uc::get32(t.data(), uc::kIndexOffset)) + "]";
     const size_t words = (t.size() - UC_HEADER_SIZE) / 4;
     for (size_t i = 0; i < words; ++i)
-        line += (i == 0 ? " := " : " ") + std::to_string(uc::get32(t.data(), uc::kDataOffset + uc::kWordSize * i));
+        line +=
+            (i == 0 ? " := " : " ") + std::to_string(uc::get32(t.data(), uc::kDataOffset + uc::kWordSize * i));
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     char at[48];
@@ -87,10 +88,15 @@ std::string telegramLine(const char* what, const Bytes& t) {
 }
 
 Controller::Received toReceived(const Bytes& t) {
-    Controller::Received r{uc::get32(t.data(), uc::kOpcodeOffset), uc::get32(t.data(), uc::kAddressOffset),
-                           uc::get32(t.data(), uc::kIndexOffset), uc::get32(t.data(), uc::kCorrelationOffset), {}, {}};
+    Controller::Received r{uc::get32(t.data(), uc::kOpcodeOffset),
+                           uc::get32(t.data(), uc::kAddressOffset),
+                           uc::get32(t.data(), uc::kIndexOffset),
+                           uc::get32(t.data(), uc::kCorrelationOffset),
+                           {},
+                           {}};
     size_t words = (t.size() - UC_HEADER_SIZE) / 4;
-    for (size_t i = 0; i < words; ++i) r.data.push_back(uc::get32(t.data(), uc::kDataOffset + uc::kWordSize * i));
+    for (size_t i = 0; i < words; ++i)
+        r.data.push_back(uc::get32(t.data(), uc::kDataOffset + uc::kWordSize * i));
     r.at = std::chrono::steady_clock::now();
     return r;
 }
@@ -236,8 +242,8 @@ void Controller::Impl::runTicker() {
             if (nextReport <= now) nextReport = now + interval;
         }
         if (faults.floodRate > 0) {
-            auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 now - faults.floodStart).count();
+            auto elapsedMs =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - faults.floodStart).count();
             int64_t due = elapsedMs * faults.floodRate / 1000 - faults.floodSent;
             // What a slow tick could not send is skipped, not caught up on
             // later in ever larger bursts.
@@ -283,18 +289,13 @@ void Controller::Impl::runTicker() {
 void Controller::Impl::fireOneShot(const FaultInfo& info, int parameter) {
     Bytes telegram;
     switch (info.fault) {
-        case Fault::OutOfStepTell:
-            telegram = makeTell(reg::kSync, 0, 0);
-            break;
+        case Fault::OutOfStepTell: telegram = makeTell(reg::kSync, 0, 0); break;
         case Fault::LengthTooLarge:
             telegram = makeTell(reg::kPosition, 0, 0);
             uc::put32(telegram.data(), uc::kLengthOffset, parameter);
             break;
-        case Fault::BadOpcode:
-            telegram = makeHeader(parameter, reg::kPosition, 0, 0);
-            break;
-        default:
-            return;
+        case Fault::BadOpcode: telegram = makeHeader(parameter, reg::kPosition, 0, 0); break;
+        default: return;
     }
     Shaping s;
     {
@@ -316,14 +317,12 @@ bool Controller::start() {
         m.started = true;
     }
     if (m.options.network) {
-        in_addr address{}, interface{};
-        if (!parseIpv4(m.options.address, &address) ||
-            !parseIpv4(m.options.multicastInterface, &interface)) {
+        in_addr address{}, interface {};
+        if (!parseIpv4(m.options.address, &address) || !parseIpv4(m.options.multicastInterface, &interface)) {
             m.log("not an IPv4 address");
             return false;
         }
-        ProbeResponder::Config probes{address, interface, m.options.answerAddp,
-                                      m.options.answerVelorix};
+        ProbeResponder::Config probes{address, interface, m.options.answerAddp, m.options.answerVelorix};
         auto network = std::make_unique<NetworkServer>(address, probes, m);
         if (!network->start()) return false;
         m.network = std::move(network);
@@ -411,8 +410,7 @@ void Controller::setFault(Fault fault, bool on, int parameter) {
                 break;
             case Fault::OutOfStepTell:
             case Fault::LengthTooLarge:
-            case Fault::BadOpcode:
-                break;
+            case Fault::BadOpcode: break;
         }
     }
     if (hangUpNow && m.network) m.network->hangUpAll();
@@ -424,9 +422,7 @@ std::vector<std::vector<uint8_t>> Controller::probesReceived(bool addp) const {
     return impl_->network->probes(addp);
 }
 
-int Controller::connectionsAccepted() const {
-    return impl_->network ? impl_->network->accepted() : 0;
-}
+int Controller::connectionsAccepted() const { return impl_->network ? impl_->network->accepted() : 0; }
 
 int Controller::connectionsOpen() const {
     if (!impl_->network) return 0;

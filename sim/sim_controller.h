@@ -128,7 +128,7 @@ constexpr int32_t kStatusApproachActive = uc::status::kApproachActive;
 constexpr int32_t kStatusReferenceValid = uc::status::kReferenceValid;
 
 constexpr int kAxisCount = 6;
-constexpr int32_t kReferenceMark = 2000;   // physical position of the reference mark
+constexpr int32_t kReferenceMark = 2000;  // physical position of the reference mark
 constexpr int kCapacityDelayMs = 50;
 constexpr int kSyncQuietMs = 700;
 constexpr int kSplitPauseMs = 1;
@@ -137,14 +137,14 @@ constexpr int kSendTimeoutMs = 2000;
 constexpr int kMaxConnections = 8;
 constexpr size_t kMaxReceived = 100000;
 constexpr size_t kMaxProbesKept = 256;
-constexpr size_t kMaxUsbQueue = 1024;      // pending transfers; oldest dropped
+constexpr size_t kMaxUsbQueue = 1024;  // pending transfers; oldest dropped
 
 struct Options {
     std::string address = "127.0.0.2";  // IPv4 to listen on (TCP 2101) and to answer probes from
     bool network = true;                // false: USB byte interface only, no sockets
     bool answerAddp = true, answerVelorix = true;
     std::string multicastInterface = "127.0.0.1";  // local address on which to join the groups
-    int tellIntervalMs = 0;             // periodic TELLs of 1045/1028/1031/1346 per axis; 0 = off
+    int tellIntervalMs = 0;                        // periodic TELLs of 1045/1028/1031/1346 per axis; 0 = off
     // Log a line per telegram the host sends, with the CLOCK_MONOTONIC time
     // it arrived ("request SET 1107[0] := 1 at 1234.567890"), for tests and
     // benchmarks that check the wire from another process.
@@ -153,9 +153,9 @@ struct Options {
     // 500 at 1234.567890"), logged right before they go out.
     bool logReports = false;
     int32_t controllerType = uc::value::kPositionerType;  // register 359
-    int32_t hardwareId = 1000;          // register 360
-    int32_t speed = 1000000;            // axis speed in position units per second
-    int32_t travelLimit = 50000000;     // axes stop at +-travelLimit
+    int32_t hardwareId = 1000;                            // register 360
+    int32_t speed = 1000000;                              // axis speed in position units per second
+    int32_t travelLimit = 50000000;                       // axes stop at +-travelLimit
     // Receives one line per notable event (connections, dropped input,
     // probes, faults). Called on the simulator's threads, one call at a
     // time; it must not call back into the Controller. Nothing is logged
@@ -190,14 +190,21 @@ public:
     std::vector<Received> received() const;  // every telegram the host sent, in order
     void clearReceived();
     bool waitForReceived(size_t count, int timeoutMs);  // until at least count are logged
-    int malformedInputs() const;                          // input drops (see Input above)
+    int malformedInputs() const;                        // input drops (see Input above)
 
     void sendTell(int32_t address, int32_t index, int32_t value);  // to every connected host
     void sendRaw(const void* bytes, size_t n);                     // raw bytes to the host(s)
 
     enum class Fault {
-        Silent, Late, SplitSegments, Garbage, OutOfStepTell, LengthTooLarge, BadOpcode,
-        CloseConnection, TellFlood
+        Silent,
+        Late,
+        SplitSegments,
+        Garbage,
+        OutOfStepTell,
+        LengthTooLarge,
+        BadOpcode,
+        CloseConnection,
+        TellFlood
     };
     void setFault(Fault fault, bool on, int parameter = 0);
 

@@ -12,8 +12,7 @@ namespace sim {
 
 namespace {
 int64_t steadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
-        .count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
 }
 }  // namespace
 

@@ -20,8 +20,6 @@ char __libc_single_threaded = 0;
 /* glibc 2.33 made stat and fstat functions of their own (they were inline
  * calls of __xstat before). On x86-64 and aarch64 the kernel's struct stat
  * is glibc's, so the system calls fill it as glibc does. */
-int stat(const char* path, struct stat* buf) {
-    return (int)syscall(SYS_newfstatat, AT_FDCWD, path, buf, 0);
-}
+int stat(const char* path, struct stat* buf) { return (int)syscall(SYS_newfstatat, AT_FDCWD, path, buf, 0); }
 
 int fstat(int fd, struct stat* buf) { return (int)syscall(SYS_fstat, fd, buf); }

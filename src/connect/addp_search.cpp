@@ -25,9 +25,10 @@ bool resolveGroup(const DiscoveryProbe& row, struct sockaddr_in* group) {
 
 bool sendProbe(int socket, const DiscoveryProbe& row, const struct sockaddr_in& group) {
     int sent;
-    do sent = static_cast<int>(sendto(socket, reinterpret_cast<const char*>(row.payload), row.length,
-                                      plat::kSendFlags,
-                                      reinterpret_cast<const struct sockaddr*>(&group), sizeof group));
+    do
+        sent = static_cast<int>(sendto(socket, reinterpret_cast<const char*>(row.payload), row.length,
+                                       plat::kSendFlags, reinterpret_cast<const struct sockaddr*>(&group),
+                                       sizeof group));
     while (sent < 0 && plat::socketCallInterrupted());
     return sent >= row.length;
 }

@@ -104,7 +104,7 @@ int startSync(int socket) {
 }  // namespace eth
 
 const Carrier& ethernetCarrier() {
-    static const Carrier carrier = {eth::count, eth::open, eth::close, eth::receive,
+    static const Carrier carrier = {eth::count, eth::open,   eth::close,  eth::receive,
                                     eth::send,  eth::cancel, eth::resync, eth::startSync};
     return carrier;
 }

@@ -9,10 +9,7 @@
 #include "wire/timing.h"
 
 namespace tmk {
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 int receiveChecked(int handle, void* buffer, int* bytes) {
     *bytes = 0;
@@ -26,7 +23,8 @@ int receiveChecked(int handle, void* buffer, int* bytes) {
     // A controller that reports the resynchronisation register on its own
     // is out of step with this host; give it time to settle.
     if (result == RC_OK && *bytes >= static_cast<int>(uc::kAddressEnd) &&
-        uc::get32(buffer, uc::kOpcodeOffset) != UC_OP_ACK && uc::get32(buffer, uc::kAddressOffset) == uc::reg::kSync) {
+        uc::get32(buffer, uc::kOpcodeOffset) != UC_OP_ACK &&
+        uc::get32(buffer, uc::kAddressOffset) == uc::reg::kSync) {
         traceError(false, "Controller is out of sync, sleeping");
         pauseMs(uc::kOutOfStepPauseMs);
         return RC_TIMEOUT;

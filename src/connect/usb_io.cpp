@@ -31,8 +31,8 @@ int takeBlock(Slot& slot, void* buffer, int* bytes) {
 int issueRead(Slot& slot) {
     ReadSide& side = *slot.read;
     plat::resetEvent(side.event);
-    const int started = plat::startBulkTransfer(slot.driverHandle, plat::kEndpointIn, side.request, side.overlapped,
-                                                side.event, side.buffer, kReadBufferSize);
+    const int started = plat::startBulkTransfer(slot.driverHandle, plat::kEndpointIn, side.request,
+                                                side.overlapped, side.event, side.buffer, kReadBufferSize);
     if (started == RC_OK) slot.readPending = true;
     return started;
 }
@@ -74,7 +74,8 @@ int awaitWrite(Slot& slot) {
         slot.writePending = false;
         return RC_OK;
     }
-    if (plat::getLastError() == plat::kErrorIoIncomplete) return waited == plat::kWaitFailed ? RC_ERROR : RC_TIMEOUT;
+    if (plat::getLastError() == plat::kErrorIoIncomplete)
+        return waited == plat::kWaitFailed ? RC_ERROR : RC_TIMEOUT;
     slot.writePending = false;
     return RC_ERROR;
 }
@@ -115,8 +116,9 @@ int send(int handle, int size, const void* data) {
     if (!reserveWriteData(side, size)) return RC_SYSTEM_ERROR;
     if (size > 0) std::memcpy(side.data, data, static_cast<size_t>(size));
     plat::resetEvent(side.event);
-    const int started = plat::startBulkTransfer(slot->driverHandle, plat::kEndpointOut, side.request, side.overlapped,
-                                                side.event, side.data, static_cast<plat::DWord>(size));
+    const int started =
+        plat::startBulkTransfer(slot->driverHandle, plat::kEndpointOut, side.request, side.overlapped,
+                                side.event, side.data, static_cast<plat::DWord>(size));
     if (started == RC_ERROR) cancel(handle);
     if (started != RC_OK) return started;
     slot->writePending = true;

@@ -15,7 +15,8 @@ int createSides(Slot& slot) {
     if (!slot.read || !slot.write) return RC_SYSTEM_ERROR;
     slot.read->event = plat::createEvent(false, false);
     slot.write->event = plat::createEvent(false, false);
-    if (!plat::isValidHandle(slot.read->event) || !plat::isValidHandle(slot.write->event)) return RC_SYSTEM_ERROR;
+    if (!plat::isValidHandle(slot.read->event) || !plat::isValidHandle(slot.write->event))
+        return RC_SYSTEM_ERROR;
     slot.read->overlapped.event = slot.read->event;
     slot.write->overlapped.event = slot.write->event;
     return RC_OK;

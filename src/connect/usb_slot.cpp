@@ -64,7 +64,7 @@ void releaseSlot(Slot& slot) {
 }  // namespace usb
 
 const Carrier& usbCarrier() {
-    static const Carrier carrier = {usb::count, usb::open,   usb::close, usb::receive,
+    static const Carrier carrier = {usb::count, usb::open,   usb::close,  usb::receive,
                                     usb::send,  usb::cancel, usb::resync, nullptr};
     return carrier;
 }

@@ -20,8 +20,7 @@ public:
         publish(1, result);
         if (result == RC_OK && !abortRequested) publish(2, result = UC_getType(d, &value));
         if (result == RC_OK && !abortRequested) publish(3, result = UC_getId(d, &value));
-        if (result == RC_OK && !abortRequested)
-            publish(4, result = UC_getValue(d, address_, &value, 0));
+        if (result == RC_OK && !abortRequested) publish(4, result = UC_getValue(d, address_, &value, 0));
         if (result != RC_OK) UC_shutdown(d);
         d.link().connectRunning = false;
         // start() still touches this object after the thread began; wait
@@ -56,7 +55,7 @@ public:
 private:
     void publish(int step, int result) {
         device_->link().linkStatus = static_cast<int32_t>((static_cast<uint32_t>(step) << 16) |
-                                                   (static_cast<uint32_t>(result) & 0xFFFF));
+                                                          (static_cast<uint32_t>(result) & 0xFFFF));
     }
 
     std::shared_ptr<UcDevice> device_;  // kept alive even if a scan drops it

@@ -83,8 +83,7 @@ bool UC_isReply(const UcTelegram* tel) {
     if (!tel) return false;
     const int32_t opcode = uc::opcode(*tel);
     const int32_t correlation = uc::correlation(*tel);
-    return (opcode == UC_OP_ACK && correlation == 1) ||
-           (opcode == UC_OP_TELL && (correlation & 0xFFFF) == 0);
+    return (opcode == UC_OP_ACK && correlation == 1) || (opcode == UC_OP_TELL && (correlation & 0xFFFF) == 0);
 }
 
 int UC_request(UcDevice& device, int address, int* value) {

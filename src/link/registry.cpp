@@ -89,8 +89,12 @@ int onDevice(int device, Op op) {
 
 }  // namespace
 
-int UC_init(int device) { return onDevice(device, [](UcDevice& d) { return UC_init(d); }); }
-int UC_shutdown(int device) { return onDevice(device, [](UcDevice& d) { return UC_shutdown(d); }); }
+int UC_init(int device) {
+    return onDevice(device, [](UcDevice& d) { return UC_init(d); });
+}
+int UC_shutdown(int device) {
+    return onDevice(device, [](UcDevice& d) { return UC_shutdown(d); });
+}
 
 bool UC_isConnected(int device) {
     std::shared_ptr<UcDevice> ref = UC_deviceRef(device);
@@ -124,8 +128,12 @@ int UC_send(int device, int count, const void* bytes) {
 int UC_recv(int device, UcTelegram* buffer) {
     return onDevice(device, [buffer](UcDevice& d) { return UC_recv(d, buffer); });
 }
-int UC_cancelIo(int device) { return onDevice(device, [](UcDevice& d) { return UC_cancelIo(d); }); }
-int UC_startSync(int device) { return onDevice(device, [](UcDevice& d) { return UC_startSync(d); }); }
+int UC_cancelIo(int device) {
+    return onDevice(device, [](UcDevice& d) { return UC_cancelIo(d); });
+}
+int UC_startSync(int device) {
+    return onDevice(device, [](UcDevice& d) { return UC_startSync(d); });
+}
 int UC_request(int device, int address, int* value) {
     return onDevice(device, [=](UcDevice& d) { return UC_request(d, address, value); });
 }

@@ -11,9 +11,9 @@
 
 // Carrier mask bits of UC_presence.
 enum {
-    UC_CARRIER_USB = 0x1,       // libusb, then the kernel driver
-    UC_CARRIER_VELORIX = 0x2,   // "Velorix discovery" probe
-    UC_CARRIER_ADDP = 0x4,      // ADDP probe
+    UC_CARRIER_USB = 0x1,      // libusb, then the kernel driver
+    UC_CARRIER_VELORIX = 0x2,  // "Velorix discovery" probe
+    UC_CARRIER_ADDP = 0x4,     // ADDP probe
     UC_CARRIER_ALL = 0x7F
 };
 

@@ -54,7 +54,8 @@ int connectToController(uint32_t addressNetworkOrder, int port, int limitMs) {
         return -1;
     }
     const ConnectOutcome outcome = limitMs < 0 ? connectWaiting(s, peer) : connectWithin(s, peer, limitMs);
-    if (outcome == CONNECT_TIMED_OUT) traceError(false, "Connect to controller: no answer within %d ms", limitMs);
+    if (outcome == CONNECT_TIMED_OUT)
+        traceError(false, "Connect to controller: no answer within %d ms", limitMs);
     if (outcome == CONNECT_FAILED) traceOsError(false, "Connect to controller: connect() failed", true);
     if (outcome != CONNECTED) {
         closeSocket(s);

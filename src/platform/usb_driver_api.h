@@ -80,13 +80,12 @@ struct DevInfoData {
 // DIGCF_DEVICEINTERFACE, no enumerator, no window).
 DevInfoSet getClassDevs(const Guid& interfaceGuid);
 // Member `member` of the set; false with kErrorNoMoreItems past the end.
-bool enumDeviceInterfaces(DevInfoSet set, const Guid& interfaceGuid, DWord member,
-                          DeviceInterfaceData* data);
+bool enumDeviceInterfaces(DevInfoSet set, const Guid& interfaceGuid, DWord member, DeviceInterfaceData* data);
 // Device path of an interface (NUL-terminated) and the information record
 // of its device. With path null or too small: false with
 // kErrorInsufficientBuffer and *requiredSize set (including the NUL).
-bool getDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData* data, char* path,
-                              DWord pathCapacity, DWord* requiredSize, DevInfoData* info);
+bool getDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData* data, char* path, DWord pathCapacity,
+                              DWord* requiredSize, DevInfoData* info);
 // Instance id of a device, e.g. "USB\VID_16C0&PID_055B\5&1234"; false with
 // kErrorInsufficientBuffer when it does not fit (including the NUL).
 bool getDeviceInstanceId(DevInfoSet set, const DevInfoData* info, char* id, DWord capacity,
@@ -114,15 +113,14 @@ Handle openDeviceOverlapped(const char* path);
 // Issues an I/O control request. With an overlapped record the request
 // normally returns false with kErrorIoPending and completes later, setting
 // overlapped->event; without one it completes before returning.
-bool deviceIoControl(Handle device, DWord code, const void* in, DWord inSize, void* out,
-                     DWord outSize, DWord* bytesReturned, Overlapped* overlapped);
+bool deviceIoControl(Handle device, DWord code, const void* in, DWord inSize, void* out, DWord outSize,
+                     DWord* bytesReturned, Overlapped* overlapped);
 
 // Result of an overlapped request: true with the byte count when it
 // completed successfully; false with its error (and the byte count) when
 // it failed; false with kErrorIoIncomplete while it is in flight and wait
 // is false (with wait true it blocks on the record's event).
-bool getOverlappedResult(Handle device, Overlapped* overlapped, DWord* bytesTransferred,
-                         bool wait);
+bool getOverlappedResult(Handle device, Overlapped* overlapped, DWord* bytesTransferred, bool wait);
 
 // ---- Events and handles -------------------------------------------------
 

@@ -48,7 +48,8 @@ int countInterfaces(const Guid& guid, int* count, int resultWhenNone) {
     while (enumDeviceInterfaces(set, guid, n, &data)) ++n;
     const DWord lastError = getLastError();
     destroyDeviceInfoList(set);
-    if (n == 0) return (lastError == kErrorSuccess || lastError == kErrorNoMoreItems) ? resultWhenNone : RC_ERROR;
+    if (n == 0)
+        return (lastError == kErrorSuccess || lastError == kErrorNoMoreItems) ? resultWhenNone : RC_ERROR;
     *count = static_cast<int>(n);
     return RC_OK;
 }

@@ -49,7 +49,7 @@ enum class Wait {
 };
 constexpr int kWaitCount = static_cast<int>(Wait::None);
 
-constexpr int kAxisEntries = 7;      // entry 6 exists but is never addressed
+constexpr int kAxisEntries = 7;  // entry 6 exists but is never addressed
 
 // Values are single words written by the receive thread (and by the
 // amplitude/frequency setters) and read by callers without a lock.

@@ -35,9 +35,7 @@ bool stopped(const HandleEntry& h) {
 
 // Nothing more will change for the handle: stopped, or its thread ended
 // without finishing its loop (ended by the system).
-bool settled(const HandleEntry& h) {
-    return stopped(h) || (h.receiveThread && h.receiveThread->finished());
-}
+bool settled(const HandleEntry& h) { return stopped(h) || (h.receiveThread && h.receiveThread->finished()); }
 
 void keep(HandleEntry& h) {
     if (!kept) kept = new std::vector<Kept>;

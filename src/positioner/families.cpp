@@ -13,20 +13,23 @@ namespace reg = uc::reg;
 namespace {
 
 // Row notation of register_map.h.
-#define ANY kUnchecked
-#define R(lo, hi) range((lo), (hi))
-#define AXIS kAxisRange
+#define ANY                      kUnchecked
+#define R(lo, hi)                range((lo), (hi))
+#define AXIS                     kAxisRange
 #define S(reg, value, onFailure) (Step{(reg), Arg::value, OnFailure::onFailure})
-#define NO_STEP (Step{0, Arg::Zero, OnFailure::Go})
+#define NO_STEP                  (Step{0, Arg::Zero, OnFailure::Go})
 
 #define POS_CHECK_BYTES(name, bytes, shape) \
     static_assert((bytes) == 4 + 4 * argCount(Shape::shape), #name ": argument bytes do not fit its shape");
 
 #define POS_SETTER(name, bytes, shape, reg, index, value, rule, constant, range1, range2, cache, origin) \
-    {#name, bytes, Shape::shape, reg, Arg::index, Arg::value, Rule::rule, constant, range1, range2, Field::cache},
-#define POS_SEQUENCE(name, bytes, shape, range1, s1, s2, s3, origin) {#name, bytes, Shape::shape, range1, {s1, s2, s3}},
+    {#name,      bytes,    Shape::shape, reg,    Arg::index,  Arg::value,                                \
+     Rule::rule, constant, range1,       range2, Field::cache},
+#define POS_SEQUENCE(name, bytes, shape, range1, s1, s2, s3, origin) \
+    {#name, bytes, Shape::shape, range1, {s1, s2, s3}},
 #define POS_DIRECTION(name, bytes, shape, reg0, reg1, origin) {#name, bytes, Shape::shape, {reg0, reg1}},
-#define POS_CACHED(name, bytes, shape, field, rule, origin) {#name, bytes, Shape::shape, Field::field, Rule::rule},
+#define POS_CACHED(name, bytes, shape, field, rule, origin) \
+    {#name, bytes, Shape::shape, Field::field, Rule::rule},
 #define POS_QUERY(name, bytes, shape, request, reg, wait, field, origin) \
     {#name, bytes, Shape::shape, Request::request, reg, Wait::wait, Field::field},
 

@@ -16,8 +16,11 @@ enum class Shape { Axis, AxisInt, AxisBool, Int, Bool, IntInt, AxisIntInt, IntOu
 // Arguments after the handle, per shape.
 constexpr int argCount(Shape s) {
     switch (s) {
-        case Shape::Axis: case Shape::Int: case Shape::Bool: return 1;
-        case Shape::AxisIntInt: case Shape::RefOut: return 3;
+        case Shape::Axis:
+        case Shape::Int:
+        case Shape::Bool: return 1;
+        case Shape::AxisIntInt:
+        case Shape::RefOut: return 3;
         default: return 2;
     }
 }

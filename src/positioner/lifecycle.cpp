@@ -26,8 +26,8 @@ DetectedDevice probeDevice(int device) {
     d.unavailable = true;
     if (UC_init(device) != RC_OK) return d;  // not opened: nothing to close
     int32_t type = 0, id = 0;
-    if (UC_getType(device, &type) == RC_OK && (type & uc::value::kTypeFamilyMask) == uc::value::kPositionerType &&
-        UC_getId(device, &id) == RC_OK) {
+    if (UC_getType(device, &type) == RC_OK &&
+        (type & uc::value::kTypeFamilyMask) == uc::value::kPositionerType && UC_getId(device, &id) == RC_OK) {
         d.hardwareId = id;
         d.unavailable = false;
     }

@@ -22,7 +22,8 @@ const char kPythonHeader[] =
 
 std::string exportList() {
     std::vector<std::string> lines;
-    for (const pos::ExportName& e : pos::kExportNames) lines.push_back(e.name + (" " + std::to_string(e.argBytes)));
+    for (const pos::ExportName& e : pos::kExportNames)
+        lines.push_back(e.name + (" " + std::to_string(e.argBytes)));
     std::sort(lines.begin(), lines.end());
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
@@ -57,7 +58,9 @@ std::string rangesModule() {
                        "it checks none.\"\"\"\n"
                        "from typing import Dict, Optional, Tuple\n\n"
                        "Range = Optional[Tuple[int, int]]\n\n"
-                       "AXIS = " + rangeText(pos::kAxisRange) + "\n"
+                       "AXIS = " +
+                       rangeText(pos::kAxisRange) +
+                       "\n"
                        "ARGUMENTS: Dict[str, Tuple[Range, ...]] = {\n";
     for (const pos::ArgRanges& f : pos::kArgRanges) {
         text += "    \"" + std::string(f.name) + "\": (";

@@ -35,14 +35,14 @@ struct ArgRanges {
 };
 
 // Row notation of register_map.h.
-#define ANY ::pos::kUnchecked
+#define ANY       ::pos::kUnchecked
 #define R(lo, hi) ::pos::range((lo), (hi))
-#define AXIS ::pos::kAxisRange
+#define AXIS      ::pos::kAxisRange
 // Arguments after the handle: the argument bytes less the handle's four.
 #define POS_SETTER_RANGES(name, bytes, shape, reg, index, value, rule, constant, range1, range2, ...) \
-    constexpr ArgRanges name{#name, ((bytes) - 4) / 4, {range1, range2, ANY}};
+    constexpr ArgRanges name{#name, ((bytes)-4) / 4, {range1, range2, ANY}};
 #define POS_SEQUENCE_RANGES(name, bytes, shape, range1, ...) \
-    constexpr ArgRanges name{#name, ((bytes) - 4) / 4, {range1, ANY, ANY}};
+    constexpr ArgRanges name{#name, ((bytes)-4) / 4, {range1, ANY, ANY}};
 #define POS_ROW(name, ...) ranges::name,
 
 namespace ranges {

@@ -28,15 +28,13 @@ const ResultText kResultTexts[] = {
     {RC_INVALID_PARAM,
      "An argument is out of range, a pointer is null, or a file cannot be opened; check the values "
      "against their documented ranges, and the file's name."},
-    {RC_DEVICE_LOCKED,
-     "The controller is held by another program or handle; close that one, then try again."},
+    {RC_DEVICE_LOCKED, "The controller is held by another program or handle; close that one, then try again."},
     {RC_SYSTEM_ERROR,
      "An operating-system call of the USB driver failed; reconnect the controller and try again."},
     {RC_NO_DEVICE,
      "No controller has that device number in the last scan; scan again and use a number from the "
      "new list."},
-    {RC_OUT_OF_SYNC,
-     "The connection lost the telegram framing and is being resynchronised; repeat the call."},
+    {RC_OUT_OF_SYNC, "The connection lost the telegram framing and is being resynchronised; repeat the call."},
 };
 
 const char* const kUnknownResult =

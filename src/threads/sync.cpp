@@ -22,8 +22,7 @@ IMutex& IMutex::operator=(const IMutex& other) {
 // ---- IWaitCondition -----------------------------------------------------
 
 IWaitCondition::IWaitCondition() : record_(new EventRecord) {}
-IWaitCondition::IWaitCondition(const IWaitCondition& other)
-    : record_(recordShare(other.record_)) {}
+IWaitCondition::IWaitCondition(const IWaitCondition& other) : record_(recordShare(other.record_)) {}
 IWaitCondition::~IWaitCondition() { recordRelease(record_); }
 
 IWaitCondition& IWaitCondition::operator=(const IWaitCondition& other) {

@@ -25,8 +25,7 @@ void closeUnlessStandardError(FILE* file) {
 
 void readPairs(FILE* file) {
     int first, last;
-    while (trace_detail::readListInteger(file, &first) &&
-           trace_detail::readListInteger(file, &last)) {
+    while (trace_detail::readListInteger(file, &first) && trace_detail::readListInteger(file, &last)) {
         traceAddTraceList(first, last);
     }
 }
@@ -39,7 +38,8 @@ TraceParams* current() { return currentRecord.load(std::memory_order_acquire); }
 
 bool readListInteger(FILE* file, int* value) {
     int c;
-    do c = std::fgetc(file); while (c != EOF && std::isspace(c));
+    do c = std::fgetc(file);
+    while (c != EOF && std::isspace(c));
     bool negative = false;
     if (c == '+' || c == '-') {
         negative = (c == '-');
@@ -63,9 +63,12 @@ bool readListInteger(FILE* file, int* value) {
     const long long limit = static_cast<long long>(INT_MAX) + 1;
     for (; c != EOF; c = std::fgetc(file)) {
         int digit;
-        if (std::isdigit(c)) digit = c - '0';
-        else if (base == 16 && std::isxdigit(c)) digit = std::tolower(c) - 'a' + 10;
-        else break;
+        if (std::isdigit(c))
+            digit = c - '0';
+        else if (base == 16 && std::isxdigit(c))
+            digit = std::tolower(c) - 'a' + 10;
+        else
+            break;
         if (digit >= base) break;
         magnitude = magnitude * base + digit;
         if (magnitude > limit) magnitude = limit;
@@ -201,6 +204,8 @@ void traceInitLists() {
 }
 
 void traceSetupShared(TraceParams* params) {
-    if (params) traceInit(params);
-    else traceInit(nullptr, "", TraceCategoryMask);
+    if (params)
+        traceInit(params);
+    else
+        traceInit(nullptr, "", TraceCategoryMask);
 }

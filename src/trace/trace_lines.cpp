@@ -21,8 +21,7 @@ void flushIfAsked(TraceParams* p) {
     if (p->flags & TraceFlush) std::fflush(p->file);
 }
 
-void writeReportTo(FILE* stream, const char* prefix, const char* kind, const char* format,
-                   va_list args) {
+void writeReportTo(FILE* stream, const char* prefix, const char* kind, const char* format, va_list args) {
     std::fprintf(stream, "%s%s: ", prefix, kind);
     std::vfprintf(stream, format, args);
     std::fputs(".\n", stream);
@@ -59,10 +58,9 @@ int formatTelegramHeader(char* out, size_t size, const char* label, const UcTele
         name = unknown;
     }
     int32_t corr = uc::correlation(tel);
-    int n = std::snprintf(out, size, "%s: %s Len=%d Addr=%02x Ind=%d CNo=%d-%d",
-                          label ? label : "", name, uc::length(tel),
-                          static_cast<unsigned>(uc::address(tel)), uc::index(tel),
-                          corr >> 16, corr & 0xFFFF);
+    int n = std::snprintf(out, size, "%s: %s Len=%d Addr=%02x Ind=%d CNo=%d-%d", label ? label : "", name,
+                          uc::length(tel), static_cast<unsigned>(uc::address(tel)), uc::index(tel), corr >> 16,
+                          corr & 0xFFFF);
     if (n < 0) return 0;
     return static_cast<size_t>(n) >= size ? static_cast<int>(size - 1) : n;
 }
@@ -149,14 +147,12 @@ void traceTelegram(const char* label, const UcTelegram* tel, int categories) {
     if (!shown) return;
 
     char text[10000];
-    size_t used = static_cast<size_t>(
-        trace_detail::formatTelegramHeader(text, sizeof text, label, *tel));
+    size_t used = static_cast<size_t>(trace_detail::formatTelegramHeader(text, sizeof text, label, *tel));
     int words = uc::dataWordCount(uc::length(*tel));
     if (words > 4 && !(flags & TraceAllData)) words = 4;
     for (int i = 0; i < words; ++i) {
         char scratch[128];
-        int n = std::snprintf(scratch, sizeof scratch, " %x",
-                              static_cast<unsigned>(uc::dataWord(*tel, i)));
+        int n = std::snprintf(scratch, sizeof scratch, " %x", static_cast<unsigned>(uc::dataWord(*tel, i)));
         if (n <= 0 || used + static_cast<size_t>(n) >= sizeof text) break;
         std::memcpy(text + used, scratch, static_cast<size_t>(n) + 1);
         used += static_cast<size_t>(n);

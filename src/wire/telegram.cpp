@@ -8,8 +8,7 @@ int dataWordCount(int32_t length) {
     return words > UC_MAX_DATA_WORDS ? UC_MAX_DATA_WORDS : words;
 }
 
-int build(UcTelegram& t, int32_t op, int32_t addr, int32_t idx, int32_t corr,
-          const int32_t* words, int n) {
+int build(UcTelegram& t, int32_t op, int32_t addr, int32_t idx, int32_t corr, const int32_t* words, int n) {
     if (n < 0 || !words) n = 0;
     if (n > UC_MAX_DATA_WORDS) n = UC_MAX_DATA_WORDS;
     put32(&t, kLengthOffset, kHeaderLength + 4 * n);

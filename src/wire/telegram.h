@@ -65,17 +65,15 @@ int build(UcTelegram& t, int32_t opcode, int32_t address, int32_t index, int32_t
 inline int buildGet(UcTelegram& t, int32_t address, int32_t index, int32_t correlation) {
     return build(t, UC_OP_GET, address, index, correlation, nullptr, 0);
 }
-inline int buildSet(UcTelegram& t, int32_t address, int32_t index, int32_t correlation,
-                    int32_t value) {
+inline int buildSet(UcTelegram& t, int32_t address, int32_t index, int32_t correlation, int32_t value) {
     return build(t, UC_OP_SET, address, index, correlation, &value, 1);
 }
-inline int buildAck(UcTelegram& t, int32_t address, int32_t index, int32_t correlation,
-                    int32_t reason, int32_t value) {
+inline int buildAck(UcTelegram& t, int32_t address, int32_t index, int32_t correlation, int32_t reason,
+                    int32_t value) {
     const int32_t words[2] = {reason, value};
     return build(t, UC_OP_ACK, address, index, correlation, words, 2);
 }
-inline int buildTell(UcTelegram& t, int32_t address, int32_t index, int32_t correlation,
-                     int32_t value) {
+inline int buildTell(UcTelegram& t, int32_t address, int32_t index, int32_t correlation, int32_t value) {
     return build(t, UC_OP_TELL, address, index, correlation, &value, 1);
 }
 

@@ -58,6 +58,8 @@ int main(int argc, char** argv) {
     failed = failed || check("PositionerMoveAbsolute", PositionerMoveAbsolute(handle, axis, target, 0)) ||
              awaitPosition(handle, axis, target, &position);
     failed |= check("PositionerClose", PositionerClose(handle));
-    if (!failed) printf("controller %s: amplitude %d, axis %d at %d, closed\n", argv[1], (int)readBack, (int)axis, (int)position);
+    if (!failed)
+        printf("controller %s: amplitude %d, axis %d at %d, closed\n", argv[1], (int)readBack, (int)axis,
+               (int)position);
     return failed;
 }

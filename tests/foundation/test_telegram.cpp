@@ -25,8 +25,8 @@ TEST(Telegram, GetOfControllerTypeIsTheExactTwentyBytes) {
     UcTelegram t;
     std::memset(&t, 0xEE, sizeof t);
     ASSERT_EQ(uc::buildGet(t, REG_CONTROLLER_TYPE, 0, 1), 20);
-    const std::vector<unsigned char> expected = {0x10, 0, 0, 0, 0x01, 0, 0, 0, 0x67, 0x01, 0, 0,
-                                                 0,    0, 0, 0, 0x01, 0, 0, 0};
+    const std::vector<unsigned char> expected = {0x10, 0, 0, 0, 0x01, 0, 0,    0, 0x67, 0x01,
+                                                 0,    0, 0, 0, 0,    0, 0x01, 0, 0,    0};
     EXPECT_EQ(bytesOf(t, 20), expected);
 }
 
@@ -34,7 +34,7 @@ TEST(Telegram, SetCarriesOneLittleEndianDataWord) {
     UcTelegram t;
     ASSERT_EQ(uc::buildSet(t, REG_SYNC, 0, 0, -2), 24);
     EXPECT_EQ(uc::length(t), 20);
-    const std::vector<unsigned char> expected = {0x14, 0, 0, 0, 0, 0, 0, 0, 0x0A, 0, 0, 0,
+    const std::vector<unsigned char> expected = {0x14, 0, 0, 0, 0, 0, 0, 0, 0x0A, 0,    0,    0,
                                                  0,    0, 0, 0, 0, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(bytesOf(t, 24), expected);
 }

@@ -192,7 +192,8 @@ TEST_F(Trace, CategoryRangeAndTellFilters) {
 
 TEST_F(Trace, TelegramLineFormatAndDataWords) {
     traceInit(nullptr, "P", 0x1FC);
-    EXPECT_EQ(traced(telegram(UC_OP_GET, 0x167, 16, 1)), "P TRACE    0: L: GET  Len=16 Addr=167 Ind=0 CNo=0-1.\n");
+    EXPECT_EQ(traced(telegram(UC_OP_GET, 0x167, 16, 1)),
+              "P TRACE    0: L: GET  Len=16 Addr=167 Ind=0 CNo=0-1.\n");
     EXPECT_EQ(traced(telegram(UC_OP_SET, 5, 48, (2 << 16) | 5)),
               "P TRACE    1: L: SET  Len=48 Addr=05 Ind=0 CNo=2-5 a0 a1 a2 a3.\n");
     traceSetFlags(0x1FD);
@@ -240,9 +241,8 @@ TEST_F(Trace, OperatingSystemErrorTexts) {
         EXPECT_TRUE(traceOsError(false, "open %s", false));  // the text is not a format
         EXPECT_FALSE(traceOsError(true, "no", true));
     });
-    EXPECT_EQ(out,
-              "ERROR: Connect to controller: connect() failed - WSA_Error #" +
-                  std::to_string(ECONNREFUSED) + ".\nERROR: open %s - No such file or directory.\n");
+    EXPECT_EQ(out, "ERROR: Connect to controller: connect() failed - WSA_Error #" +
+                       std::to_string(ECONNREFUSED) + ".\nERROR: open %s - No such file or directory.\n");
 }
 
 TEST_F(Trace, NullRecordSilencesAndDefaultRecordRestores) {
@@ -278,8 +278,10 @@ TEST_F(Trace, ConcurrentWritersNeverInterleaveAndNumbersAscend) {
         writers.emplace_back([w] {
             UcTelegram t = telegram(UC_OP_ACK, 0x10 + w, 48);
             for (int i = 0; i < kLines; ++i) {
-                if (i % 2) traceTrace("writer %d line %d with some text", w, i);
-                else traceTelegram("T", &t, 0x20);
+                if (i % 2)
+                    traceTrace("writer %d line %d with some text", w, i);
+                else
+                    traceTelegram("T", &t, 0x20);
             }
         });
     }
@@ -287,7 +289,8 @@ TEST_F(Trace, ConcurrentWritersNeverInterleaveAndNumbersAscend) {
     traceSetFile(nullptr);
     std::istringstream lines(readFile(log));
     std::string line;
-    std::regex shape(R"(TRACE +(\d+): (writer \d line \d+ with some text|T: ACK  Len=48 Addr=1\d Ind=0 CNo=0-0 a0 a1 a2 a3)\.)");
+    std::regex shape(
+        R"(TRACE +(\d+): (writer \d line \d+ with some text|T: ACK  Len=48 Addr=1\d Ind=0 CNo=0-0 a0 a1 a2 a3)\.)");
     int expected = 0;
     while (std::getline(lines, line)) {
         std::smatch m;

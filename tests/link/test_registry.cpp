@@ -167,7 +167,7 @@ TEST_F(RegistryTest, ExchangeAsksAgainWhenNoFinalReplyIsInHand) {
     auto device = add();
     device->deliver(0, peers::ack(359, 0, 1));  // not a final reply: correlation 0
     device->deliver(RC_OUT_OF_SYNC);
-    device->deliver(1);                          // a time-out with a non-final buffer
+    device->deliver(1);  // a time-out with a non-final buffer
     device->deliver(0, peers::ack(359, 1, 3));
     int v = 0;
     EXPECT_EQ(UC_request(0, 359, &v), RC_OK);

@@ -19,7 +19,9 @@ sim::Options simAt(const char* address, int32_t id) {
     return o;
 }
 
-size_t probesSeen(const sim::Controller& c) { return c.probesReceived(true).size() + c.probesReceived(false).size(); }
+size_t probesSeen(const sim::Controller& c) {
+    return c.probesReceived(true).size() + c.probesReceived(false).size();
+}
 
 int32_t amplitude(int32_t handle) {
     int32_t value = -1;
@@ -48,7 +50,8 @@ TEST_F(AddressingTest, DeviceInfoDescribesEachListedControllerByRouteAndAddress)
         EXPECT_EQ(info.hardwareId, found[static_cast<size_t>(i)].hardwareId);
         EXPECT_EQ(info.hardwareId, std::string(info.address) == "127.0.0.2" ? 1000 : 1001);
         (info.discovery == POSITIONER_FOUND_ADDP ? addp : velorix).insert(info.address);
-        EXPECT_TRUE(i < 2 ? info.discovery == POSITIONER_FOUND_ADDP : info.discovery == POSITIONER_FOUND_VELORIX)
+        EXPECT_TRUE(i < 2 ? info.discovery == POSITIONER_FOUND_ADDP
+                          : info.discovery == POSITIONER_FOUND_VELORIX)
             << "ADDP devices come first";
     }
     const std::multiset<std::string> both = {"127.0.0.2", "127.0.0.3"};
@@ -101,9 +104,8 @@ TEST_F(AddressingTest, ConnectAddressFailuresNameTheAddressAndLeaveNoHandle) {
     });
     EXPECT_EQ(handle, -1);
     EXPECT_NE(lines.find("ERROR: Cannot connect to the controller at 127.0.0.9"), std::string::npos) << lines;
-    lines = test_support::captureStderr([&] {
-        EXPECT_EQ(PositionerConnectAddress("no-such-controller.invalid", &handle), RC_NOT_CONNECTED);
-    });
+    lines = test_support::captureStderr(
+        [&] { EXPECT_EQ(PositionerConnectAddress("no-such-controller.invalid", &handle), RC_NOT_CONNECTED); });
     EXPECT_NE(lines.find("no-such-controller.invalid does not resolve"), std::string::npos) << lines;
     // No handle was left allocated: the next one is the lowest number.
     sim::Controller c(simAt("127.0.0.2", 1000));

@@ -35,8 +35,7 @@ protected:
     void deliverAndSettle(const std::vector<std::vector<uint8_t>>& telegrams) {
         const size_t before = device->receives();
         for (const auto& t : telegrams) device->deliver(0, t);
-        ASSERT_TRUE(postest::eventually(
-            [&] { return device->receives() >= before + telegrams.size() + 1; }));
+        ASSERT_TRUE(postest::eventually([&] { return device->receives() >= before + telegrams.size() + 1; }));
     }
     std::shared_ptr<postest::TestDevice> device;
     int32_t handle = -1;
@@ -97,8 +96,9 @@ TEST_F(DispatchTest, AmplitudeTellUpdatesTheValueButWakesNobody) {
 TEST_F(DispatchTest, RepliesOfOtherRegistersAxesOrShapesDoNotWake) {
     // ACK for a register that is only TELL-routed, ACK of another axis, an
     // ACK too short to carry a value, a TELL of an ACK-routed register.
-    deliverAndSettle({ackReply(1045, 0, 0, 5), ackReply(1377, 1, 0, 1), postest::rawBytes(20, UC_OP_ACK, 1377, 0, {0}),
-                      tellBytes(1377, 0, 1), ackReply(1032, 0, 0, 9)});
+    deliverAndSettle({ackReply(1045, 0, 0, 5), ackReply(1377, 1, 0, 1),
+                      postest::rawBytes(20, UC_OP_ACK, 1377, 0, {0}), tellBytes(1377, 0, 1),
+                      ackReply(1032, 0, 0, 9)});
     bool enabled = true;
     int32_t result = -99;
     std::thread getter([&] { result = PositionerGetDcInEnable(handle, 0, &enabled); });
@@ -128,9 +128,8 @@ TEST_F(DispatchTest, FailedQuerySendReturnsAtOnceButCapMeasureStillWaits) {
 }
 
 TEST_F(DispatchTest, UnexpectedOpcodeGivesOneErrorLineAndNoChange) {
-    const std::string err = captureStderr([&] {
-        deliverAndSettle({postest::rawBytes(20, UC_OP_STAT, 1045, 0, {99})});
-    });
+    const std::string err =
+        captureStderr([&] { deliverAndSettle({postest::rawBytes(20, UC_OP_STAT, 1045, 0, {99})}); });
     EXPECT_EQ(err, "ERROR: UC recv: telegram unexpected.\n");
     int32_t v = -1;
     EXPECT_EQ(PositionerGetPosition(handle, 0, &v), RC_OK);

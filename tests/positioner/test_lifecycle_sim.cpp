@@ -52,7 +52,8 @@ TEST_F(LifecycleSimTest, CheckListsPositionersWithTheirIdsAndOthersAsUnavailable
     std::vector<std::pair<int32_t, bool>> listed;
     for (const DetectedDevice& e : found) listed.emplace_back(e.hardwareId, e.unavailable);
     std::sort(listed.begin(), listed.end());
-    const std::vector<std::pair<int32_t, bool>> expected = {{0, true}, {1111, false}, {3333, false}, {4444, false}};
+    const std::vector<std::pair<int32_t, bool>> expected = {
+        {0, true}, {1111, false}, {3333, false}, {4444, false}};
     EXPECT_EQ(listed, expected);
 }
 

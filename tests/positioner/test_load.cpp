@@ -17,7 +17,8 @@ protected:
     std::vector<Tel> load(const std::string& content, int32_t axis = 2, int32_t expectResult = RC_OK) {
         const std::string path = dir.file("axis.cfg");
         test_support::writeFile(path, content);
-        return session->sentBy([&] { EXPECT_EQ(PositionerLoad(session->handle(), axis, path.c_str()), expectResult); });
+        return session->sentBy(
+            [&] { EXPECT_EQ(PositionerLoad(session->handle(), axis, path.c_str()), expectResult); });
     }
     test_support::TempDir dir;
 };
@@ -28,19 +29,40 @@ TEST_F(LoadTest, EmptyFilesSendNothing) {
 }
 
 TEST_F(LoadTest, KnownPairsAreSentInFileOrderUnknownOnesDropped) {
-    EXPECT_EQ(load("frequ 1000\nnosuchkey 5\nmaxampl 42\n"), (std::vector<Tel>{set(1025, 2, 1000), set(1359, 2, 42)}));
+    EXPECT_EQ(load("frequ 1000\nnosuchkey 5\nmaxampl 42\n"),
+              (std::vector<Tel>{set(1025, 2, 1000), set(1359, 2, 42)}));
 }
 
 TEST_F(LoadTest, EveryKeywordNamesItsRegister) {
-    const std::pair<const char*, int32_t> keywords[] = {
-        {"poslooprange", 1364}, {"speedgain", 1355},     {"adaptsetpctrl", 1356},      {"actoroffset", 1357},
-        {"actorgain", 1358},    {"maxampl", 1359},       {"sensordir", 1361},          {"period", 1363},
-        {"amplctrlavg", 1348},  {"targetctrlavg", 1349}, {"amplctrlsensitivity", 1343}, {"targetctrlsensitivity", 1344},
-        {"slowspeed", 1341},    {"actordir", 1338},      {"transfertype", 1337},       {"positionmin", 1369},
-        {"positionmax", 1370},  {"transfergain", 1319},  {"singlecircle", 1305},       {"maxfrequ", 1301},
-        {"rotary", 1106},       {"humpenable", 1104},    {"frequ", 1025},              {"sensorunit", 1053},
-        {"sensoravg", 1368},    {"amplctrl", 1354},      {"targetrange", 1365},        {"targettime", 1099},
-        {"refoffset", 1339}};
+    const std::pair<const char*, int32_t> keywords[] = {{"poslooprange", 1364},
+                                                        {"speedgain", 1355},
+                                                        {"adaptsetpctrl", 1356},
+                                                        {"actoroffset", 1357},
+                                                        {"actorgain", 1358},
+                                                        {"maxampl", 1359},
+                                                        {"sensordir", 1361},
+                                                        {"period", 1363},
+                                                        {"amplctrlavg", 1348},
+                                                        {"targetctrlavg", 1349},
+                                                        {"amplctrlsensitivity", 1343},
+                                                        {"targetctrlsensitivity", 1344},
+                                                        {"slowspeed", 1341},
+                                                        {"actordir", 1338},
+                                                        {"transfertype", 1337},
+                                                        {"positionmin", 1369},
+                                                        {"positionmax", 1370},
+                                                        {"transfergain", 1319},
+                                                        {"singlecircle", 1305},
+                                                        {"maxfrequ", 1301},
+                                                        {"rotary", 1106},
+                                                        {"humpenable", 1104},
+                                                        {"frequ", 1025},
+                                                        {"sensorunit", 1053},
+                                                        {"sensoravg", 1368},
+                                                        {"amplctrl", 1354},
+                                                        {"targetrange", 1365},
+                                                        {"targettime", 1099},
+                                                        {"refoffset", 1339}};
     std::string content;
     std::vector<Tel> expected;
     int32_t value = 1;

@@ -221,7 +221,8 @@ TEST_P(RegisterMapTest, SendsTheMappedTelegramsOrNothing) {
     int32_t result = -99;
     const std::vector<Tel> sent = session->sentBy([&] { result = c.call(session->handle()); });
     EXPECT_EQ(result, c.result);
-    EXPECT_EQ(sent, c.sent) << "expected " << postest::describe(c.sent) << "\n     got " << postest::describe(sent);
+    EXPECT_EQ(sent, c.sent) << "expected " << postest::describe(c.sent) << "\n     got "
+                            << postest::describe(sent);
 }
 
 TEST_P(RegisterMapTest, HandlesThatNameNoConnectionGetTwoAndSendNothing) {
@@ -295,8 +296,10 @@ TEST_F(GetterValueTest, CachedGettersReturnReportedValues) {
     struct Cached {
         int32_t reg;
         int32_t (*fn)(int32_t, int32_t, int32_t*);
-    } cached[] = {{1045, PositionerGetPosition}, {1302, PositionerGetRotCount},
-                  {1303, PositionerGetReferenceRotCount}, {1346, PositionerGetSpeed},
+    } cached[] = {{1045, PositionerGetPosition},
+                  {1302, PositionerGetRotCount},
+                  {1303, PositionerGetReferenceRotCount},
+                  {1346, PositionerGetSpeed},
                   {1353, PositionerGetStepwidth}};
     for (const Cached& c : cached) {
         const int32_t value = -70000 - c.reg;
@@ -326,7 +329,8 @@ TEST_F(GetterValueTest, StatusPacksFourBitsAndReferenceReportsBitEleven) {
             return PositionerGetStatus(h, 0, &packed) == RC_OK && packed == r.packed &&
                    PositionerGetReference(h, 0, &position, &valid) == RC_OK && valid == r.valid &&
                    position == 4321;
-        })) << std::hex << "status word 0x" << r.word << " packed 0x" << packed;
+        })) << std::hex
+            << "status word 0x" << r.word << " packed 0x" << packed;
     }
 }
 

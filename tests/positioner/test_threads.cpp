@@ -238,7 +238,8 @@ TEST_F(HandleThreads, ManyThreadsMixCallsWithConnectsAndCloses) {
         threads.emplace_back([&] {  // both on amplitude of axis 0: they take turns
             while (!stop) {
                 int32_t v = 0;
-                if (expect("PositionerGetAmplitude", PositionerGetAmplitude(handle, 0, &v), waitResults) == RC_OK)
+                if (expect("PositionerGetAmplitude", PositionerGetAmplitude(handle, 0, &v), waitResults) ==
+                    RC_OK)
                     ++answered;
             }
         });
@@ -256,7 +257,8 @@ TEST_F(HandleThreads, ManyThreadsMixCallsWithConnectsAndCloses) {
         uint32_t cursor = 0;
         while (!stop) {
             int32_t axes = 0;
-            if (expect("PositionerWaitReport", PositionerWaitReport(handle, &cursor, 50, &axes), waitResults) == RC_OK)
+            if (expect("PositionerWaitReport", PositionerWaitReport(handle, &cursor, 50, &axes), waitResults) ==
+                RC_OK)
                 ++reported;
         }
     });

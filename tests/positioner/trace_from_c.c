@@ -17,12 +17,12 @@ static int failures = 0;
 static int realStderr = -1;
 static char directory[] = "/tmp/uc_trace_c_XXXXXX";
 
-#define CHECK(condition)                                                       \
-    do {                                                                       \
-        if (!(condition)) {                                                    \
+#define CHECK(condition)                                                                \
+    do {                                                                                \
+        if (!(condition)) {                                                             \
             dprintf(realStderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-            ++failures;                                                        \
-        }                                                                      \
+            ++failures;                                                                 \
+        }                                                                               \
     } while (0)
 
 static void pathOf(char* out, size_t size, const char* name) { snprintf(out, size, "%s/%s", directory, name); }
@@ -122,7 +122,8 @@ int main(int argc, char** argv) {
     CHECK(PositionerConnectAddress("127.0.0.9", &handle) == RC_NOT_CONNECTED);
     fflush(stderr);
     const char* err = contentOf("err");
-    CHECK(strncmp(err, "ERROR: Connect to controller", 28) == 0 || strstr(err, "\nERROR: Cannot connect") != NULL);
+    CHECK(strncmp(err, "ERROR: Connect to controller", 28) == 0 ||
+          strstr(err, "\nERROR: Cannot connect") != NULL);
     CHECK(strstr(err, "UC recv") == NULL);
     CHECK(strstr(err, "ctrace") == NULL);
     CHECK(strlen(contentOf("trace.log")) == logged);

@@ -28,8 +28,8 @@ TEST(SimCli, DefaultsAndCountGiveConsecutiveAddressesAndIds) {
     EXPECT_EQ(one.controllers[0].tellIntervalMs, 50) << "reports by itself, like a controller";
     EXPECT_EQ(parse({"--no-reports"}).controllers[0].tellIntervalMs, 0);
 
-    sim::CliConfig three = parse({"--count", "3", "--id", "7", "--id", "20", "--tell-interval", "50",
-                                  "--type", "0x5001", "--no-addp", "--quiet"});
+    sim::CliConfig three = parse({"--count", "3", "--id", "7", "--id", "20", "--tell-interval", "50", "--type",
+                                  "0x5001", "--no-addp", "--quiet"});
     ASSERT_EQ(three.controllers.size(), 3u);
     EXPECT_EQ(three.controllers[2].address, "127.0.0.4");
     EXPECT_EQ(three.controllers[0].hardwareId, 7);
@@ -43,8 +43,8 @@ TEST(SimCli, DefaultsAndCountGiveConsecutiveAddressesAndIds) {
 }
 
 TEST(SimCli, AddressesAndFaults) {
-    sim::CliConfig c = parse({"--address", "127.0.0.9", "--address", "127.1.2.3", "--fault", "late=300",
-                              "--fault", "silent"});
+    sim::CliConfig c =
+        parse({"--address", "127.0.0.9", "--address", "127.1.2.3", "--fault", "late=300", "--fault", "silent"});
     ASSERT_EQ(c.controllers.size(), 2u);
     EXPECT_EQ(c.controllers[1].address, "127.1.2.3");
     EXPECT_EQ(c.controllers[1].hardwareId, 1001);

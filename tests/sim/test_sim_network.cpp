@@ -31,7 +31,9 @@ sim::Options at(const std::string& address, int tellIntervalMs = 0) {
     return o;
 }
 
-Bytes addpProbe() { return {0x44, 0x49, 0x47, 0x49, 0x00, 0x01, 0x00, 0x06, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}; }
+Bytes addpProbe() {
+    return {0x44, 0x49, 0x47, 0x49, 0x00, 0x01, 0x00, 0x06, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+}
 Bytes velorixProbe() {
     const char text[] = "Velorix discovery";
     return Bytes(text, text + sizeof text);
@@ -44,7 +46,8 @@ std::multiset<std::string> sources(const std::vector<simtest::ProbeReply>& repli
 }
 
 long long msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 // One controller on 127.0.0.2 and a raw client connected to it.

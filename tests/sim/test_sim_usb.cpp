@@ -207,7 +207,8 @@ TEST_F(UsbSim, CapacityMeasurementAnswersByTell) {
     set(1310, 4, 1);
     Bytes tell;
     ASSERT_TRUE(readUntil(UC_OP_TELL, 1385, tell));
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(ms, sim::kCapacityDelayMs - 5);
     EXPECT_LT(ms, 1000);
     EXPECT_EQ(tell.size(), 24u);
@@ -314,7 +315,8 @@ TEST_F(UsbSim, SilentAndLate) {
     write(simtest::getRequest(1025, 0));
     write(simtest::getRequest(1024, 0));
     ASSERT_TRUE(read(t, 1000));
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(ms, 145);
     EXPECT_EQ(word(t, 2), 1025);
     EXPECT_EQ(word(t, 6), 555);

@@ -13,8 +13,8 @@ namespace {
 
 constexpr size_t kFindingsKept = 40;
 constexpr int32_t kDefaultAmplitude = 30000;  // the simulator's preset
-constexpr int kVoluntaryClosePerMille = 5;     // steps that close and reopen
-constexpr int kStableMs = 300;  // the last reports, once arrived, stay
+constexpr int kVoluntaryClosePerMille = 5;    // steps that close and reopen
+constexpr int kStableMs = 300;                // the last reports, once arrived, stay
 
 // Amplitudes sent to axis a lie in their own band, so a value read back can
 // be told apart from another axis's, a reason word or a stray word.
@@ -44,8 +44,8 @@ std::string Findings::summary() const {
     return out.str();
 }
 
-HandleWorker::HandleWorker(int32_t device, sim::Controller& controller, uint32_t seed,
-                           const CallBounds& bounds, Findings& findings)
+HandleWorker::HandleWorker(int32_t device, sim::Controller& controller, uint32_t seed, const CallBounds& bounds,
+                           Findings& findings)
     : device_(device), controller_(controller), rng_(seed ? seed : 1), bounds_(bounds), findings_(findings) {}
 
 uint32_t HandleWorker::random() {
@@ -56,7 +56,8 @@ uint32_t HandleWorker::random() {
 }
 
 template <class Call>
-int32_t HandleWorker::checked(const char* name, int boundMs, std::initializer_list<int32_t> allowed, Call call) {
+int32_t HandleWorker::checked(const char* name, int boundMs, std::initializer_list<int32_t> allowed,
+                              Call call) {
     const auto begin = std::chrono::steady_clock::now();
     const int32_t result = call();
     const long long tookMs =
@@ -103,8 +104,10 @@ void HandleWorker::handleLost(const char* call) {
 void HandleWorker::run(const std::atomic<bool>& stop) {
     while (!stop) {
         if (handle_ < 0) {
-            if (open()) ++stats_.reconnects;
-            else std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (open())
+                ++stats_.reconnects;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
             continue;
         }
         step();

@@ -32,8 +32,8 @@ private:
 
 struct WorkerStats {
     long long calls = 0;
-    int timeouts = 0;      // querying getters that got no reply
-    int disconnects = 0;   // handles found disconnected
+    int timeouts = 0;     // querying getters that got no reply
+    int disconnects = 0;  // handles found disconnected
     int reconnects = 0;
 };
 

@@ -62,8 +62,9 @@ bool SoakControllers::start() {
 
 sim::Controller* SoakControllers::byId(int32_t id) const {
     const int32_t i = id - kFirstId;
-    return (i >= 0 && i < static_cast<int32_t>(controllers_.size())) ? controllers_[static_cast<size_t>(i)].get()
-                                                                      : nullptr;
+    return (i >= 0 && i < static_cast<int32_t>(controllers_.size()))
+               ? controllers_[static_cast<size_t>(i)].get()
+               : nullptr;
 }
 
 std::vector<FaultTarget> SoakControllers::all() const {

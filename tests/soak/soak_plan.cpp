@@ -43,15 +43,16 @@ Plan planFromEnvironment() {
     p.controllers = static_cast<int>(envNumber("UC_SOAK_CONTROLLERS", p.controllers, 1, 99));
     p.seed = static_cast<uint32_t>(envNumber("UC_SOAK_SEED", 0, 0, 0x7FFFFFFF));
     if (p.seed == 0)
-        p.seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count() & 0x7FFFFFFF) | 1;
+        p.seed =
+            static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count() & 0x7FFFFFFF) | 1;
     return p;
 }
 
 CallBounds callBounds() {
     // Margins cover scheduling on a machine running ~400 threads on two
     // cores; the sums of the waits are in soak_plan.h.
-    return {2000 * kSlowdown, 200 * kSlowdown, 10000 + 2000 * kSlowdown, 3500 + 3000 * kSlowdown,
-            4700 + 2000 * kSlowdown, 5000 * kSlowdown};
+    return {2000 * kSlowdown,        200 * kSlowdown,         10000 + 2000 * kSlowdown,
+            3500 + 3000 * kSlowdown, 4700 + 2000 * kSlowdown, 5000 * kSlowdown};
 }
 
 }  // namespace soak

@@ -8,9 +8,9 @@
 namespace soak {
 
 struct Plan {
-    int seconds = 60;       // UC_SOAK_SECONDS: length of the fault phase
-    int controllers = 99;   // UC_SOAK_CONTROLLERS: one handle each, 1..99 (33 under ThreadSanitizer)
-    uint32_t seed = 0;      // UC_SOAK_SEED: 0 picks one from the clock
+    int seconds = 60;      // UC_SOAK_SECONDS: length of the fault phase
+    int controllers = 99;  // UC_SOAK_CONTROLLERS: one handle each, 1..99 (33 under ThreadSanitizer)
+    uint32_t seed = 0;     // UC_SOAK_SEED: 0 picks one from the clock
 };
 
 // Reads the environment; values out of range fall back to the defaults.

@@ -26,7 +26,7 @@
 namespace {
 
 constexpr int kTellIntervalMs = 200;
-constexpr int kUsbEach = 2;  // controllers behind libusb and behind the kernel driver
+constexpr int kUsbEach = 2;                // controllers behind libusb and behind the kernel driver
 constexpr int kQuietAfterFaultsMs = 4500;  // resync and out-of-step pauses end
 
 // The last n lines of a text.
@@ -69,9 +69,8 @@ TEST(FaultSoak, HandlesSurviveRandomFaultsAndEndClosedWithTheLastPositions) {
         ASSERT_FALSE(found[d].unavailable) << "device " << d;
         sim::Controller* c = controllers.byId(found[d].hardwareId);
         ASSERT_TRUE(c) << "unknown id " << found[d].hardwareId;
-        workers.push_back(std::make_unique<soak::HandleWorker>(static_cast<int32_t>(d), *c,
-                                                               plan.seed + 7919 * static_cast<uint32_t>(d + 1),
-                                                               bounds, findings));
+        workers.push_back(std::make_unique<soak::HandleWorker>(
+            static_cast<int32_t>(d), *c, plan.seed + 7919 * static_cast<uint32_t>(d + 1), bounds, findings));
         ASSERT_TRUE(workers.back()->open()) << findings.summary();
     }
     if (plan.controllers == 99) {
@@ -109,15 +108,18 @@ TEST(FaultSoak, HandlesSurviveRandomFaultsAndEndClosedWithTheLastPositions) {
         faults += " " + name + "=" + std::to_string(n);
         injected += n;
     }
-    std::printf("soak: %lld calls, %d getter time-outs, %d lost handles, %d reconnects; faults:%s; %zu bytes of trace\n",
-                total.calls, total.timeouts, total.disconnects, total.reconnects, faults.c_str(),
-                traceOutput.size());
-    EXPECT_EQ(findings.count(), 0) << findings.summary() << "\nlast lines of the trace:\n" << lastLines(traceOutput, 60);
+    std::printf(
+        "soak: %lld calls, %d getter time-outs, %d lost handles, %d reconnects; faults:%s; %zu bytes of "
+        "trace\n",
+        total.calls, total.timeouts, total.disconnects, total.reconnects, faults.c_str(), traceOutput.size());
+    EXPECT_EQ(findings.count(), 0) << findings.summary() << "\nlast lines of the trace:\n"
+                                   << lastLines(traceOutput, 60);
     EXPECT_GT(injected, plan.seconds) << "the faults were injected";
     EXPECT_GT(total.calls, 100LL * plan.controllers) << "the handles were driven";
 
     // Every handle number is free again: the lowest one comes back first.
-    for (int32_t h = 0; h <= 99; ++h) EXPECT_EQ(PositionerClose(h), RC_ERROR) << "handle " << h << " still open";
+    for (int32_t h = 0; h <= 99; ++h)
+        EXPECT_EQ(PositionerClose(h), RC_ERROR) << "handle " << h << " still open";
     int32_t h = -1;
     ASSERT_EQ(PositionerConnect(0, &h), RC_OK);
     EXPECT_EQ(h, 1);

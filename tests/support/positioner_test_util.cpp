@@ -17,8 +17,10 @@ namespace postest {
 std::string describe(const std::vector<Tel>& tels) {
     std::ostringstream out;
     for (const Tel& t : tels) {
-        out << (t.opcode == UC_OP_SET ? "SET " : t.opcode == UC_OP_GET ? "GET " : "??? ") << t.address << "["
-            << t.index << "]";
+        out << (t.opcode == UC_OP_SET   ? "SET "
+                : t.opcode == UC_OP_GET ? "GET "
+                                        : "??? ")
+            << t.address << "[" << t.index << "]";
         if (t.opcode == UC_OP_SET) out << ":=" << t.value;
         out << "; ";
     }
@@ -134,7 +136,8 @@ int appendDevice(const std::shared_ptr<UcDevice>& device) {
 
 void clearDevices() { deviceList.clear(); }
 
-std::vector<uint8_t> ackReply(int32_t address, int32_t index, int32_t reason, int32_t value, int32_t correlation) {
+std::vector<uint8_t> ackReply(int32_t address, int32_t index, int32_t reason, int32_t value,
+                              int32_t correlation) {
     return test_support::telegram(UC_OP_ACK, address, index, correlation, {reason, value});
 }
 

@@ -9,7 +9,8 @@ Bytes telegramWithLength(int32_t lengthWord, int32_t opcode, int32_t address, in
     Bytes bytes(uc::kDataOffset + uc::kWordSize * words.size());
     const int32_t header[] = {lengthWord, opcode, address, index, correlation};
     for (size_t i = 0; i < 5; ++i) uc::put32(bytes.data(), uc::kWordSize * i, header[i]);
-    for (size_t i = 0; i < words.size(); ++i) uc::put32(bytes.data(), uc::kDataOffset + uc::kWordSize * i, words[i]);
+    for (size_t i = 0; i < words.size(); ++i)
+        uc::put32(bytes.data(), uc::kDataOffset + uc::kWordSize * i, words[i]);
     return bytes;
 }
 

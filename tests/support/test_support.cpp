@@ -48,8 +48,7 @@ std::string captureStdout(const std::function<void()>& fn) { return captureFd(st
 long long elapsedMs(const std::function<void()>& fn) {
     auto start = std::chrono::steady_clock::now();
     fn();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now() - start)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
         .count();
 }
 

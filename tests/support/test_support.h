@@ -39,11 +39,11 @@ void writeFile(const std::string& path, const std::string& content);
 }  // namespace test_support
 
 // Skips the current test unless it runs in a private network namespace.
-#define REQUIRE_PRIVATE_NETWORK()                                                   \
-    do {                                                                            \
-        if (!test_support::inPrivateNetworkNamespace())                             \
-            GTEST_SKIP() << "not in a private network namespace; network tests "    \
-                            "run only under tests/support/netns-run.sh";            \
+#define REQUIRE_PRIVATE_NETWORK()                                                \
+    do {                                                                         \
+        if (!test_support::inPrivateNetworkNamespace())                          \
+            GTEST_SKIP() << "not in a private network namespace; network tests " \
+                            "run only under tests/support/netns-run.sh";         \
     } while (0)
 
 #endif

@@ -159,7 +159,8 @@ TEST_F(TmkUsbTest, OutOfTurnSyncReportPausesAndReportsTimeout) {
         controller.sim().setFault(sim::Controller::Fault::OutOfStepTell, true);
         int result = -9;
         long long ms = 0;
-        std::string err = captureStderr([&] { ms = elapsedMs([&] { result = TMK_recv(handle, 512, &buffer); }); });
+        std::string err =
+            captureStderr([&] { ms = elapsedMs([&] { result = TMK_recv(handle, 512, &buffer); }); });
         EXPECT_EQ(result, RC_TIMEOUT);
         EXPECT_GE(ms, 1950);
         EXPECT_LT(ms, 3000);

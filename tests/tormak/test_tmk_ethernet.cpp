@@ -73,7 +73,8 @@ TEST_F(TmkEthernetTest, ChosenWithoutUsbAndKeptWhenUsbAppears) {
     controller->setFault(sim::Controller::Fault::CloseConnection, true, 1);
     int id = 0, readResult = 0;
     std::string lines;
-    const long long readMs = elapsedMs([&] { lines = captureStderr([&] { readResult = TMK_getId(handle, &id); }); });
+    const long long readMs =
+        elapsedMs([&] { lines = captureStderr([&] { readResult = TMK_getId(handle, &id); }); });
     EXPECT_EQ(readResult, RC_ERROR);
     EXPECT_LT(readMs, 3000);
     EXPECT_LE(std::count(lines.begin(), lines.end(), '\n'), 2) << lines;
@@ -100,7 +101,8 @@ TEST_F(TmkEthernetTest, SearchKeepsReplyOrderAndEndsOneWaitAfterTheLast) {
     ASSERT_TRUE(responder.ready());
     uint32_t addresses[tmk::kMaxControllers] = {};
     int found = -1, result = -9;
-    long long ms = elapsedMs([&] { result = tmk::searchAddp(uc::kSearchReplyWaitMs, addresses, tmk::kMaxControllers, &found); });
+    long long ms = elapsedMs(
+        [&] { result = tmk::searchAddp(uc::kSearchReplyWaitMs, addresses, tmk::kMaxControllers, &found); });
     EXPECT_EQ(result, 0);
     ASSERT_EQ(found, 2);
     EXPECT_EQ(addresses[0], peers::ipv4("127.0.0.3"));

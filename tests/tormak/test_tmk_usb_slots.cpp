@@ -84,9 +84,9 @@ TEST_F(UsbSlotTest, OpenFailuresGiveTheirCodeAndReleaseEverything) {
         simdrv::Fault fault;
         int expected;
     } cases[] = {
-        {simdrv::Fault::ClassDevs, RC_DRIVER_ERROR},     {simdrv::Fault::EnumInterfaces, RC_SYSTEM_ERROR},
+        {simdrv::Fault::ClassDevs, RC_DRIVER_ERROR},       {simdrv::Fault::EnumInterfaces, RC_SYSTEM_ERROR},
         {simdrv::Fault::InterfaceDetail, RC_SYSTEM_ERROR}, {simdrv::Fault::InstanceId, RC_ERROR},
-        {simdrv::Fault::InstanceLock, RC_DEVICE_LOCKED},  {simdrv::Fault::OpenDevice, RC_SYSTEM_ERROR},
+        {simdrv::Fault::InstanceLock, RC_DEVICE_LOCKED},   {simdrv::Fault::OpenDevice, RC_SYSTEM_ERROR},
         {simdrv::Fault::CreateEvent, RC_SYSTEM_ERROR},
     };
     for (const auto& c : cases) {

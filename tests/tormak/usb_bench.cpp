@@ -14,8 +14,7 @@ std::string uniqueInstanceId() {
     return "USB\\VID_16C0&PID_055B\\TMK" + std::to_string(getpid()) + "&" + std::to_string(next++);
 }
 
-BareDevice::BareDevice(const plat::Guid& guid)
-    : id_(plat::simdrv::addDevice(guid, uniqueInstanceId())) {}
+BareDevice::BareDevice(const plat::Guid& guid) : id_(plat::simdrv::addDevice(guid, uniqueInstanceId())) {}
 
 BareDevice::~BareDevice() { plat::simdrv::removeDevice(id_); }
 

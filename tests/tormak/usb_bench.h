@@ -36,8 +36,7 @@ private:
 // simulator lives as long as the driver's record of the device.
 class UsbController {
 public:
-    explicit UsbController(const plat::Guid& guid, int32_t controllerType = 0x5000,
-                           int32_t hardwareId = 1000);
+    explicit UsbController(const plat::Guid& guid, int32_t controllerType = 0x5000, int32_t hardwareId = 1000);
     ~UsbController();
     UsbController(const UsbController&) = delete;
     UsbController& operator=(const UsbController&) = delete;

@@ -109,8 +109,8 @@ std::vector<uint8_t> tell(int32_t address, int32_t value) {
     return telegram(20, UC_OP_TELL, address, 0, 0, {value});
 }
 
-ProbeResponder::ProbeResponder(const char* group, uint16_t port, std::vector<std::string> replyFrom,
-                               int repeat, std::string reply, int gapMs)
+ProbeResponder::ProbeResponder(const char* group, uint16_t port, std::vector<std::string> replyFrom, int repeat,
+                               std::string reply, int gapMs)
     : repeat_(repeat), reply_(std::move(reply)), gapMs_(gapMs) {
     socket_ = socket(AF_INET, SOCK_DGRAM, 0);
     int on = 1;
@@ -152,8 +152,8 @@ void ProbeResponder::serve() {
         uint8_t datagram[256];
         sockaddr_in from = {};
         socklen_t fromLength = sizeof from;
-        ssize_t n = recvfrom(socket_, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from),
-                             &fromLength);
+        ssize_t n =
+            recvfrom(socket_, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (n < 0) continue;
         {
             std::lock_guard<std::mutex> guard(lock_);
@@ -172,10 +172,11 @@ SilentNetwork::SilentNetwork() : ready_(false) {
     if (!test_support::inPrivateNetworkNamespace()) return;
     // A veth pair: frames for the peer's made-up hardware address reach the
     // other end, which drops them.
-    ready_ = std::system("ip link add uc_silent type veth peer name uc_silent_end && "
-                         "ip link set uc_silent up && ip link set uc_silent_end up && "
-                         "ip addr add 10.213.0.1/24 dev uc_silent && "
-                         "ip neigh add 10.213.0.2 lladdr 02:00:00:00:00:02 dev uc_silent nud permanent") == 0;
+    ready_ = std::system(
+                 "ip link add uc_silent type veth peer name uc_silent_end && "
+                 "ip link set uc_silent up && ip link set uc_silent_end up && "
+                 "ip addr add 10.213.0.1/24 dev uc_silent && "
+                 "ip neigh add 10.213.0.2 lladdr 02:00:00:00:00:02 dev uc_silent nud permanent") == 0;
 }
 
 SilentNetwork::~SilentNetwork() {

@@ -51,8 +51,8 @@ public:
         std::vector<uint8_t> payload;
         uint32_t source;
     };
-    ProbeResponder(const char* group, uint16_t port, std::vector<std::string> replyFrom,
-                   int repeat = 1, std::string reply = "x", int gapMs = 0);
+    ProbeResponder(const char* group, uint16_t port, std::vector<std::string> replyFrom, int repeat = 1,
+                   std::string reply = "x", int gapMs = 0);
     ~ProbeResponder();
     bool ready() const { return socket_ >= 0; }
     std::vector<Probe> probes() const;

@@ -126,9 +126,10 @@ TEST_F(DiscoveryLoadTest, NinetyNineControllersAnsweringOnTheirOwnThreadsAreAllF
         longest = std::max(longest, s.ms);
         total += s.ms;
     }
-    std::printf("discovery: %d controllers, CPUs busy: %d of %d scans complete (fewest found %zu), "
-                "scan %lld..%lld ms, mean %lld ms\n",
-                kControllers, complete, kScans, fewest, shortest, longest, total / kScans);
+    std::printf(
+        "discovery: %d controllers, CPUs busy: %d of %d scans complete (fewest found %zu), "
+        "scan %lld..%lld ms, mean %lld ms\n",
+        kControllers, complete, kScans, fewest, shortest, longest, total / kScans);
     EXPECT_EQ(complete, kScans);
     EXPECT_LT(longest, uc::kSearchLimitMs + 200) << "the search is bounded";
 }

@@ -51,8 +51,7 @@ TEST(TcpDeviceClosed, NameConnectFailureAndClosedOperations) {
     int result = 0;
     std::string err = captureStderr([&] { result = device.connect(); });
     EXPECT_EQ(result, RC_NOT_CONNECTED);
-    EXPECT_NE(err.find("ERROR: Connect to controller: connect() failed - WSA_Error #111.\n"),
-              std::string::npos)
+    EXPECT_NE(err.find("ERROR: Connect to controller: connect() failed - WSA_Error #111.\n"), std::string::npos)
         << err;
     EXPECT_FALSE(device.link().connected);
     char bytes[512];
@@ -204,7 +203,8 @@ TEST_F(TcpDeviceTest, ImplausibleLengthOrOpcodeIsOutOfSync) {
     EXPECT_EQ(guarded[1].length, 0x5C5C5C5C);
     // Only the length word was consumed: the next four bytes are the opcode.
     err = captureStderr([&] { result = receive(&guarded[0], &n); });
-    EXPECT_EQ(result, RC_OUT_OF_SYNC) << "the opcode word (4) now reads as the length word, the address (5) as opcode";
+    EXPECT_EQ(result, RC_OUT_OF_SYNC)
+        << "the opcode word (4) now reads as the length word, the address (5) as opcode";
     ASSERT_EQ(device.resync(), RC_OK);
 
     peer.send(peers::telegram(16, UC_OP_GET, 5, 0, 1));
@@ -240,8 +240,7 @@ TEST_F(TcpDeviceTest, ShortLengthWordsEndTheReadAndAStallIsBounded) {
     long long ms = elapsedMs([&] { err = captureStderr([&] { result = receive(&buffer, &n); }); });
     EXPECT_EQ(result, RC_OUT_OF_SYNC);
     EXPECT_LT(ms, 1500);
-    EXPECT_NE(err.find("telegram incomplete (10 of 28 bytes), assuming out of sync"), std::string::npos)
-        << err;
+    EXPECT_NE(err.find("telegram incomplete (10 of 28 bytes), assuming out of sync"), std::string::npos) << err;
 }
 
 TEST_F(TcpDeviceTest, ResyncOnAQuietAndOnAShortNoisyLine) {

@@ -19,13 +19,13 @@ namespace drvtest {
 
 namespace simdrv = plat::simdrv;
 
-using test_support::Bytes;
-using test_support::tell;
 using test_support::ack;
+using test_support::Bytes;
 using test_support::get;
-using test_support::raw;
 using test_support::join;
+using test_support::raw;
 using test_support::slice;
+using test_support::tell;
 
 // Instance id unique to this test process (lock files are shared by all
 // processes of the machine), e.g. "USB\VID_16C0&PID_055B\T1234&3".

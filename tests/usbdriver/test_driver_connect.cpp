@@ -23,7 +23,7 @@ TEST_F(DriverConnectTest, EveryFailingStepGivesItsResultAndLeavesNothingOpen) {
         simdrv::Fault fault;
         int result;
     } steps[] = {
-        {simdrv::Fault::ClassDevs, RC_DRIVER_ERROR},      {simdrv::Fault::EnumInterfaces, RC_SYSTEM_ERROR},
+        {simdrv::Fault::ClassDevs, RC_DRIVER_ERROR},       {simdrv::Fault::EnumInterfaces, RC_SYSTEM_ERROR},
         {simdrv::Fault::InterfaceDetail, RC_SYSTEM_ERROR}, {simdrv::Fault::InstanceId, RC_ERROR},
         {simdrv::Fault::InstanceLock, RC_DEVICE_LOCKED},   {simdrv::Fault::OpenDevice, RC_SYSTEM_ERROR},
         {simdrv::Fault::CreateEvent, RC_SYSTEM_ERROR},
@@ -152,16 +152,13 @@ std::function<int(int)> childWithController(const std::string& id) {
     auto device = std::make_shared<UcUsbDriverDevice>(1, 0);
     return [id, device](int step) {
         switch (step) {
-        case 1:
-            simdrv::removeAllDevices();
-            simdrv::addDevice(plat::kGuidVariant1, id);
-            return 0;
-        case 2:
-            return device->connect();
-        case 3:
-            return device->disconnect();
-        default:
-            return -1;
+            case 1:
+                simdrv::removeAllDevices();
+                simdrv::addDevice(plat::kGuidVariant1, id);
+                return 0;
+            case 2: return device->connect();
+            case 3: return device->disconnect();
+            default: return -1;
         }
     };
 }

@@ -167,8 +167,7 @@ TEST_F(UsbDevice, WriteFailuresAndShortWrites) {
         bool staysOpen;
     } cases[] = {
         {-EIO, RC_ERROR, "usb_bulk_write failed: error reaping URB: Input/output error.", false},
-        {-ETIMEDOUT, RC_TIMEOUT, "usb_bulk_write failed: error reaping URB: Connection timed out.",
-         false},
+        {-ETIMEDOUT, RC_TIMEOUT, "usb_bulk_write failed: error reaping URB: Connection timed out.", false},
         {10, RC_ERROR, "usb_bulk_write transferred 10 bytes of 24.", true},
     };
     const Bytes t = tell(1045, 1);

@@ -81,12 +81,11 @@ TEST_F(UsbReceive, ImplausibleLengthDropsTheRestOfTheSlot) {
         int32_t lengthWord;
         int requested;
     } cases[] = {
-        {596, 0},   // 600 bytes
-        {509, 0},   // 513 bytes
-        {15, 0},    // 19 bytes, below a header
-        {-8, 0},    // negative
-        {INT32_MAX, 0},
-        {16, 513},  // a continuation beyond the largest telegram
+        {596, 0},                   // 600 bytes
+        {509, 0},                   // 513 bytes
+        {15, 0},                    // 19 bytes, below a header
+        {-8, 0},                    // negative
+        {INT32_MAX, 0}, {16, 513},  // a continuation beyond the largest telegram
         {16, -1},
     };
     for (const Case& c : cases) {
@@ -95,8 +94,8 @@ TEST_F(UsbReceive, ImplausibleLengthDropsTheRestOfTheSlot) {
         fake_libusb::pushTransfer(fake, tell(8, 8));
         unsigned char buffer[UC_MAX_TELEGRAM];
         int length = c.requested;
-        std::string err = test_support::captureStderr(
-            [&] { EXPECT_EQ(device->receive(buffer, &length), RC_OUT_OF_SYNC); });
+        std::string err =
+            test_support::captureStderr([&] { EXPECT_EQ(device->receive(buffer, &length), RC_OUT_OF_SYNC); });
         EXPECT_EQ(err, "");
         EXPECT_EQ(length, c.requested);
         // tell(7, 7) went with the slot; the next transfer is intact.

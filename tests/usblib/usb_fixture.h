@@ -14,11 +14,11 @@
 
 namespace usbtest {
 
-using test_support::Bytes;
-using test_support::tell;
 using test_support::ack;
-using test_support::raw;
+using test_support::Bytes;
 using test_support::join;
+using test_support::raw;
+using test_support::tell;
 
 struct Received {
     int result;

@@ -40,14 +40,20 @@ bool checkOne(const ArgRule& rule, const std::string& text, int32_t* number) {
             *number = static_cast<int32_t>(v);
             return true;
         case ArgKind::Direction:
-            if (text == "fwd" || text == "forward") *number = 1;
-            else if (text == "bkw" || text == "backward") *number = 0;
-            else return false;
+            if (text == "fwd" || text == "forward")
+                *number = 1;
+            else if (text == "bkw" || text == "backward")
+                *number = 0;
+            else
+                return false;
             return true;
         case ArgKind::OnOff:
-            if (text == "on") *number = 1;
-            else if (text == "off") *number = 0;
-            else return false;
+            if (text == "on")
+                *number = 1;
+            else if (text == "off")
+                *number = 0;
+            else
+                return false;
             return true;
         case ArgKind::File: {
             FILE* file = std::fopen(text.c_str(), "r");
@@ -85,8 +91,8 @@ int checkArguments(const CommandSpec& command, const std::vector<std::string>& g
     for (const ArgRule& a : command.args) required += a.optional ? 0 : 1;
     const size_t most = command.args.size();
     if (given.size() < required || given.size() > most) {
-        const std::string count = required == most ? std::to_string(most)
-                                                   : std::to_string(required) + " to " + std::to_string(most);
+        const std::string count =
+            required == most ? std::to_string(most) : std::to_string(required) + " to " + std::to_string(most);
         complain("%s takes %s argument%s (%s), not %zu; see 'positioner help %s'", command.name, count.c_str(),
                  most == 1 ? "" : "s", commandSynopsis(command).c_str(), given.size(), command.name);
         return kExitUsage;

@@ -31,8 +31,8 @@ int commandFrequency(Invocation& call) { return setAxisValue(call, "frequency", 
 int commandOutput(Invocation& call) {
     const int32_t axis = call.args.number(0);
     const bool on = call.args.number(1) != 0;
-    if (!reportResult(PositionerSetOutput(call.session->handle(), axis, on), "switch the output of axis %d %s", axis,
-                      on ? "on" : "off"))
+    if (!reportResult(PositionerSetOutput(call.session->handle(), axis, on), "switch the output of axis %d %s",
+                      axis, on ? "on" : "off"))
         return kExitFailed;
     std::printf("axis %d: output %s\n", axis, on ? "on" : "off");
     return kExitOk;

@@ -26,15 +26,19 @@ std::string statusText(int32_t status) {
 std::string statusJson(int32_t status) {
     std::string text;
     for (const auto& f : kFlags)
-        text += (text.empty() ? "\"" : ", \"") + std::string(f.jsonName) + "\": " + ((status & f.bit) ? "true" : "false");
+        text += (text.empty() ? "\"" : ", \"") + std::string(f.jsonName) +
+                "\": " + ((status & f.bit) ? "true" : "false");
     return text;
 }
 
 bool readAxis(int32_t handle, int32_t axis, AxisReading* r) {
-    return reportResult(PositionerGetPosition(handle, axis, &r->position), "read the position of axis %d", axis) &&
+    return reportResult(PositionerGetPosition(handle, axis, &r->position), "read the position of axis %d",
+                        axis) &&
            reportResult(PositionerGetStatus(handle, axis, &r->status), "read the status of axis %d", axis) &&
            reportResult(PositionerGetReference(handle, axis, &r->reference, &r->referenceValid),
                         "read the reference position of axis %d", axis) &&
-           reportResult(PositionerGetAmplitude(handle, axis, &r->amplitude), "read the amplitude of axis %d", axis) &&
-           reportResult(PositionerGetFrequency(handle, axis, &r->frequency), "read the frequency of axis %d", axis);
+           reportResult(PositionerGetAmplitude(handle, axis, &r->amplitude), "read the amplitude of axis %d",
+                        axis) &&
+           reportResult(PositionerGetFrequency(handle, axis, &r->frequency), "read the frequency of axis %d",
+                        axis);
 }

@@ -66,10 +66,12 @@ void printControllers(const std::vector<ControllerEntry>& controllers, bool json
         std::fprintf(out, "[");
         for (size_t i = 0; i < controllers.size(); ++i) {
             const ControllerEntry& c = controllers[i];
-            std::fprintf(out, "%s\n  {\"hardware_id\": %d, \"available\": %s, \"carrier\": \"%s\", \"address\": %s, "
-                        "\"devices\": [%s]}",
-                        i ? "," : "", c.available ? c.hardwareId : -1, c.available ? "true" : "false",
-                        carrierName(c.carrier), jsonString(c.address).c_str(), deviceList(c.devices, ", ").c_str());
+            std::fprintf(out,
+                         "%s\n  {\"hardware_id\": %d, \"available\": %s, \"carrier\": \"%s\", \"address\": %s, "
+                         "\"devices\": [%s]}",
+                         i ? "," : "", c.available ? c.hardwareId : -1, c.available ? "true" : "false",
+                         carrierName(c.carrier), jsonString(c.address).c_str(),
+                         deviceList(c.devices, ", ").c_str());
         }
         std::fprintf(out, "%s]\n", controllers.empty() ? "" : "\n");
         return;
@@ -78,6 +80,6 @@ void printControllers(const std::vector<ControllerEntry>& controllers, bool json
     for (const ControllerEntry& c : controllers) {
         const std::string id = c.available ? std::to_string(c.hardwareId) : "unavailable";
         std::fprintf(out, "%-11s  %-7s  %-20s  %s\n", id.c_str(), carrierName(c.carrier), c.address.c_str(),
-                    deviceList(c.devices, ", ").c_str());
+                     deviceList(c.devices, ", ").c_str());
     }
 }

@@ -10,10 +10,10 @@
 #include <vector>
 
 struct ControllerEntry {
-    int32_t hardwareId = -1;   // -1 when it could not be read
-    bool available = false;    // opened and identified as a positioner controller
-    int32_t carrier = 0;       // POSITIONER_CARRIER_*
-    std::string address;       // IPv4 address, USB bus/device or driver instance
+    int32_t hardwareId = -1;       // -1 when it could not be read
+    bool available = false;        // opened and identified as a positioner controller
+    int32_t carrier = 0;           // POSITIONER_CARRIER_*
+    std::string address;           // IPv4 address, USB bus/device or driver instance
     std::vector<int32_t> devices;  // device numbers of the scan, ascending
 
     // "tcp 127.0.0.2 (id 1000)"

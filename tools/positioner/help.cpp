@@ -46,12 +46,14 @@ void printOverview(FILE* out) {
 }
 
 void printCommandHelp(const CommandSpec& command, FILE* out) {
-    std::fprintf(out, "usage: positioner [OPTIONS] %s\n\n%s\n", commandSynopsis(command).c_str(), command.details);
+    std::fprintf(out, "usage: positioner [OPTIONS] %s\n\n%s\n", commandSynopsis(command).c_str(),
+                 command.details);
     if (!command.args.empty()) {
         std::fprintf(out, "\nArguments:\n");
         for (const ArgRule& a : command.args) {
             const bool fullRange = a.kind == ArgKind::Integer && a.min == INT32_MIN && a.max == INT32_MAX;
-            std::fprintf(out, "  %-10s %s%s\n", a.name, a.meaning.c_str(), fullRange ? ", any 32-bit whole number" : "");
+            std::fprintf(out, "  %-10s %s%s\n", a.name, a.meaning.c_str(),
+                         fullRange ? ", any 32-bit whole number" : "");
         }
     }
     if (command.options & kOptionJson) std::fprintf(out, "\n  --json     JSON output\n");

@@ -27,8 +27,8 @@ struct CommandLine {
 bool numberOption(const std::string& option, const std::string& text, int64_t min, int64_t max, int* out) {
     int64_t v = 0;
     if (!parseNumber(text, min, max, &v)) {
-        complain("%s needs a whole number from %lld to %lld, not '%s'", option.c_str(), static_cast<long long>(min),
-                 static_cast<long long>(max), text.c_str());
+        complain("%s needs a whole number from %lld to %lld, not '%s'", option.c_str(),
+                 static_cast<long long>(min), static_cast<long long>(max), text.c_str());
         return false;
     }
     *out = static_cast<int>(v);
@@ -45,7 +45,8 @@ bool parseCommandLine(int argc, char** argv, CommandLine& line) {
             line.words.push_back(word);
             continue;
         }
-        static const char* const kWithValue[] = {"--address", "--id", "--device", "--settle", "--timeout", "--log"};
+        static const char* const kWithValue[] = {"--address", "--id",      "--device",
+                                                 "--settle",  "--timeout", "--log"};
         bool takesValue = false;
         for (const char* o : kWithValue) takesValue = takesValue || word == o;
         if (takesValue && i + 1 >= argc) {
@@ -54,18 +55,30 @@ bool parseCommandLine(int argc, char** argv, CommandLine& line) {
         }
         const std::string value = takesValue ? argv[++i] : "";
         bool ok = true;
-        if (word == "--help") line.help = true;
-        else if (word == "--version") line.version = true;
-        else if (word == "--trace") s.trace = true;
-        else if (word == "--quiet") s.quiet = true;
-        else if (word == "--json") s.json = true;
-        else if (word == "--strict") s.strict = true;
-        else if (word == "--address") s.address = value;
-        else if (word == "--log") s.logFile = value;
-        else if (word == "--id") ok = numberOption(word, value, 0, INT32_MAX, &s.hardwareId);
-        else if (word == "--device") ok = numberOption(word, value, 0, INT32_MAX, &s.device);
-        else if (word == "--settle") ok = numberOption(word, value, 0, 10000, &s.settleMs);
-        else if (word == "--timeout") ok = numberOption(word, value, 1, 86400, &s.timeoutS);
+        if (word == "--help")
+            line.help = true;
+        else if (word == "--version")
+            line.version = true;
+        else if (word == "--trace")
+            s.trace = true;
+        else if (word == "--quiet")
+            s.quiet = true;
+        else if (word == "--json")
+            s.json = true;
+        else if (word == "--strict")
+            s.strict = true;
+        else if (word == "--address")
+            s.address = value;
+        else if (word == "--log")
+            s.logFile = value;
+        else if (word == "--id")
+            ok = numberOption(word, value, 0, INT32_MAX, &s.hardwareId);
+        else if (word == "--device")
+            ok = numberOption(word, value, 0, INT32_MAX, &s.device);
+        else if (word == "--settle")
+            ok = numberOption(word, value, 0, 10000, &s.settleMs);
+        else if (word == "--timeout")
+            ok = numberOption(word, value, 1, 86400, &s.timeoutS);
         else {
             complain("unknown option %s; see 'positioner --help'", word.c_str());
             return false;
@@ -95,8 +108,8 @@ bool optionsFit(const CommandSpec& command, const Settings& s) {
 
 // The axis a command names (its first argument), -1 for all or none.
 int32_t commandAxis(const CommandSpec& command, const ArgValues& args) {
-    const bool namesAxis =
-        !command.args.empty() && (command.args[0].kind == ArgKind::Axis || command.args[0].kind == ArgKind::AxisOrAll);
+    const bool namesAxis = !command.args.empty() && (command.args[0].kind == ArgKind::Axis ||
+                                                     command.args[0].kind == ArgKind::AxisOrAll);
     return namesAxis ? args.number(0) : -1;
 }
 

@@ -51,14 +51,16 @@ bool sample(const Session& s, int32_t axis, Sample* now) {
     int32_t reference = 0;
     return reportResult(PositionerGetPosition(s.handle(), axis, &now->position), "read the position of axis %d",
                         axis) &&
-           reportResult(PositionerGetStatus(s.handle(), axis, &now->status), "read the status of axis %d", axis) &&
+           reportResult(PositionerGetStatus(s.handle(), axis, &now->status), "read the status of axis %d",
+                        axis) &&
            reportResult(PositionerGetReference(s.handle(), axis, &reference, &now->referenceValid),
                         "read the reference of axis %d", axis);
 }
 
 std::string describe(int32_t axis, const Sample& now) {
     char text[128];
-    std::snprintf(text, sizeof text, "axis %d  position %11d  %s", axis, now.position, statusText(now.status).c_str());
+    std::snprintf(text, sizeof text, "axis %d  position %11d  %s", axis, now.position,
+                  statusText(now.status).c_str());
     return text;
 }
 
@@ -91,9 +93,10 @@ int watch(const Session& s, int32_t axis, const Judge& judge) {
         if (elapsed > limitMs) {
             progress.finish();
             stopAxis(s, axis);
-            complain("axis %d: the move did not end within %d s, so the axis was stopped at position %d; "
-                     "raise --timeout for longer moves",
-                     axis, s.settings().timeoutS, now.position);
+            complain(
+                "axis %d: the move did not end within %d s, so the axis was stopped at position %d; "
+                "raise --timeout for longer moves",
+                axis, s.settings().timeoutS, now.position);
             return kExitFailed;
         }
         IThread::sleep(kSampleMs);
@@ -111,14 +114,16 @@ Judge untilTarget(const Session& s, int32_t axis, int64_t target) {
         if (standing && (now.status & POSITIONER_STATUS_TARGET_REACHED)) return Outcome::Done;
         if (now.status & POSITIONER_STATUS_END_OF_TRAVEL) {
             stopAxis(s, axis);
-            complain("axis %d stopped at the end of travel (position %d) before the target", axis, now.position);
+            complain("axis %d stopped at the end of travel (position %d) before the target", axis,
+                     now.position);
             return Outcome::Failed;
         }
         if (!standing) return Outcome::Running;
         stopAxis(s, axis);
-        complain("axis %d was stopped before its target (position %d, target %lld); another program or the "
-                 "controller stopped it",
-                 axis, now.position, static_cast<long long>(target));
+        complain(
+            "axis %d was stopped before its target (position %d, target %lld); another program or the "
+            "controller stopped it",
+            axis, now.position, static_cast<long long>(target));
         return Outcome::Failed;
     };
 }
@@ -148,8 +153,8 @@ int commandMoveRelative(Invocation& call) {
 int commandMoveContinuous(Invocation& call) {
     const Session& s = *call.session;
     const int32_t axis = call.args.number(0), direction = call.args.number(1);
-    if (!reportResult(PositionerMoveContinuous(s.handle(), axis, direction), "start the continuous move of axis %d",
-                      axis))
+    if (!reportResult(PositionerMoveContinuous(s.handle(), axis, direction),
+                      "start the continuous move of axis %d", axis))
         return kExitFailed;
     // Runs until Ctrl-C, the end of travel, or the given seconds.
     const long long runMs = 1000LL * call.args.number(2);
@@ -157,8 +162,8 @@ int commandMoveContinuous(Invocation& call) {
     bool stopped = false;
     long long stoppedAt = 0;
     return watch(s, axis, [&](const Sample& now, long long elapsed) {
-        if (!stopped &&
-            ((runMs > 0 && elapsed >= runMs) || (elapsed >= settleMs && (now.status & POSITIONER_STATUS_END_OF_TRAVEL)))) {
+        if (!stopped && ((runMs > 0 && elapsed >= runMs) ||
+                         (elapsed >= settleMs && (now.status & POSITIONER_STATUS_END_OF_TRAVEL)))) {
             if (!stopAxis(s, axis)) return Outcome::Failed;
             stopped = true;
             stoppedAt = elapsed;
@@ -189,8 +194,8 @@ int commandReference(Invocation& call) {
     if (code != kExitOk) return code;
     int32_t reference = 0;
     bool valid = false;
-    if (!reportResult(PositionerGetReference(s.handle(), axis, &reference, &valid), "read the reference of axis %d",
-                      axis))
+    if (!reportResult(PositionerGetReference(s.handle(), axis, &reference, &valid),
+                      "read the reference of axis %d", axis))
         return kExitFailed;
     std::printf("axis %d: reference position %d\n", axis, reference);
     return kExitOk;
@@ -200,8 +205,8 @@ int commandStep(Invocation& call) {
     const Session& s = *call.session;
     const int32_t axis = call.args.number(0), direction = call.args.number(1), count = call.args.number(2);
     for (int32_t i = 0; i < count; ++i) {
-        if (!reportResult(PositionerMoveSingleStep(s.handle(), axis, direction), "make step %d of axis %d", i + 1,
-                          axis))
+        if (!reportResult(PositionerMoveSingleStep(s.handle(), axis, direction), "make step %d of axis %d",
+                          i + 1, axis))
             return kExitFailed;
     }
     IThread::sleep(static_cast<unsigned long>(s.settings().settleMs));

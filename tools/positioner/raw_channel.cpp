@@ -34,9 +34,10 @@ RawChannel::~RawChannel() {
 
 int RawChannel::open() {
     if (!settings_.address.empty() || settings_.device >= 0) {
-        complain("get and set use the raw channel, which finds controllers by its own scan; choose the controller "
-                 "with --id instead of %s",
-                 settings_.address.empty() ? "--device" : "--address");
+        complain(
+            "get and set use the raw channel, which finds controllers by its own scan; choose the controller "
+            "with --id instead of %s",
+            settings_.address.empty() ? "--device" : "--address");
         return kExitUsage;
     }
     // tormak writes nothing until its tracing is set up: only for --trace
@@ -49,8 +50,9 @@ int RawChannel::open() {
     }
     int count = 0;
     if (TMK_presence(&count, false) != RC_OK || count <= 0) {
-        complain("the raw channel found no controller on USB or the local network; check that it is switched on "
-                 "and connected");
+        complain(
+            "the raw channel found no controller on USB or the local network; check that it is switched on "
+            "and connected");
         return kExitNoController;
     }
     std::vector<int> ids;
@@ -71,9 +73,11 @@ int RawChannel::open() {
         complain("the raw channel found no controller with hardware id %d (found: %s)", settings_.hardwareId,
                  list.empty() ? "none that answered" : list.c_str());
     } else if (count > 1) {
-        complain("the raw channel found %d controllers (hardware ids %s); choose one with --id", count, list.c_str());
+        complain("the raw channel found %d controllers (hardware ids %s); choose one with --id", count,
+                 list.c_str());
     } else {
-        complain("the raw channel cannot open the controller it found; close other programs using it and retry");
+        complain(
+            "the raw channel cannot open the controller it found; close other programs using it and retry");
     }
     return kExitNoController;
 }
@@ -88,7 +92,8 @@ int RawChannel::exchange(bool set, int32_t reg, int32_t index, int32_t value, Re
     put32(request + 16, kCorrelation);
     put32(request + 20, value);
     const char* what = set ? "write" : "read";
-    if (!reportResult(TMK_send(handle_, size, request), "%s register %d (0x%X) index %d", what, reg, reg, index))
+    if (!reportResult(TMK_send(handle_, size, request), "%s register %d (0x%X) index %d", what, reg, reg,
+                      index))
         return kExitFailed;
     // Reports the controller sends meanwhile are skipped.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyLimitMs);
@@ -105,8 +110,9 @@ int RawChannel::exchange(bool set, int32_t reg, int32_t index, int32_t value, Re
         reply->value = get32(buffer + 24);
         return kExitOk;
     }
-    complain("cannot %s register %d (0x%X) index %d: the controller did not acknowledge it within %d s; check that "
-             "it is switched on and connected",
-             what, reg, reg, index, kReplyLimitMs / 1000);
+    complain(
+        "cannot %s register %d (0x%X) index %d: the controller did not acknowledge it within %d s; check that "
+        "it is switched on and connected",
+        what, reg, reg, index, kReplyLimitMs / 1000);
     return kExitFailed;
 }

@@ -11,8 +11,8 @@ namespace {
 
 int report(int32_t reg, int32_t index, const RegisterReply& reply, const char* verb) {
     if (reply.reason != 0) {
-        complain("the controller refused to %s register %d (0x%X) index %d: reason %d (%s)", verb, reg, reg, index,
-                 reply.reason, tracePrintReason(reply.reason));
+        complain("the controller refused to %s register %d (0x%X) index %d: reason %d (%s)", verb, reg, reg,
+                 index, reply.reason, tracePrintReason(reply.reason));
         return kExitFailed;
     }
     std::printf("register %d (0x%X) index %d: %d (0x%X)\n", reg, reg, index, reply.value,

@@ -25,10 +25,11 @@ void printJson(const Session& s, const std::vector<std::pair<int32_t, AxisReadin
     std::printf("{\"controller\": %s, \"axes\": [", jsonString(s.name()).c_str());
     for (size_t i = 0; i < axes.size(); ++i) {
         const auto& [axis, r] = axes[i];
-        std::printf("%s\n  {\"axis\": %d, \"position\": %d, \"status\": %d, %s, \"reference\": %d, "
-                    "\"reference_valid\": %s, \"amplitude\": %d, \"frequency\": %d}",
-                    i ? "," : "", axis, r.position, r.status, statusJson(r.status).c_str(), r.reference,
-                    r.referenceValid ? "true" : "false", r.amplitude, r.frequency);
+        std::printf(
+            "%s\n  {\"axis\": %d, \"position\": %d, \"status\": %d, %s, \"reference\": %d, "
+            "\"reference_valid\": %s, \"amplitude\": %d, \"frequency\": %d}",
+            i ? "," : "", axis, r.position, r.status, statusJson(r.status).c_str(), r.reference,
+            r.referenceValid ? "true" : "false", r.amplitude, r.frequency);
     }
     std::printf("\n]}\n");
 }
@@ -57,9 +58,10 @@ int commandShow(Invocation& call) {
     const int32_t axis = call.args.number(0);
     AxisReading r;
     if (!readAxis(call.session->handle(), axis, &r)) return kExitFailed;
-    std::printf("axis %d\n  position   %d\n  status     0x%X (%s)\n  reference  %d (%s)\n  amplitude  %d\n"
-                "  frequency  %d\n",
-                axis, r.position, r.status, statusText(r.status).c_str(), r.reference,
-                r.referenceValid ? "valid" : "not valid", r.amplitude, r.frequency);
+    std::printf(
+        "axis %d\n  position   %d\n  status     0x%X (%s)\n  reference  %d (%s)\n  amplitude  %d\n"
+        "  frequency  %d\n",
+        axis, r.position, r.status, statusText(r.status).c_str(), r.reference,
+        r.referenceValid ? "valid" : "not valid", r.amplitude, r.frequency);
     return kExitOk;
 }

@@ -41,7 +41,8 @@ void Session::close() {
 }
 
 bool Session::picks(const ControllerEntry& c) const {
-    if (settings_.device >= 0) return std::find(c.devices.begin(), c.devices.end(), settings_.device) != c.devices.end();
+    if (settings_.device >= 0)
+        return std::find(c.devices.begin(), c.devices.end(), settings_.device) != c.devices.end();
     if (settings_.hardwareId >= 0) return c.available && c.hardwareId == settings_.hardwareId;
     return c.available;
 }
@@ -54,9 +55,10 @@ int Session::chooseFromScan(int32_t* device) {
     if (candidates.size() == 1) {
         const ControllerEntry& c = candidates.front();
         if (!c.available) {
-            complain("device %d (%s) cannot be opened: another program holds it, or it is not a positioner "
-                     "controller; close that program and retry",
-                     settings_.device, c.describe().c_str());
+            complain(
+                "device %d (%s) cannot be opened: another program holds it, or it is not a positioner "
+                "controller; close that program and retry",
+                settings_.device, c.describe().c_str());
             return kExitNoController;
         }
         *device = settings_.device >= 0 ? settings_.device : c.devices.front();
@@ -76,8 +78,9 @@ int Session::chooseFromScan(int32_t* device) {
         complain("%zu controllers have hardware id %d; choose one with --address:", candidates.size(),
                  settings_.hardwareId);
     } else if (candidates.empty()) {
-        complain("none of the controllers found can be opened (held by another program, or not a positioner "
-                 "controller):");
+        complain(
+            "none of the controllers found can be opened (held by another program, or not a positioner "
+            "controller):");
     } else {
         complain("%zu controllers found; choose one with --id or --address:", candidates.size());
     }
@@ -92,9 +95,10 @@ int Session::open() {
         name_ = settings_.address;
         rc = PositionerConnectAddress(settings_.address.c_str(), &h);
         if (rc == RC_NOT_CONNECTED) {
-            complain("cannot open the controller at %s: no controller answers there (result 2); check the address "
-                     "and that the controller is switched on",
-                     name_.c_str());
+            complain(
+                "cannot open the controller at %s: no controller answers there (result 2); check the address "
+                "and that the controller is switched on",
+                name_.c_str());
             return kExitNoController;
         }
     } else {

@@ -45,8 +45,8 @@ std::string lockPath(const char* name) {
 
 bool stillNamed(int fd, const std::string& path) {
     struct stat opened, named;
-    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
 }
 
 enum class Taken { Held, Refused, Failed, Stale };

@@ -27,11 +27,11 @@ Handle openDeviceOverlapped(const char* path) {
     return h == INVALID_HANDLE_VALUE ? kInvalidHandle : fromWin(h);
 }
 
-bool deviceIoControl(Handle device, DWord code, const void* in, DWord inSize, void* out,
-                     DWord outSize, DWord* bytesReturned, Overlapped* overlapped) {
+bool deviceIoControl(Handle device, DWord code, const void* in, DWord inSize, void* out, DWord outSize,
+                     DWord* bytesReturned, Overlapped* overlapped) {
     DWORD returned = 0;
-    const bool ok = DeviceIoControl(toWin(device), code, const_cast<void*>(in), inSize, out, outSize,
-                                    &returned, toWin(overlapped));
+    const bool ok = DeviceIoControl(toWin(device), code, const_cast<void*>(in), inSize, out, outSize, &returned,
+                                    toWin(overlapped));
     if (bytesReturned) *bytesReturned = returned;
     return ok;
 }

@@ -59,12 +59,13 @@ struct usb_bus {
 // lie on their natural alignment, so packing does not move them.)
 #if defined(_WIN64)
 constexpr std::size_t kUsbDeviceDescriptorOffset = 8 + 8 + kLibUsbPathMax + 8;  // 536
-constexpr std::size_t kUsbBusDevicesOffset = 8 + 8 + kLibUsbPathMax;           // 528
+constexpr std::size_t kUsbBusDevicesOffset = 8 + 8 + kLibUsbPathMax;            // 528
 #else
 constexpr std::size_t kUsbDeviceDescriptorOffset = 4 + 4 + kLibUsbPathMax + 4;  // 524
-constexpr std::size_t kUsbBusDevicesOffset = 4 + 4 + kLibUsbPathMax;           // 520
+constexpr std::size_t kUsbBusDevicesOffset = 4 + 4 + kLibUsbPathMax;            // 520
 #endif
-static_assert(offsetof(usb_device, descriptor) == kUsbDeviceDescriptorOffset, "usb_device layout of libusb0.dll");
+static_assert(offsetof(usb_device, descriptor) == kUsbDeviceDescriptorOffset,
+              "usb_device layout of libusb0.dll");
 static_assert(offsetof(usb_bus, devices) == kUsbBusDevicesOffset, "usb_bus layout of libusb0.dll");
 
 struct usb_dev_handle;

@@ -60,11 +60,13 @@ constexpr DWORD kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, Device
 #if defined(_WIN64)
 static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 32, "SP_DEVICE_INTERFACE_DATA of 64-bit Windows");
 static_assert(sizeof(SP_DEVINFO_DATA) == 32, "SP_DEVINFO_DATA of 64-bit Windows");
-static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 8, "SP_DEVICE_INTERFACE_DETAIL_DATA_A of 64-bit Windows");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 8,
+              "SP_DEVICE_INTERFACE_DETAIL_DATA_A of 64-bit Windows");
 #else
 static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "SP_DEVICE_INTERFACE_DATA of 32-bit Windows");
 static_assert(sizeof(SP_DEVINFO_DATA) == 28, "SP_DEVINFO_DATA of 32-bit Windows");
-static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "SP_DEVICE_INTERFACE_DETAIL_DATA_A of 32-bit Windows");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5,
+              "SP_DEVICE_INTERFACE_DETAIL_DATA_A of 32-bit Windows");
 #endif
 static_assert(kPathOffset == sizeof(DWORD), "the device path follows the size field");
 
@@ -76,8 +78,7 @@ DevInfoSet getClassDevs(const Guid& interfaceGuid) {
     return set == INVALID_HANDLE_VALUE ? kInvalidDevInfoSet : reinterpret_cast<DevInfoSet>(set);
 }
 
-bool enumDeviceInterfaces(DevInfoSet set, const Guid& interfaceGuid, DWord member,
-                          DeviceInterfaceData* data) {
+bool enumDeviceInterfaces(DevInfoSet set, const Guid& interfaceGuid, DWord member, DeviceInterfaceData* data) {
     const GUID guid = toWin(interfaceGuid);
     SP_DEVICE_INTERFACE_DATA w = {};
     w.cbSize = sizeof w;
@@ -88,8 +89,8 @@ bool enumDeviceInterfaces(DevInfoSet set, const Guid& interfaceGuid, DWord membe
     return true;
 }
 
-bool getDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData* data, char* path,
-                              DWord pathCapacity, DWord* requiredSize, DevInfoData* info) {
+bool getDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData* data, char* path, DWord pathCapacity,
+                              DWord* requiredSize, DevInfoData* info) {
     SP_DEVICE_INTERFACE_DATA interfaceData = toWin(*data);
     DWORD detailSize = 0;
     if (!SetupDiGetDeviceInterfaceDetailA(toWin(set), &interfaceData, nullptr, 0, &detailSize, nullptr) &&

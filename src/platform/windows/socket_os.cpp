@@ -46,8 +46,8 @@ bool setNonBlocking(int socket, bool on) {
 
 bool sendAtOnce(int socket) {
     const BOOL on = TRUE;
-    return ::setsockopt(static_cast<SOCKET>(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
-                        sizeof on) == 0;
+    return ::setsockopt(static_cast<SOCKET>(socket), IPPROTO_TCP, TCP_NODELAY,
+                        reinterpret_cast<const char*>(&on), sizeof on) == 0;
 }
 
 bool connectPending() { return WSAGetLastError() == WSAEWOULDBLOCK; }
@@ -55,7 +55,8 @@ bool connectPending() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 int connectResult(int socket) {
     int error = 0;
     int size = sizeof error;
-    if (::getsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+    if (::getsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                     &size) != 0)
         error = WSAGetLastError();
     WSASetLastError(error);
     return error;

@@ -25,7 +25,7 @@ struct ThreadRecord {
     ThreadRecord();
     ~ThreadRecord();
     std::atomic<int> refs{1};
-    CRITICAL_SECTION lock;  // guards handle and id
+    CRITICAL_SECTION lock;    // guards handle and id
     HANDLE handle = nullptr;  // null until a start succeeded
     DWORD id = 0;
 };

@@ -32,8 +32,8 @@ DWORD WINAPI threadEntry(LPVOID argument) {
 
 // The system's text for an error number, without its line end.
 void errorText(DWORD error, char* text, DWORD size) {
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             error, 0, text, size, nullptr);
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                             text, size, nullptr);
     if (n == 0) std::snprintf(text, size, "error %lu", static_cast<unsigned long>(error));
     while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) text[--n] = '\0';
 }

@@ -50,9 +50,9 @@ int sendProbe(uint32_t localAddress, const struct sockaddr_in& group, const Disc
     struct in_addr outgoing;
     outgoing.s_addr = localAddress;
     setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&outgoing), sizeof outgoing);
-    int sent = static_cast<int>(sendto(s, reinterpret_cast<const char*>(row.payload), row.length,
-                                       plat::kSendFlags,
-                                       reinterpret_cast<const struct sockaddr*>(&group), sizeof group));
+    int sent =
+        static_cast<int>(sendto(s, reinterpret_cast<const char*>(row.payload), row.length, plat::kSendFlags,
+                                reinterpret_cast<const struct sockaddr*>(&group), sizeof group));
     if (sent < row.length) {
         traceOsError(false, "Searching controller: sendto() failed", true);
         closeSocket(s);

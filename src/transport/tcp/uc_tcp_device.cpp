@@ -5,10 +5,7 @@
 #include "uc_telegram.h"
 #include "wire/timing.h"
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 // Marks one call that uses the socket. Entered before the connected test,
 // so a disconnect either sees the call and waits for it, or the call sees

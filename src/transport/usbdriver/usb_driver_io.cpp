@@ -26,8 +26,8 @@ constexpr int32_t kSmallestAck = UC_HEADER_SIZE + 2 * static_cast<int32_t>(uc::k
 int UcUsbDriverDevice::issueRead() {
     UsbDriverIo& io = *io_;
     std::memset(io.buffer, kReadFill, sizeof io.buffer);
-    const int started = startBulkTransfer(io.device, kEndpointIn, io.readTransfer, io.readOverlapped, io.readEvent,
-                                          io.buffer, sizeof io.buffer);
+    const int started = startBulkTransfer(io.device, kEndpointIn, io.readTransfer, io.readOverlapped,
+                                          io.readEvent, io.buffer, sizeof io.buffer);
     io.readPending = started == RC_OK;
     if (started == RC_NOT_CONNECTED) disconnect();  // the device is gone
     if (started == RC_ERROR) return RC_SYSTEM_ERROR;
@@ -93,7 +93,9 @@ int UcUsbDriverDevice::takeTelegram(int32_t requested, bool freshTransfer, void*
         traceError(freshTransfer, "Protocol error: incomplete packet received");
         return RC_OUT_OF_SYNC;
     }
-    if (requested == 0 && wordAt(pos + static_cast<uint32_t>(uc::kOpcodeOffset)) == UC_OP_ACK && n < kSmallestAck) n = kSmallestAck;
+    if (requested == 0 && wordAt(pos + static_cast<uint32_t>(uc::kOpcodeOffset)) == UC_OP_ACK &&
+        n < kSmallestAck)
+        n = kSmallestAck;
     n = std::min<int64_t>(n, io.fill - io.readPos);
     std::memcpy(out, io.buffer + pos, static_cast<size_t>(n));
     io.readPos += static_cast<uint32_t>(n);

@@ -13,16 +13,13 @@
 using namespace usblib;
 
 UsbLibLink::UsbLibLink(UcUsbLibDevice* owner, int slotBytes, int slots)
-    : slotSize(std::max(slotBytes, UC_MAX_TELEGRAM)),
-      slotCount(std::max(slots, kMinSlotCount)),
-      reader(owner) {
+    : slotSize(std::max(slotBytes, UC_MAX_TELEGRAM)), slotCount(std::max(slots, kMinSlotCount)), reader(owner) {
     this->slots.reserve(static_cast<size_t>(slotCount));
     for (int i = 0; i < slotCount; ++i) this->slots.emplace_back(slotSize);
 }
 
 UcUsbLibDevice::UcUsbLibDevice(uint8_t variant, int32_t position, const UsbRingConfig& ring)
-    : UcDeviceBase(UC_DEVICE_USB, variant != 0),
-      index(position),
+    : UcDeviceBase(UC_DEVICE_USB, variant != 0), index(position),
       link_(std::make_unique<UsbLibLink>(this, ring.bufferSize, ring.bufferCount)) {}
 
 UcUsbLibDevice::~UcUsbLibDevice() {
@@ -123,8 +120,7 @@ int UcUsbLibDevice::send(int length, const void* data) {
         MutexGuard guard(l.sendLock);
         if (!linkState_.connected || !l.handle) return RC_NOT_CONNECTED;
         if (length < 0 || (!data && length > 0)) return RC_INVALID_PARAM;
-        n = usb_bulk_write(l.handle, kBulkOutEndpoint, static_cast<const char*>(data), length,
-                           uc::kSendWaitMs);
+        n = usb_bulk_write(l.handle, kBulkOutEndpoint, static_cast<const char*>(data), length, uc::kSendWaitMs);
     }
 
     if (n < 0) {

@@ -57,9 +57,9 @@ struct UsbLibLink {
     UsbReaderThread reader;
     IWaitCondition dataReady;  // a slot was filled, or cancelReceive()
     IWaitCondition slotFree;   // receive() emptied a slot
-    IMutex dataLock;    // publishing and taking filled slots
-    IMutex spaceLock;   // freeing slots and waiting for a free one
-    IMutex handleLock;  // open/claim, release/close, each reader step
+    IMutex dataLock;           // publishing and taking filled slots
+    IMutex spaceLock;          // freeing slots and waiting for a free one
+    IMutex handleLock;         // open/claim, release/close, each reader step
     // Held around each bulk write and around closing the handle, so that a
     // write never runs on a handle that another thread is closing.
     IMutex sendLock;

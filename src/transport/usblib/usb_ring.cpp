@@ -79,8 +79,8 @@ int UcUsbLibDevice::takeTelegram(UsbRingSlot& slot, int requested, void* buffer,
         if (framed) {
             n = uc::wireSize(uc::get32(src, uc::kLengthOffset));
             // A short ACK is read as a whole one (reason and value).
-            if (available >= static_cast<int>(uc::kOpcodeEnd) && uc::get32(src, uc::kOpcodeOffset) == UC_OP_ACK &&
-                n < kSmallestWholeAck)
+            if (available >= static_cast<int>(uc::kOpcodeEnd) &&
+                uc::get32(src, uc::kOpcodeOffset) == UC_OP_ACK && n < kSmallestWholeAck)
                 n = kSmallestWholeAck;
         }
     }

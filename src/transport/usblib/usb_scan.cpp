@@ -51,8 +51,8 @@ int scanLibUsbDevices(UcDeviceList& list, const UsbRingConfig& ring) {
                 device = std::make_unique<UcUsbLibDevice>(row->variant, matches, ring);
             } catch (const std::bad_alloc&) {
                 // The ring settings asked for more memory than there is.
-                traceError(false, "USB ring of %d buffers of %d bytes cannot be allocated",
-                           ring.bufferCount, ring.bufferSize);
+                traceError(false, "USB ring of %d buffers of %d bytes cannot be allocated", ring.bufferCount,
+                           ring.bufferSize);
                 return RC_OK;
             }
             ++matches;

@@ -173,11 +173,11 @@ bool waitForReads(Device* d, int count, int timeoutMs) {
 
 }  // namespace fake_libusb
 
+using fake_libusb::changed;
 using fake_libusb::Device;
-using fake_libusb::ReadItem;
 using fake_libusb::fail;
 using fake_libusb::lock;
-using fake_libusb::changed;
+using fake_libusb::ReadItem;
 
 struct usb_dev_handle {
     Device* device;
@@ -190,8 +190,7 @@ namespace {
 // fake's lock so that the peer may block.
 int readFromPeer(const fake_libusb::Peer& peer, char* bytes, int size, int timeout) {
     fake_libusb::Bytes transfer;
-    if (!peer.read(transfer, timeout, static_cast<size_t>(size)))
-        return fail(-ETIMEDOUT, "error reaping URB");
+    if (!peer.read(transfer, timeout, static_cast<size_t>(size))) return fail(-ETIMEDOUT, "error reaping URB");
     const int n = static_cast<int>(std::min(transfer.size(), static_cast<size_t>(size)));
     if (n > 0) std::memcpy(bytes, transfer.data(), static_cast<size_t>(n));
     return n;
@@ -245,8 +244,7 @@ int usb_claim_interface(usb_dev_handle* h, int) {
 int usb_release_interface(usb_dev_handle* h, int) {
     std::lock_guard<std::mutex> guard(lock);
     ++h->device->stats.releases;
-    if (h->device->releaseResult != 0)
-        return fail(h->device->releaseResult, "could not release interface 0");
+    if (h->device->releaseResult != 0) return fail(h->device->releaseResult, "could not release interface 0");
     h->claimed = false;
     return 0;
 }

@@ -31,10 +31,10 @@ struct Stats {
     int closes = 0;
     int claims = 0;
     int releases = 0;
-    int openHandles = 0;      // opened and not yet closed
-    int reads = 0;            // usb_bulk_read calls that started
-    int maxParallelReads = 0; // most bulk reads pending at one time
-    int readsOnClosed = 0;    // transfers attempted on a handle of a gone device
+    int openHandles = 0;         // opened and not yet closed
+    int reads = 0;               // usb_bulk_read calls that started
+    int maxParallelReads = 0;    // most bulk reads pending at one time
+    int readsOnClosed = 0;       // transfers attempted on a handle of a gone device
     std::vector<Bytes> written;  // host->controller transfers, in order
 };
 
@@ -59,7 +59,7 @@ void pushReadResult(Device* d, int result);
 void pushWriteResult(Device* d, int result);
 
 void setOpenFails(Device* d, bool fails);
-void setClaimResult(Device* d, int result);    // e.g. -EBUSY: held elsewhere
+void setClaimResult(Device* d, int result);  // e.g. -EBUSY: held elsewhere
 void setReleaseResult(Device* d, int result);
 void setPeer(Device* d, const Peer& peer);
 // A read with nothing queued times out after at most this many ms (its own

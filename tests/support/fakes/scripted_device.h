@@ -23,7 +23,8 @@ public:
         std::vector<uint8_t> bytes;  // handed out on result 0
     };
 
-    explicit ScriptedDevice(int32_t type = UC_DEVICE_USB, uint8_t variantFlag = 0, const char* label = "SCRIPTED")
+    explicit ScriptedDevice(int32_t type = UC_DEVICE_USB, uint8_t variantFlag = 0,
+                            const char* label = "SCRIPTED")
         : UcDeviceBase(type, variantFlag != 0), label_(label) {}
     ~ScriptedDevice() override {
         if (destroyed) *destroyed = true;

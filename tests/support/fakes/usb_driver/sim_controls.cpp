@@ -13,8 +13,8 @@ namespace {
 std::string guidText(const Guid& g) {
     char text[40];
     std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}",
-                  static_cast<unsigned>(g.data1), g.data2, g.data3, g.data4[0], g.data4[1],
-                  g.data4[2], g.data4[3], g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
+                  static_cast<unsigned>(g.data1), g.data2, g.data3, g.data4[0], g.data4[1], g.data4[2],
+                  g.data4[3], g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
     return text;
 }
 

@@ -70,18 +70,16 @@ bool bulkTransfer(DeviceFile& file, const void* in, DWord inSize, void* out, DWo
     overlapped->internal = simdrv::kStatusPending;
     overlapped->internalHigh = 0;
     switch (singleTransferEndpoint(in)) {
-    case kEndpointIn:
-        request.readBuffer = static_cast<uint8_t*>(out);
-        request.readCapacity = outSize;
-        return issueRead(file, std::move(request));
-    case kEndpointOut: {
-        const uint8_t* bytes = static_cast<const uint8_t*>(out);
-        request.writeData.assign(bytes, bytes + outSize);
-        return issueWrite(file, std::move(request), guard);
-    }
-    default:
-        overlapped->internal = kErrorInvalidParameter;
-        return fail(kErrorInvalidParameter);
+        case kEndpointIn:
+            request.readBuffer = static_cast<uint8_t*>(out);
+            request.readCapacity = outSize;
+            return issueRead(file, std::move(request));
+        case kEndpointOut: {
+            const uint8_t* bytes = static_cast<const uint8_t*>(out);
+            request.writeData.assign(bytes, bytes + outSize);
+            return issueWrite(file, std::move(request), guard);
+        }
+        default: overlapped->internal = kErrorInvalidParameter; return fail(kErrorInvalidParameter);
     }
 }
 
@@ -109,8 +107,8 @@ Handle openDeviceOverlapped(const char* path) {
     return handleInsert(file);
 }
 
-bool deviceIoControl(Handle device, DWord code, const void* in, DWord inSize, void* out,
-                     DWord outSize, DWord* bytesReturned, Overlapped* overlapped) {
+bool deviceIoControl(Handle device, DWord code, const void* in, DWord inSize, void* out, DWord outSize,
+                     DWord* bytesReturned, Overlapped* overlapped) {
     std::shared_ptr<DeviceFile> file = lookupFile(device);
     if (!file) return false;
     std::shared_ptr<EventObject> event;
@@ -122,28 +120,26 @@ bool deviceIoControl(Handle device, DWord code, const void* in, DWord inSize, vo
     std::unique_lock<std::mutex> guard(simdrv::driver().lock);
     if (!file->device->present) return fail(kErrorBadCommand);
     switch (code) {
-    case kIoctlBulkTransfer:
-        return bulkTransfer(*file, in, inSize, out, outSize, overlapped, std::move(event), guard);
-    case kIoctlAbortPipe:
-        if (!in || inSize < 1) return fail(kErrorInvalidParameter);
-        if (*static_cast<const uint8_t*>(in) == kEndpointIn)
+        case kIoctlBulkTransfer:
+            return bulkTransfer(*file, in, inSize, out, outSize, overlapped, std::move(event), guard);
+        case kIoctlAbortPipe:
+            if (!in || inSize < 1) return fail(kErrorInvalidParameter);
+            if (*static_cast<const uint8_t*>(in) == kEndpointIn)
+                simdrv::completeAll(file->reads, kErrorOperationAborted);
+            else if (*static_cast<const uint8_t*>(in) == kEndpointOut)
+                simdrv::completeAll(file->writes, kErrorOperationAborted);
+            else
+                return fail(kErrorInvalidParameter);
+            return true;
+        case kIoctlResetPipe:
             simdrv::completeAll(file->reads, kErrorOperationAborted);
-        else if (*static_cast<const uint8_t*>(in) == kEndpointOut)
             simdrv::completeAll(file->writes, kErrorOperationAborted);
-        else
-            return fail(kErrorInvalidParameter);
-        return true;
-    case kIoctlResetPipe:
-        simdrv::completeAll(file->reads, kErrorOperationAborted);
-        simdrv::completeAll(file->writes, kErrorOperationAborted);
-        return true;
-    default:
-        return fail(kErrorInvalidParameter);
+            return true;
+        default: return fail(kErrorInvalidParameter);
     }
 }
 
-bool getOverlappedResult(Handle device, Overlapped* overlapped, DWord* bytesTransferred,
-                         bool wait) {
+bool getOverlappedResult(Handle device, Overlapped* overlapped, DWord* bytesTransferred, bool wait) {
     if (!lookupFile(device)) return false;
     if (!overlapped) return fail(kErrorInvalidParameter);
     for (;;) {

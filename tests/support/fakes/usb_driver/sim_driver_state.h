@@ -34,7 +34,7 @@ bool consumeFailingWait(Handle event);
 struct PendingRequest {
     Overlapped* overlapped = nullptr;
     std::shared_ptr<EventObject> event;
-    uint8_t* readBuffer = nullptr;   // reads: where the bytes go
+    uint8_t* readBuffer = nullptr;  // reads: where the bytes go
     DWord readCapacity = 0;
     std::vector<uint8_t> writeData;  // writes: the bytes to deliver
 };

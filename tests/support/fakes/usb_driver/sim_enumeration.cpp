@@ -66,8 +66,7 @@ DevInfoSet getClassDevs(const Guid& interfaceGuid) {
     return handleInsert(set);
 }
 
-bool enumDeviceInterfaces(DevInfoSet set, const Guid& interfaceGuid, DWord member,
-                          DeviceInterfaceData* data) {
+bool enumDeviceInterfaces(DevInfoSet set, const Guid& interfaceGuid, DWord member, DeviceInterfaceData* data) {
     auto s = lookupSet(set);
     if (!s) return false;
     if (!data) {
@@ -88,8 +87,8 @@ bool enumDeviceInterfaces(DevInfoSet set, const Guid& interfaceGuid, DWord membe
     return true;
 }
 
-bool getDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData* data, char* path,
-                              DWord pathCapacity, DWord* requiredSize, DevInfoData* info) {
+bool getDeviceInterfaceDetail(DevInfoSet set, const DeviceInterfaceData* data, char* path, DWord pathCapacity,
+                              DWord* requiredSize, DevInfoData* info) {
     auto s = lookupSet(set);
     if (!s) return false;
     const InterfaceEntry* entry = data ? entryOf(*s, data->reserved) : nullptr;

@@ -35,8 +35,7 @@ using DeviceId = int;
 
 // Plugs a device in: its interface is listed under interfaceGuid after
 // those already present. instanceId is what getDeviceInstanceId reports.
-DeviceId addDevice(const Guid& interfaceGuid, const std::string& instanceId,
-                   SimUsbPeer peer = SimUsbPeer());
+DeviceId addDevice(const Guid& interfaceGuid, const std::string& instanceId, SimUsbPeer peer = SimUsbPeer());
 // Unplugs it: it leaves the enumeration, new requests on its open files
 // fail with kErrorBadCommand, requests in flight complete with
 // kErrorDeviceNotConnected and 0 bytes.
