@@ -31,6 +31,7 @@ arrive is halted.
 """
 from __future__ import annotations
 
+import decimal
 import functools
 import math
 import threading
@@ -60,6 +61,16 @@ _NOT_SET = ("", "Not specified")
 # Every digit of a 32-bit position, also with a Scale (%.6g showed
 # 1234567 as 1.23457e+06).
 FULL_RESOLUTION = "%.12g"
+
+
+def scaled_format(scale: float) -> str:
+    """Fixed point with every digit a scaled position has: the decimals of
+    the scale (0.001: "%.3f", 1: "%.0f"); %g shows 3220.328 to taurus as
+    3220.328000000000."""
+    exponent = decimal.Decimal(repr(abs(scale))).normalize().as_tuple().exponent
+    return f"%.{min(max(0, -int(exponent)), 12)}f"
+
+
 # The attributes in the unit of Position (with the suffix of their unit):
 # their unit and change threshold follow Scale, Unit and ChangeStep.
 SCALED = {"Position": "", "Offset": "", "ReferencePosition": "", "StepWidth": "",
@@ -247,6 +258,8 @@ class PositionerAxis(Device):
             properties = attr.get_properties()
             if self.Unit:
                 properties.unit = properties.display_unit = self.Unit + per
+            if properties.format == FULL_RESOLUTION:
+                properties.format = scaled_format(self.Scale)
             if properties.abs_change in _NOT_SET:
                 properties.abs_change = repr(self.ChangeStep * unit)
             if name in PUSHED and properties.archive_abs_change in _NOT_SET:

@@ -102,7 +102,7 @@ def test_configuration_file(a0, tmp_path):
 def test_units(server):
     a1 = server.get_device("test/axis/a1")        # Scale 0.001, Unit um
     config = a1.get_attribute_config("Position")
-    assert config.unit == "um" and config.format % 1234567.001 == "1234567.001"
+    assert config.unit == "um" and config.format == "%.3f"   # every digit of Scale 0.001
     speed = a1.get_attribute_config_ex("Speed")[0]
     assert (speed.label, speed.unit, float(speed.events.ch_event.abs_change)) == \
         ("Speed", "um/s", 0.001)
