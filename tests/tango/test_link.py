@@ -1,6 +1,7 @@
 """The delivery order of a controller link (link.ControllerLink) without
 Tango: a fake controller whose monitor reports from the test's thread, as
 the real monitor's thread does."""
+import contextlib
 import threading
 import time
 
@@ -61,6 +62,19 @@ def wait_until(condition):
         time.sleep(0.01)
 
 
+@contextlib.contextmanager
+def watched_link(opener, axis):
+    """A started link (opener makes its controllers) and a recorder watching axis."""
+    link = ControllerLink(ControllerTarget("10.0.0.1", None), opener, threading.Lock())
+    recorder = Recorder()
+    link.watch(axis, recorder)
+    link.start()
+    try:
+        yield link, recorder
+    finally:
+        link.stop()
+
+
 def test_reports_follow_the_link_status_in_order_and_stop_at_unwatch():
     controllers = []
     opened = threading.Event()
@@ -72,11 +86,7 @@ def test_reports_follow_the_link_status_in_order_and_stop_at_unwatch():
         opened.set()
         return controller
 
-    link = ControllerLink(ControllerTarget("10.0.0.1", None), opener, threading.Lock())
-    recorder = Recorder()
-    link.watch(0, recorder)
-    link.start()
-    try:
+    with watched_link(opener, 0) as (link, recorder):
         wait_until(lambda: "up" in recorder.seen)
         first = controllers[0]
         first.monitor.report(0, 6)
@@ -96,19 +106,12 @@ def test_reports_follow_the_link_status_in_order_and_stop_at_unwatch():
         link.unwatch(0, recorder)
         controllers[1].monitor.report(0, 9)
         assert recorder.seen[-1] == 8
-    finally:
-        link.stop()
 
 
 def test_a_recheck_redelivers_the_last_report_when_due():
     controller = FakeController()
     controller.monitor.snapshots[2] = Snapshot(42, Status(0), 0, 1.0)
-    link = ControllerLink(ControllerTarget("10.0.0.1", None), lambda target: controller,
-                          threading.Lock())
-    recorder = Recorder()
-    link.watch(2, recorder)
-    link.start()
-    try:
+    with watched_link(lambda target: controller, 2) as (link, recorder):
         wait_until(lambda: recorder.seen == ["down", "up", 42])
         link.recheck(recorder, time.monotonic() + 0.05)
         link.recheck(recorder, float("inf"))   # cancelled
@@ -116,8 +119,6 @@ def test_a_recheck_redelivers_the_last_report_when_due():
         assert recorder.seen == ["down", "up", 42]
         link.recheck(recorder, time.monotonic() + 0.05)
         wait_until(lambda: recorder.seen == ["down", "up", 42, 42])
-    finally:
-        link.stop()
 
 
 def test_after_a_loss_the_reopening_waits_between_attempts():
@@ -129,16 +130,10 @@ def test_after_a_loss_the_reopening_waits_between_attempts():
             raise OSError("refused")
         return first
 
-    link = ControllerLink(ControllerTarget("10.0.0.1", None), opener, threading.Lock())
-    recorder = Recorder()
-    link.watch(0, recorder)
-    link.start()
-    try:
+    with watched_link(opener, 0) as (link, recorder):
         wait_until(lambda: "up" in recorder.seen)
         first.monitor.lose()
         wait_until(lambda: len(attempts) >= 2)
         time.sleep(0.5)                       # the retries: 0.25 s, then 0.5 s later
         assert 2 <= len(attempts) <= 3, f"{len(attempts)} attempts to reopen in 0.5 s"
         assert recorder.seen[-1] == "down"
-    finally:
-        link.stop()
