@@ -11,18 +11,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root_dir=$(cd "$here/../.." && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/debs-bookworm.XXXXXX")
-# --one-file-system: nothing mounted inside the root is ever removed.
-trap 'rm -rf --one-file-system "$work"' EXIT
-skip() {
-    bash "$root_dir/scripts/skipped-step" "the Debian packages on Debian 12 ($1)"
-    exit 0
-}
-status=0
-"$here/debian-root.sh" bookworm "$work/root" python3 python3-pyqt5 python3-pyqtgraph python3-tango \
-    libusb-0.1-4 2>"$work/why" || status=$?
-[ $status = 77 ] && skip "$(tail -n 1 "$work/why")"
-[ $status = 0 ] || { cat "$work/why" >&2; exit 1; }
+. "$here/root-test.sh"
+root_test debs-bookworm "the Debian packages on Debian 12" bookworm python3 python3-pyqt5 python3-pyqtgraph python3-tango \
+    libusb-0.1-4
 mkdir "$work/root/tmp/debs"
 cp "$@" "$work/root/tmp/debs/"
 cat >"$work/root/tmp/run.sh" <<'INSIDE'

@@ -11,17 +11,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root_dir=$(cd "$here/../.." && pwd)
 wheel=$(readlink -f "$1") sim=$(readlink -f "$2")
-work=$(mktemp -d "${TMPDIR:-/tmp}/wheel-bullseye.XXXXXX")
-# --one-file-system: nothing mounted inside the root is ever removed.
-trap 'rm -rf --one-file-system "$work"' EXIT
-skip() {
-    bash "$root_dir/scripts/skipped-step" "the wheel on Debian 11 ($1)"
-    exit 0
-}
-status=0
-"$here/debian-root.sh" bullseye "$work/root" python3 python3-venv 2>"$work/why" || status=$?
-[ $status = 77 ] && skip "$(tail -n 1 "$work/why")"
-[ $status = 0 ] || { cat "$work/why" >&2; exit 1; }
+. "$here/root-test.sh"
+root_test wheel-bullseye "the wheel on Debian 11" bullseye python3 python3-venv
 cp "$wheel" "$here/wheel_smoke.py" "$work/root/tmp/"
 # Inside a private network and mount namespace: the simulator from this
 # machine, the rest in the root.
