@@ -17,7 +17,7 @@ class TangoLogHandler(logging.Handler):
         try:
             admin = tango.Util.instance().get_dserver_device()
         except tango.DevFailed:
-            return            # before the server has started: Python's own handlers only
+            return            # no admin device (the server is ending): Python's own handlers only
         if record.levelno >= logging.CRITICAL:
             stream = admin.fatal_stream
         elif record.levelno >= logging.ERROR:
