@@ -1,5 +1,5 @@
-// The telegram reader of the TCP transports (receiveTelegram) and the
-// drain that resynchronises a stream (syncToStream), fed a controller byte
+// The telegram reader of the TCP transports (net::receiveTelegram) and the
+// drain that resynchronises a stream (net::syncToStream), fed a controller byte
 // stream through a socketpair, segment by segment. After a loss of framing
 // the stream is drained as the TCP device's resync does. Every telegram
 // handed out must be the next bytes of the stream and have the size that
@@ -90,7 +90,7 @@ void checkTelegram(const Stream& stream, size_t before, const uint8_t* buffer, i
 // stream, or (limit exceeded) after exactly one byte.
 void resync(const Stream& stream, int limitMs, bool ended) {
     const size_t before = stream.consumed();
-    const int result = syncToStream(stream.reader(), kNoWaitMs, limitMs);
+    const int result = net::syncToStream(stream.reader(), kNoWaitMs, limitMs);
     if (result == -2) {
         FUZZ_CHECK(limitMs == kLimitExceeded && stream.consumed() == before + 1);
     } else {
@@ -105,7 +105,7 @@ void pump(const Stream& stream, int limitMs, bool ended) {
     uint8_t buffer[UC_MAX_TELEGRAM];
     for (;;) {
         const size_t before = stream.consumed();
-        const int n = receiveTelegram(stream.reader(), kNoWaitMs, buffer);
+        const int n = net::receiveTelegram(stream.reader(), kNoWaitMs, buffer);
         if (n > 0) {
             checkTelegram(stream, before, buffer, n);
         } else if (n == -2) {

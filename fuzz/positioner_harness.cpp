@@ -8,7 +8,7 @@ namespace fuzzpos {
 
 std::shared_ptr<ScriptedDevice> makeDevice(std::deque<ScriptedDevice::Delivery> script,
                                            std::chrono::microseconds idleWait, uint8_t variantFlag) {
-    auto device = std::make_shared<ScriptedDevice>(UC_DEVICE_USB, variantFlag, "FUZZ");
+    auto device = std::make_shared<ScriptedDevice>(transport::kUsbDevice, variantFlag, "FUZZ");
     device->idleWait = idleWait;
     device->deliverAll(std::move(script));
     return device;

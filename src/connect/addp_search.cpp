@@ -11,7 +11,7 @@ namespace tmk {
 namespace {
 
 // Host-name lookup of the probe's group text, with the probe's port.
-bool resolveGroup(const DiscoveryProbe& row, struct sockaddr_in* group) {
+bool resolveGroup(const net::DiscoveryProbe& row, struct sockaddr_in* group) {
     struct addrinfo hints = {};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_DGRAM;
@@ -23,7 +23,7 @@ bool resolveGroup(const DiscoveryProbe& row, struct sockaddr_in* group) {
     return true;
 }
 
-bool sendProbe(int socket, const DiscoveryProbe& row, const struct sockaddr_in& group) {
+bool sendProbe(int socket, const net::DiscoveryProbe& row, const struct sockaddr_in& group) {
     int sent;
     do
         sent = static_cast<int>(sendto(socket, reinterpret_cast<const char*>(row.payload), row.length,
@@ -36,13 +36,13 @@ bool sendProbe(int socket, const DiscoveryProbe& row, const struct sockaddr_in& 
 // Collects replies until a quiet wait, a full table or a failure.
 int collectReplies(int socket, int waitMs, uint32_t* addresses, int capacity, int* found) {
     while (*found < capacity) {
-        int ready = uc::waitReadable(socket, waitMs);
+        int ready = net::waitReadable(socket, waitMs);
         if (ready == 0) return 0;
         if (ready < 0) {
             traceOsError(false, "Searching controller: select() failed", true);
             return -1;
         }
-        if (!takeProbeReply(socket, &addresses[*found])) return -1;
+        if (!net::takeProbeReply(socket, &addresses[*found])) return -1;
         ++*found;
     }
     return 0;
@@ -52,7 +52,7 @@ int collectReplies(int socket, int waitMs, uint32_t* addresses, int capacity, in
 
 int searchAddp(int waitMs, uint32_t* addresses, int capacity, int* found) {
     *found = 0;
-    const DiscoveryProbe& row = discoveryProbe(true);
+    const net::DiscoveryProbe& row = net::discoveryProbe(true);
     int s = plat::openSocket(SOCK_DGRAM);
     if (s < 0) {
         traceOsError(false, "Searching controller: socket() failed", true);
@@ -67,7 +67,7 @@ int searchAddp(int waitMs, uint32_t* addresses, int capacity, int* found) {
     } else {
         result = collectReplies(s, waitMs, addresses, capacity, found);
     }
-    closeSocket(s);
+    net::closeSocket(s);
     return result;
 }
 

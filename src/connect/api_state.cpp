@@ -9,8 +9,8 @@ ApiState& apiState() {
 
 const Carrier* chosenCarrier() {
     switch (apiState().connectionType) {
-        case kUsb: return &usbCarrier();
-        case kEthernet: return &ethernetCarrier();
+        case ConnectionType::Usb: return &usbCarrier();
+        case ConnectionType::Ethernet: return &ethernetCarrier();
         default: return nullptr;
     }
 }

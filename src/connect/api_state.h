@@ -10,10 +10,10 @@
 
 namespace tmk {
 
-enum ConnectionType { kNoCarrier = 0, kUsb = 1, kEthernet = 2 };
+enum class ConnectionType { None = 0, Usb = 1, Ethernet = 2 };
 
 struct ApiState {
-    int connectionType = kNoCarrier;  // set once, never reset
+    ConnectionType connectionType = ConnectionType::None;  // set once, never reset
     int variantCount = 0;
     std::map<int, bool> handleVariants;
 };

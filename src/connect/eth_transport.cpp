@@ -26,7 +26,7 @@ AddressTable table = {};
 }  // namespace
 
 int count(int* variant1Count, int* variant0Count) {
-    startSockets();
+    net::startSockets();
     table.count = 0;
     int found = 0;
     if (searchAddp(uc::kSearchReplyWaitMs, table.addresses, kMaxControllers, &found) != 0) return RC_ERROR;
@@ -41,7 +41,7 @@ int open(int number, bool isVariant, int* handle) {
         *handle = 0;
         return RC_NOT_CONNECTED;
     }
-    int s = connectToController(table.addresses[number], UC_CONTROLLER_PORT);
+    int s = net::connectToController(table.addresses[number], net::kControllerPort);
     // Handles are positive sockets (0 and below mean "not connected"), so
     // a stream that the system numbered 0 is moved to a higher descriptor.
     if (s >= 0) s = plat::socketAboveZero(s);
@@ -56,7 +56,7 @@ int open(int number, bool isVariant, int* handle) {
 int close(int socket) {
     if (socket <= 0) return RC_NOT_CONNECTED;
     pauseMs(uc::kShortPauseMs);
-    closeSocket(socket);
+    net::closeSocket(socket);
     pauseMs(uc::kShortPauseMs);
     return RC_OK;
 }
@@ -64,7 +64,7 @@ int close(int socket) {
 int receive(int socket, void* buffer, int* bytes) {
     *bytes = 0;
     if (socket <= 0) return RC_NOT_CONNECTED;
-    int n = receiveTelegram(socket, uc::kReceiveWaitMs, buffer);
+    int n = net::receiveTelegram(socket, uc::kReceiveWaitMs, buffer);
     if (n == 0) return RC_TIMEOUT;
     if (n > 0) {
         *bytes = n;
@@ -75,7 +75,7 @@ int receive(int socket, void* buffer, int* bytes) {
 
 int send(int socket, int size, const void* data) {
     if (socket <= 0) return RC_NOT_CONNECTED;
-    return sendAll(socket, size, data) == 0 ? RC_OK : RC_ERROR;
+    return net::sendAll(socket, size, data) == 0 ? RC_OK : RC_ERROR;
 }
 
 int cancel(int) { return RC_OK; }
@@ -84,7 +84,7 @@ int resync(int socket) {
     if (socket <= 0) return RC_NOT_CONNECTED;
     const int64_t start = uc::tickMs();
     int skipped = 0;
-    int drained = drainStream(socket, uc::kSyncQuietMs, uc::kSyncLimitMs, &skipped);
+    int drained = net::drainStream(socket, uc::kSyncQuietMs, uc::kSyncLimitMs, &skipped);
     // The controller is given the whole limit to settle, however soon the
     // line fell quiet.
     pauseMs(uc::kSyncLimitMs - (uc::tickMs() - start));

@@ -9,7 +9,6 @@
 #include "wire/timing.h"
 
 namespace tmk {
-namespace {}  // namespace
 
 int receiveChecked(int handle, void* buffer, int* bytes) {
     *bytes = 0;

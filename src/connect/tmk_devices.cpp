@@ -13,12 +13,12 @@ int chooseCarrier(int* variant1Count, int* variant0Count) {
     ApiState& state = apiState();
     int result = usbCarrier().count(variant1Count, variant0Count);
     if (result == RC_OK && *variant1Count + *variant0Count > 0) {
-        state.connectionType = kUsb;
+        state.connectionType = ConnectionType::Usb;
         return RC_OK;
     }
     int ethVariant1 = 0, ethVariant0 = 0;
     if (ethernetCarrier().count(&ethVariant1, &ethVariant0) == RC_OK && ethVariant0 > 0) {
-        state.connectionType = kEthernet;
+        state.connectionType = ConnectionType::Ethernet;
         *variant1Count = 0;
         *variant0Count = ethVariant0;
         return RC_OK;

@@ -9,11 +9,11 @@ std::atomic<bool> abortRequested{false};
 
 namespace {
 
-UsbRingConfig usbRing = {65536, 16};
+transport::UsbRingConfig usbRing = {65536, 16};
 
-int scanLibUsb(UcDeviceList& list) { return scanLibUsbDevices(list, usbRing); }
-int scanAddp(UcDeviceList& list) { return discoverTcpDevices(list, true); }
-int scanVelorix(UcDeviceList& list) { return discoverTcpDevices(list, false); }
+int scanLibUsb(UcDeviceList& list) { return transport::scanLibUsbDevices(list, usbRing); }
+int scanAddp(UcDeviceList& list) { return transport::discoverTcpDevices(list, true); }
+int scanVelorix(UcDeviceList& list) { return transport::discoverTcpDevices(list, false); }
 
 // The scans of a presence check, in device-number order: each carrier bit
 // with the scans it enables.
@@ -23,7 +23,7 @@ struct CarrierScan {
 };
 const CarrierScan kCarrierScans[] = {
     {UC_CARRIER_USB, scanLibUsb},
-    {UC_CARRIER_USB, scanDriverDevices},
+    {UC_CARRIER_USB, transport::scanDriverDevices},
     {UC_CARRIER_ADDP, scanAddp},
     {UC_CARRIER_VELORIX, scanVelorix},
 };
@@ -41,7 +41,7 @@ void UC_setUsbBuffers(int size, int count) {
     usbRing.bufferCount = count > 2 ? count : 2;
 }
 
-UsbRingConfig UC_usbRingConfig() { return usbRing; }
+transport::UsbRingConfig UC_usbRingConfig() { return usbRing; }
 
 int UC_presence(int* count, int flags) {
     abortRequested = false;
@@ -110,7 +110,7 @@ int UC_getTransport(int device) {
     std::shared_ptr<UcDevice> ref = UC_deviceRef(device);
     if (!ref) return 0;
     const int32_t transport = ref->transport();
-    return (transport == UC_DEVICE_USB || transport == UC_DEVICE_TCP) ? transport : 0;
+    return (transport == transport::kUsbDevice || transport == transport::kTcpDevice) ? transport : 0;
 }
 
 int UC_getType(int device, int* value) {

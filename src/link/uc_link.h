@@ -68,6 +68,6 @@ int UC_request(UcDevice& device, int address, int* value);
 int UC_sendHeader(UcDevice& device, int address, int opcode);
 
 // USB ring settings that the next scan gives the libusb devices it creates.
-UsbRingConfig UC_usbRingConfig();
+transport::UsbRingConfig UC_usbRingConfig();
 
 #endif

@@ -6,6 +6,8 @@
 #include "platform/socket_os.h"
 #include "trace.h"
 
+namespace net {
+
 namespace {
 
 constexpr int kReplyBufferSize = 256;
@@ -33,3 +35,5 @@ bool takeProbeReply(int socket, uint32_t* source) {
     *source = from.sin_addr.s_addr;
     return true;
 }
+
+}  // namespace net

@@ -3,6 +3,8 @@
 #include "platform/socket_os.h"
 #include "sockets.h"
 
+namespace net {
+
 namespace {
 
 // Set by the first successful start; sockets are never stopped afterwards.
@@ -18,3 +20,5 @@ int startSockets() {
 }
 
 bool socketsStarted() { return started.load(std::memory_order_acquire); }
+
+}  // namespace net

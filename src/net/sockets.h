@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <string>
 
-constexpr int UC_CONTROLLER_PORT = 2101;
+namespace net {
+
+constexpr int kControllerPort = 2101;
 
 // Starts the socket layer once per process (Windows Sockets 2.2; nothing
 // needs starting on POSIX, where only the start is recorded). Returns 0, or
@@ -76,5 +78,7 @@ const DiscoveryProbe& discoveryProbe(bool addp);
 // address (network byte order). False, with a trace line, when nothing
 // could be read.
 bool takeProbeReply(int socket, uint32_t* source);
+
+}  // namespace net
 
 #endif

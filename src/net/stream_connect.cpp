@@ -6,24 +6,26 @@
 #include "wire/tick.h"
 #include "trace.h"
 
+namespace net {
+
 namespace {
 
-enum ConnectOutcome { CONNECTED, CONNECT_FAILED, CONNECT_TIMED_OUT };
+enum class ConnectOutcome { Connected, Failed, TimedOut };
 
 ConnectOutcome connectWaiting(int s, const struct sockaddr_in& peer) {
     int rc;
     do rc = connect(s, reinterpret_cast<const struct sockaddr*>(&peer), sizeof peer);
     while (rc != 0 && plat::socketCallInterrupted());
-    return rc == 0 ? CONNECTED : CONNECT_FAILED;
+    return rc == 0 ? ConnectOutcome::Connected : ConnectOutcome::Failed;
 }
 
 // A non-waiting connect and a wait of at most limitMs for its outcome; the
 // socket waits again afterwards.
 ConnectOutcome connectWithin(int s, const struct sockaddr_in& peer, int limitMs) {
-    if (!plat::setNonBlocking(s, true)) return CONNECT_FAILED;
-    ConnectOutcome outcome = CONNECTED;
+    if (!plat::setNonBlocking(s, true)) return ConnectOutcome::Failed;
+    ConnectOutcome outcome = ConnectOutcome::Connected;
     if (connect(s, reinterpret_cast<const struct sockaddr*>(&peer), sizeof peer) != 0) {
-        outcome = CONNECT_FAILED;
+        outcome = ConnectOutcome::Failed;
         if (plat::connectPending()) {
             struct pollfd watch = {};
             watch.fd = s;
@@ -32,11 +34,11 @@ ConnectOutcome connectWithin(int s, const struct sockaddr_in& peer, int limitMs)
             int ready;
             do ready = plat::pollSockets(&watch, 1, static_cast<int>(std::max<int64_t>(end - uc::tickMs(), 0)));
             while (ready < 0 && plat::socketCallInterrupted() && uc::tickMs() < end);
-            if (ready == 0) outcome = CONNECT_TIMED_OUT;
-            if (ready > 0 && plat::connectResult(s) == 0) outcome = CONNECTED;
+            if (ready == 0) outcome = ConnectOutcome::TimedOut;
+            if (ready > 0 && plat::connectResult(s) == 0) outcome = ConnectOutcome::Connected;
         }
     }
-    if (!plat::setNonBlocking(s, false) && outcome == CONNECTED) outcome = CONNECT_FAILED;
+    if (!plat::setNonBlocking(s, false) && outcome == ConnectOutcome::Connected) outcome = ConnectOutcome::Failed;
     return outcome;
 }
 
@@ -54,10 +56,10 @@ int connectToController(uint32_t addressNetworkOrder, int port, int limitMs) {
         return -1;
     }
     const ConnectOutcome outcome = limitMs < 0 ? connectWaiting(s, peer) : connectWithin(s, peer, limitMs);
-    if (outcome == CONNECT_TIMED_OUT)
+    if (outcome == ConnectOutcome::TimedOut)
         traceError(false, "Connect to controller: no answer within %d ms", limitMs);
-    if (outcome == CONNECT_FAILED) traceOsError(false, "Connect to controller: connect() failed", true);
-    if (outcome != CONNECTED) {
+    if (outcome == ConnectOutcome::Failed) traceOsError(false, "Connect to controller: connect() failed", true);
+    if (outcome != ConnectOutcome::Connected) {
         closeSocket(s);
         return -1;
     }
@@ -112,3 +114,5 @@ std::string dottedAddress(uint32_t addressNetworkOrder) {
     inet_ntop(AF_INET, &in, text, sizeof text);
     return text;
 }
+
+}  // namespace net

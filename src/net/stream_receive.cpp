@@ -12,9 +12,11 @@
 #include "trace.h"
 #include "wait.h"
 
+namespace net {
+
 namespace {
 
-enum ReadStep { READ_OK, READ_TIMEOUT, READ_FAILED };
+enum class ReadStep { Ok, TimedOut, Failed };
 
 int receiveRetrying(int socket, char* into, int count, int flags) {
     int n;
@@ -36,21 +38,21 @@ ReadStep readSocket(int socket, int waitMs, char* into, int count, int* got, boo
         waitFirst = n < 0 && plat::socketWouldBlock();
     }
     if (waitFirst) {
-        int ready = uc::waitReadable(socket, waitMs);
+        int ready = waitReadable(socket, waitMs);
         if (ready < 0) {
             traceOsError(false, "Receive from controller: select() failed", true);
-            return READ_FAILED;
+            return ReadStep::Failed;
         }
-        if (ready == 0) return READ_TIMEOUT;
+        if (ready == 0) return ReadStep::TimedOut;
         n = receiveRetrying(socket, into, count, 0);
     }
     if (n <= 0) {
         if (n == 0) plat::clearSocketError();  // the peer closed the stream
         traceOsError(false, "Receive from controller: recv() failed", true);
-        return READ_FAILED;
+        return ReadStep::Failed;
     }
     *got += n;
-    return READ_OK;
+    return ReadStep::Ok;
 }
 
 // Reads up to count bytes of the stream: from the read-ahead while it
@@ -64,14 +66,14 @@ ReadStep readSome(int socket, StreamReadAhead* ahead, int waitMs, char* into, in
         ahead->clear();
         ReadStep step =
             readSocket(socket, waitMs, ahead->bytes, StreamReadAhead::kCapacity, &ahead->end, mayHoldMore);
-        if (step != READ_OK) return step;
+        if (step != ReadStep::Ok) return step;
         ahead->filledUp = ahead->end == StreamReadAhead::kCapacity;
     }
     const int n = count < ahead->held() ? count : ahead->held();
     std::memcpy(into, ahead->bytes + ahead->begin, static_cast<size_t>(n));
     ahead->begin += n;
     *got += n;
-    return READ_OK;
+    return ReadStep::Ok;
 }
 
 }  // namespace
@@ -85,8 +87,8 @@ int receiveTelegram(int socket, int waitMs, void* buffer, StreamReadAhead* ahead
     // middle of a telegram cannot hold the reader.
     while (got < want) {
         ReadStep step = readSome(socket, ahead, waitMs, bytes + got, static_cast<int>(want - got), &got);
-        if (step == READ_FAILED) return -1;
-        if (step == READ_TIMEOUT) {
+        if (step == ReadStep::Failed) return -1;
+        if (step == ReadStep::TimedOut) {
             if (got == 0) return 0;
             traceError(false,
                        "Receive from controller: telegram incomplete (%d of %lld bytes), "
@@ -122,8 +124,8 @@ int drainStream(int socket, int quietMs, int limitMs, int* skipped, StreamReadAh
         char byte;
         int got = 0;
         ReadStep step = readSome(socket, ahead, quietMs, &byte, 1, &got);
-        if (step == READ_FAILED) return -1;
-        if (step == READ_TIMEOUT) return 0;
+        if (step == ReadStep::Failed) return -1;
+        if (step == ReadStep::TimedOut) return 0;
         ++*skipped;
         if (uc::tickMs() - start > limitMs) return -2;
     }
@@ -136,3 +138,5 @@ int syncToStream(int socket, int quietMs, int limitMs, StreamReadAhead* ahead) {
     if (result == -2) traceError(false, "Sync to datastream failed, %d bytes skipped", skipped);
     return result;
 }
+
+}  // namespace net

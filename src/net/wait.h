@@ -6,7 +6,7 @@
 
 #include "platform/socket_os.h"
 
-namespace uc {
+namespace net {
 
 // Waits at most waitMs (0: only tests) until one of the sockets is
 // readable, closed by the peer or in error; an interrupted wait resumes
@@ -17,6 +17,6 @@ int waitReadable(struct pollfd* sockets, int count, int waitMs);
 // The same for one socket.
 int waitReadable(int socket, int waitMs);
 
-}  // namespace uc
+}  // namespace net
 
 #endif

@@ -16,12 +16,20 @@ namespace {
 
 // The transports' carrier kinds and discovery routes are the public
 // constants of PositionerDeviceDescription, copied across unchanged.
-// (UC_ROUTE_ADDRESS, a controller opened by its address, is never listed.)
-static_assert(UC_KIND_LIBUSB == POSITIONER_CARRIER_LIBUSB && UC_KIND_DRIVER == POSITIONER_CARRIER_DRIVER &&
-                  UC_KIND_TCP == POSITIONER_CARRIER_TCP,
+// (Route::Address, a controller opened by its address, is never listed.)
+template <typename Kind>
+constexpr int32_t publicCode(Kind kind) {
+    return static_cast<int32_t>(kind);
+}
+using transport::CarrierKind;
+using transport::Route;
+static_assert(publicCode(CarrierKind::LibUsb) == POSITIONER_CARRIER_LIBUSB &&
+                  publicCode(CarrierKind::Driver) == POSITIONER_CARRIER_DRIVER &&
+                  publicCode(CarrierKind::Tcp) == POSITIONER_CARRIER_TCP,
               "carrier kinds differ from POSITIONER_CARRIER_*");
-static_assert(UC_ROUTE_USB == POSITIONER_FOUND_USB && UC_ROUTE_ADDP == POSITIONER_FOUND_ADDP &&
-                  UC_ROUTE_VELORIX == POSITIONER_FOUND_VELORIX,
+static_assert(publicCode(Route::Usb) == POSITIONER_FOUND_USB &&
+                  publicCode(Route::Addp) == POSITIONER_FOUND_ADDP &&
+                  publicCode(Route::Velorix) == POSITIONER_FOUND_VELORIX,
               "discovery routes differ from POSITIONER_FOUND_*");
 
 // Copies text into the fixed field, cut to fit, always NUL-terminated.
@@ -38,9 +46,9 @@ int32_t describeDevice(int32_t device, PositionerDeviceDescription* info) {
     std::shared_ptr<UcDevice> object = UC_deviceRef(device);
     if (!object) return RC_NO_DEVICE;
     if (!info) return RC_INVALID_PARAM;
-    const UcOrigin origin = object->origin();
-    info->carrier = origin.carrier;
-    info->discovery = origin.route;
+    const transport::Origin origin = object->origin();
+    info->carrier = publicCode(origin.carrier);
+    info->discovery = publicCode(origin.route);
     info->hardwareId = checkedHardwareId(device);
     copyText(info->address, origin.address);
     return RC_OK;
@@ -49,17 +57,17 @@ int32_t describeDevice(int32_t device, PositionerDeviceDescription* info) {
 int32_t connectAddress(const char* address, int32_t* handle) {
     if (!address || !handle) return RC_INVALID_PARAM;
     setUpDefaultTrace();
-    startSockets();
+    net::startSockets();
     uint32_t ipv4 = 0;
-    if (!resolveIpv4(address, &ipv4)) {
+    if (!net::resolveIpv4(address, &ipv4)) {
         traceError(false, "Controller address %.100s does not resolve to an IPv4 address", address);
         *handle = -1;
         return RC_NOT_CONNECTED;
     }
-    const int32_t rc = openHandle(std::make_shared<UcTcpDevice>(ipv4, UC_ROUTE_ADDRESS), -1, handle);
+    const int32_t rc = openHandle(std::make_shared<UcTcpDevice>(ipv4, Route::Address), -1, handle);
     if (rc == RC_NOT_CONNECTED)
         traceError(false, "Cannot connect to the controller at %.100s (%s port %d)", address,
-                   dottedAddress(ipv4).c_str(), UC_CONTROLLER_PORT);
+                   net::dottedAddress(ipv4).c_str(), net::kControllerPort);
     return rc;
 }
 

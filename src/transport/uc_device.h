@@ -12,17 +12,23 @@
 
 #include "transport/uc_link_state.h"
 
-enum UcDeviceType { UC_DEVICE_USB = 1, UC_DEVICE_TCP = 2 };
+namespace transport {
+
+// The device types a connection object reports (UC_getTransport).
+constexpr int32_t kUsbDevice = 1;
+constexpr int32_t kTcpDevice = 2;
 
 // Where a controller sits, as callers are told (PositionerDeviceInfo): the
 // carrier, the route by which it was found, and a printable address.
-enum UcCarrierKind { UC_KIND_LIBUSB = 1, UC_KIND_DRIVER = 2, UC_KIND_TCP = 3 };
-enum UcRoute { UC_ROUTE_USB = 0, UC_ROUTE_ADDP = 1, UC_ROUTE_VELORIX = 2, UC_ROUTE_ADDRESS = 3 };
-struct UcOrigin {
-    int32_t carrier;
-    int32_t route;
+enum class CarrierKind : int32_t { LibUsb = 1, Driver = 2, Tcp = 3 };
+enum class Route : int32_t { Usb = 0, Addp = 1, Velorix = 2, Address = 3 };
+struct Origin {
+    CarrierKind carrier;
+    Route route;
     std::string address;
 };
+
+}  // namespace transport
 
 // The connection object of one controller, as the link layer sees it: the
 // eight operations of the carrier, where the controller sits, what kind of
@@ -43,9 +49,9 @@ public:
     virtual int resync() = 0;
     virtual const char* name() = 0;
     virtual void cancelReceive() = 0;
-    virtual UcOrigin origin() = 0;
+    virtual transport::Origin origin() = 0;
 
-    // UC_DEVICE_USB or UC_DEVICE_TCP (UC_getTransport).
+    // transport::kUsbDevice or transport::kTcpDevice (UC_getTransport).
     virtual int32_t transport() const = 0;
     // A byte stream that can lose the telegram framing and find it again
     // (resync): the TCP kind. Its link resynchronises after a framing loss
@@ -82,16 +88,21 @@ protected:
 // empties the list, cannot destroy it while it is in use.
 using UcDeviceList = std::vector<std::shared_ptr<UcDevice>>;
 
-// Enumeration routines: each appends the objects it creates to the list.
-// scanLibUsbDevices returns 0, or RC_DRIVER_ERROR when the libusb library
-// cannot be loaded (Windows).
+namespace transport {
+
 // USB ring of each libusb device: bufferCount slots of bufferSize bytes.
 struct UsbRingConfig {
     int bufferSize;
     int bufferCount;
 };
+
+// Enumeration routines: each appends the objects it creates to the list.
+// scanLibUsbDevices returns 0, or RC_DRIVER_ERROR when the libusb library
+// cannot be loaded (Windows).
 int scanLibUsbDevices(UcDeviceList& list, const UsbRingConfig& ring);
 int scanDriverDevices(UcDeviceList& list);
 int discoverTcpDevices(UcDeviceList& list, bool addp);
+
+}  // namespace transport
 
 #endif

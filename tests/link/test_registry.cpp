@@ -33,7 +33,7 @@ protected:
     }
     // Appends a connected scripted device; returns it (device number 0 for
     // the first).
-    std::shared_ptr<ScriptedDevice> add(int32_t type = UC_DEVICE_USB, uint8_t variantFlag = 0) {
+    std::shared_ptr<ScriptedDevice> add(int32_t type = transport::kUsbDevice, uint8_t variantFlag = 0) {
         auto device = std::make_shared<ScriptedDevice>(type, variantFlag);
         device->connect();
         deviceList.push_back(device);
@@ -73,7 +73,7 @@ TEST_F(RegistryTest, BadDeviceNumbersAreRefusedBeforeAnyDeviceIsTouched) {
     EXPECT_STREQ(UC_getName(0), "SCRIPTED");
     EXPECT_EQ(UC_getTransport(0), 1);
     EXPECT_EQ(UC_getTransferSize(), 512);
-    deviceList.push_back(std::make_shared<ScriptedDevice>(UC_DEVICE_TCP));
+    deviceList.push_back(std::make_shared<ScriptedDevice>(transport::kTcpDevice));
     deviceList.push_back(std::make_shared<ScriptedDevice>(7));
     EXPECT_EQ(UC_getTransport(1), 2);
     EXPECT_EQ(UC_getTransport(2), 0);
@@ -125,7 +125,7 @@ TEST(RegistryReply, FinalReplyTest) {
 }
 
 TEST_F(RegistryTest, ValueCacheAndVariantFallback) {
-    auto variantDevice = add(UC_DEVICE_USB, 1);
+    auto variantDevice = add(transport::kUsbDevice, 1);
     int v = 77;
     EXPECT_EQ(UC_getValue(0, 0, &v, -1), RC_OK);
     EXPECT_EQ(v, 77) << "address 0 writes nothing";
@@ -279,7 +279,7 @@ TEST_F(RegistryTest, CompletionReadsEveryPieceAndNeverPassesAPartialTelegram) {
 }
 
 TEST_F(RegistryTest, TcpOutOfSyncResynchronisesAndOutOfStepPauses) {
-    auto device = add(UC_DEVICE_TCP);
+    auto device = add(transport::kTcpDevice);
     device->deliver(RC_OUT_OF_SYNC);
     UcTelegram t = {};
     EXPECT_EQ(UC_recv(0, &t), RC_OUT_OF_SYNC);

@@ -68,7 +68,7 @@ TEST_F(LifecycleTest, FailedConnectWritesMinusOneAndKeepsNoHandle) {
     EXPECT_EQ(locked->disconnects, 0) << "a device that did not open is not closed";
 
     // Type read fails after the open: the device is closed again.
-    auto plain = std::make_shared<ScriptedDevice>(UC_DEVICE_USB, 0);
+    auto plain = std::make_shared<ScriptedDevice>(transport::kUsbDevice, 0);
     plain->dropOnGet(REG_CONTROLLER_TYPE);
     EXPECT_EQ(PositionerConnect(postest::appendDevice(plain), &h), RC_NOT_CONNECTED);
     EXPECT_EQ(h, -1);

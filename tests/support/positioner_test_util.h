@@ -89,7 +89,7 @@ constexpr int32_t kMarkerValue = 0x7E57;
 // are answered without a request.
 class TestDevice : public ScriptedDevice {
 public:
-    TestDevice() : ScriptedDevice(UC_DEVICE_USB, 1, "TEST") { idleWait = std::chrono::milliseconds(5); }
+    TestDevice() : ScriptedDevice(transport::kUsbDevice, 1, "TEST") { idleWait = std::chrono::milliseconds(5); }
     int send(int length, const void* data) override;
     int disconnect() override;
 

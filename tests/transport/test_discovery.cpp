@@ -30,12 +30,13 @@ struct Search {
     std::string trace;
 };
 
-Search search(bool addp, int capacity = UC_MAX_DISCOVERED) {
+Search search(bool addp, int capacity = transport::kMaxDiscovered) {
     Search s;
     s.addresses.assign(static_cast<size_t>(capacity) + 1, 0xEEEEEEEE);
     s.count = capacity;
     s.trace = captureStderr([&] {
-        s.ms = elapsedMs([&] { s.result = searchControllers(addp, 500, s.addresses.data(), &s.count); });
+        s.ms = elapsedMs(
+            [&] { s.result = transport::searchControllers(addp, 500, s.addresses.data(), &s.count); });
     });
     return s;
 }
@@ -49,11 +50,11 @@ protected:
 };
 
 TEST_F(DiscoveryTest, ProbeTableRows) {
-    const DiscoveryProbe& addp = discoveryProbe(true);
+    const net::DiscoveryProbe& addp = net::discoveryProbe(true);
     EXPECT_STREQ(addp.group, "224.0.5.128");
     EXPECT_EQ(addp.port, 2362);
     EXPECT_EQ(std::vector<uint8_t>(addp.payload, addp.payload + addp.length), kAddpBytes);
-    const DiscoveryProbe& velorix = discoveryProbe(false);
+    const net::DiscoveryProbe& velorix = net::discoveryProbe(false);
     EXPECT_STREQ(velorix.group, "239.255.170.171");
     EXPECT_EQ(velorix.port, 7071);
     EXPECT_EQ(std::vector<uint8_t>(velorix.payload, velorix.payload + velorix.length), velorixBytes());
@@ -134,15 +135,15 @@ TEST_F(DiscoveryTest, CapacityBoundsTheStoredAddresses) {
 TEST_F(DiscoveryTest, EveryLocalAddressGetsAProbeAndATraceLine) {
     peers::ExtraAddress five("127.0.0.5"), six("127.0.0.6");
     ASSERT_TRUE(five.added() && six.added());
-    uint32_t local[UC_MAX_LOCAL_ADDRESSES];
-    int count = UC_MAX_LOCAL_ADDRESSES;
-    std::string trace = captureStderr([&] { EXPECT_EQ(listLocalAddresses(local, &count), 0); });
+    uint32_t local[transport::kMaxLocalAddresses];
+    int count = transport::kMaxLocalAddresses;
+    std::string trace = captureStderr([&] { EXPECT_EQ(transport::listLocalAddresses(local, &count), 0); });
     ASSERT_EQ(count, 3);
     EXPECT_EQ(local[0], peers::ipv4("127.0.0.1"));
     EXPECT_EQ(local[1], peers::ipv4("127.0.0.5"));
     EXPECT_EQ(local[2], peers::ipv4("127.0.0.6"));
     int capacityTwo = 2;
-    captureStderr([&] { EXPECT_EQ(listLocalAddresses(local, &capacityTwo), 0); });
+    captureStderr([&] { EXPECT_EQ(transport::listLocalAddresses(local, &capacityTwo), 0); });
     EXPECT_EQ(capacityTwo, 2);
 
     peers::ProbeResponder listener("224.0.5.128", 2362, {"127.0.0.2"});
@@ -160,14 +161,14 @@ TEST_F(DiscoveryTest, DiscoverAppendsTcpDevicesInReplyOrder) {
     peers::ProbeResponder two("239.255.170.171", 7071, {"127.0.0.3", "127.0.0.2"});
     ASSERT_TRUE(two.ready());
     UcDeviceList list;
-    list.push_back(std::make_shared<UcTcpDevice>(peers::ipv4("127.0.0.9"), UC_ROUTE_ADDP));
-    captureStderr([&] { EXPECT_EQ(discoverTcpDevices(list, false), 0); });
-    EXPECT_TRUE(socketsStarted());
+    list.push_back(std::make_shared<UcTcpDevice>(peers::ipv4("127.0.0.9"), transport::Route::Addp));
+    captureStderr([&] { EXPECT_EQ(transport::discoverTcpDevices(list, false), 0); });
+    EXPECT_TRUE(net::socketsStarted());
     ASSERT_EQ(list.size(), 3u);
     EXPECT_STREQ(list[1]->name(), "127.0.0.3");
     EXPECT_STREQ(list[2]->name(), "127.0.0.2");
-    EXPECT_EQ(list[1]->transport(), UC_DEVICE_TCP);
-    EXPECT_EQ(list[1]->origin().route, UC_ROUTE_VELORIX);
+    EXPECT_EQ(list[1]->transport(), transport::kTcpDevice);
+    EXPECT_EQ(list[1]->origin().route, transport::Route::Velorix);
     EXPECT_FALSE(list[1]->link().connected);
 }
 

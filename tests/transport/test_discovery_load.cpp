@@ -59,9 +59,10 @@ struct Scan {
 
 Scan scan() {
     Scan s;
-    std::vector<uint32_t> addresses(UC_MAX_DISCOVERED);
-    s.count = UC_MAX_DISCOVERED;
-    s.ms = elapsedMs([&] { searchControllers(true, uc::kFirstReplyWaitMs, addresses.data(), &s.count); });
+    std::vector<uint32_t> addresses(transport::kMaxDiscovered);
+    s.count = transport::kMaxDiscovered;
+    s.ms = elapsedMs(
+        [&] { transport::searchControllers(true, uc::kFirstReplyWaitMs, addresses.data(), &s.count); });
     s.distinct.insert(addresses.begin(), addresses.begin() + s.count);
     return s;
 }

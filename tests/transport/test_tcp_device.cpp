@@ -35,19 +35,19 @@ protected:
     }
 
     peers::TcpPeer peer{"127.0.0.2"};
-    UcTcpDevice device{peers::ipv4("127.0.0.2"), UC_ROUTE_ADDP};
+    UcTcpDevice device{peers::ipv4("127.0.0.2"), transport::Route::Addp};
     UcTelegram buffer = {};
 };
 
 TEST(TcpDeviceClosed, NameConnectFailureAndClosedOperations) {
     traceInit(nullptr, "", 0x1FC);
     REQUIRE_PRIVATE_NETWORK();
-    UcTcpDevice device(peers::ipv4("127.0.0.9"), UC_ROUTE_VELORIX);
+    UcTcpDevice device(peers::ipv4("127.0.0.9"), transport::Route::Velorix);
     EXPECT_STREQ(device.name(), "127.0.0.9");
-    EXPECT_EQ(device.transport(), UC_DEVICE_TCP);
+    EXPECT_EQ(device.transport(), transport::kTcpDevice);
     EXPECT_EQ(device.link().identityFallback, 0);
-    EXPECT_EQ(device.origin().carrier, UC_KIND_TCP);
-    EXPECT_EQ(device.origin().route, UC_ROUTE_VELORIX);
+    EXPECT_EQ(device.origin().carrier, transport::CarrierKind::Tcp);
+    EXPECT_EQ(device.origin().route, transport::Route::Velorix);
     int result = 0;
     std::string err = captureStderr([&] { result = device.connect(); });
     EXPECT_EQ(result, RC_NOT_CONNECTED);
@@ -67,7 +67,7 @@ TEST(TcpDeviceClosed, NameConnectFailureAndClosedOperations) {
 TEST(TcpDeviceClosed, ConnectToANamedAddressIsBounded) {
     traceInit(nullptr, "", 0x1FC);
     REQUIRE_PRIVATE_NETWORK();
-    UcTcpDevice refused(peers::ipv4("127.0.0.9"), UC_ROUTE_ADDRESS);
+    UcTcpDevice refused(peers::ipv4("127.0.0.9"), transport::Route::Address);
     int result = 0;
     std::string err = captureStderr([&] { result = refused.connect(); });
     EXPECT_EQ(result, RC_NOT_CONNECTED);
@@ -76,7 +76,7 @@ TEST(TcpDeviceClosed, ConnectToANamedAddressIsBounded) {
 
     peers::SilentNetwork silent;
     ASSERT_TRUE(silent.ready());
-    UcTcpDevice unanswered(peers::ipv4(peers::SilentNetwork::kSilentPeer), UC_ROUTE_ADDRESS);
+    UcTcpDevice unanswered(peers::ipv4(peers::SilentNetwork::kSilentPeer), transport::Route::Address);
     long long ms = 0;
     err = captureStderr([&] { ms = elapsedMs([&] { result = unanswered.connect(); }); });
     EXPECT_EQ(result, RC_NOT_CONNECTED);

@@ -18,7 +18,7 @@ TEST_F(DriverScanTest, VariantOneInterfacesComeFirstThenVariantZero) {
     const simdrv::DeviceId v1b = plug(1);
 
     UcDeviceList list;
-    ASSERT_EQ(scanDriverDevices(list), RC_OK);
+    ASSERT_EQ(transport::scanDriverDevices(list), RC_OK);
     ASSERT_EQ(list.size(), 3u);
     const struct {
         uint8_t variant;
@@ -28,7 +28,7 @@ TEST_F(DriverScanTest, VariantOneInterfacesComeFirstThenVariantZero) {
     for (size_t i = 0; i < 3; ++i) {
         auto* d = dynamic_cast<UcUsbDriverDevice*>(list[i].get());
         ASSERT_NE(d, nullptr);
-        EXPECT_EQ(d->transport(), UC_DEVICE_USB);
+        EXPECT_EQ(d->transport(), transport::kUsbDevice);
         EXPECT_EQ(d->link().identityFallback, expected[i].variant) << "device " << i;
         EXPECT_EQ(d->index(), expected[i].index) << "device " << i;
         EXPECT_STREQ(d->name(), "USB");
@@ -97,7 +97,7 @@ TEST_F(DriverScanTest, ScanFailsOnlyWhenBothGuidsFail) {
     UcDeviceList list;
     // Only the first GUID fails: the variant-0 device is still listed.
     simdrv::failNext(simdrv::Fault::ClassDevs);
-    EXPECT_EQ(scanDriverDevices(list), RC_OK);
+    EXPECT_EQ(transport::scanDriverDevices(list), RC_OK);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0]->link().identityFallback, 0);
 
@@ -105,7 +105,7 @@ TEST_F(DriverScanTest, ScanFailsOnlyWhenBothGuidsFail) {
     list.clear();
     simdrv::failNext(simdrv::Fault::ClassDevs);       // variant 1: 3
     simdrv::failNext(simdrv::Fault::EnumInterfaces);  // variant 0: -1
-    EXPECT_EQ(scanDriverDevices(list), RC_ERROR);
+    EXPECT_EQ(transport::scanDriverDevices(list), RC_ERROR);
     EXPECT_TRUE(list.empty());
 }
 

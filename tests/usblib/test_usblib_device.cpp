@@ -15,7 +15,7 @@ class UsbDevice : public UsbLibTest {};
 
 TEST_F(UsbDevice, ClosedDeviceRefusesTransfersAndTouchesNothing) {
     EXPECT_STREQ(device->name(), "USB");
-    EXPECT_EQ(device->transport(), UC_DEVICE_USB);
+    EXPECT_EQ(device->transport(), transport::kUsbDevice);
     EXPECT_EQ(device->resync(), RC_OK);
     const Bytes t = tell(1, 1);
     EXPECT_EQ(device->send(static_cast<int>(t.size()), t.data()), RC_NOT_CONNECTED);

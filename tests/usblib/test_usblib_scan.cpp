@@ -23,7 +23,7 @@ TEST_F(UsbScan, NoControllersNoDevices) {
     fake_libusb::addDevice(fake_libusb::addBus(), 0x16C0, 0x0001);
     fake_libusb::addDevice(fake_libusb::addBus(), 0x1234, 0x055B);
     UcDeviceList list;
-    EXPECT_EQ(scanLibUsbDevices(list, UC_usbRingConfig()), RC_OK);
+    EXPECT_EQ(transport::scanLibUsbDevices(list, UC_usbRingConfig()), RC_OK);
     EXPECT_TRUE(list.empty());
     int n = -1;
     EXPECT_EQ(UC_presence(&n, UC_CARRIER_USB), RC_OK);
@@ -69,12 +69,12 @@ TEST_F(UsbScan, RingIsSizedByTheSettingsAtScanTime) {
     fake_libusb::addDevice(fake_libusb::addBus(), 0x16C0, 0x055B);
     UC_setUsbBuffers(4096, 3);
     UcDeviceList list;
-    scanLibUsbDevices(list, UC_usbRingConfig());
+    transport::scanLibUsbDevices(list, UC_usbRingConfig());
     UC_setUsbBuffers(8192, 5);  // affects later scans only
-    scanLibUsbDevices(list, UC_usbRingConfig());
+    transport::scanLibUsbDevices(list, UC_usbRingConfig());
     ASSERT_EQ(list.size(), 2u);
-    const UsbLibLink* first = &std::static_pointer_cast<UcUsbLibDevice>(list[0])->ring();
-    const UsbLibLink* second = &std::static_pointer_cast<UcUsbLibDevice>(list[1])->ring();
+    const transport::UsbLibLink* first = &std::static_pointer_cast<UcUsbLibDevice>(list[0])->ring();
+    const transport::UsbLibLink* second = &std::static_pointer_cast<UcUsbLibDevice>(list[1])->ring();
     EXPECT_EQ(first->slotSize, 4096);
     EXPECT_EQ(first->slotCount, 3);
     EXPECT_EQ(first->slots.size(), 3u);

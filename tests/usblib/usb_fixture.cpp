@@ -13,7 +13,7 @@ void UsbLibTest::SetUp() {
     fake = fake_libusb::addDevice(fake_libusb::addBus(), 0x16C0, 0x055B);
     fake_libusb::setReadWaitCap(fake, 50);
     UcDeviceList list;
-    ASSERT_EQ(scanLibUsbDevices(list, UC_usbRingConfig()), RC_OK);
+    ASSERT_EQ(transport::scanLibUsbDevices(list, UC_usbRingConfig()), RC_OK);
     ASSERT_EQ(list.size(), 1u);
     device = std::static_pointer_cast<UcUsbLibDevice>(list.front());
 }
@@ -37,4 +37,4 @@ Received UsbLibTest::take(int requested) {
 // Stand-in for the kernel-driver scan where these programs do not link
 // one: the registry's USB scan then lists libusb devices only. A real
 // definition, when linked, takes precedence over this weak one.
-__attribute__((weak)) int scanDriverDevices(UcDeviceList&) { return RC_OK; }
+__attribute__((weak)) int transport::scanDriverDevices(UcDeviceList&) { return RC_OK; }

@@ -12,9 +12,11 @@
 #include "transport/tcp/uc_tcp_device.h"
 #include "wire/timing.h"
 
+namespace transport {
+
 namespace {
 
-bool resolveGroup(const DiscoveryProbe& row, struct sockaddr_in* group) {
+bool resolveGroup(const net::DiscoveryProbe& row, struct sockaddr_in* group) {
     *group = {};
     group->sin_family = AF_INET;
     group->sin_port = htons(row.port);
@@ -35,13 +37,13 @@ int listLocalAddresses(uint32_t* addresses, int* count) {
     for (uint32_t address : local) {
         if (stored >= capacity) break;
         addresses[stored++] = address;
-        if (ipv4Count > 1) traceTrace("Searching devices on %s", dottedAddress(address).c_str());
+        if (ipv4Count > 1) traceTrace("Searching devices on %s", net::dottedAddress(address).c_str());
     }
     *count = stored;
     return 0;
 }
 
-int sendProbe(uint32_t localAddress, const struct sockaddr_in& group, const DiscoveryProbe& row) {
+int sendProbe(uint32_t localAddress, const struct sockaddr_in& group, const net::DiscoveryProbe& row) {
     int s = plat::openSocket(SOCK_DGRAM);
     if (s < 0) {
         traceOsError(false, "Searching controller: socket() failed", true);
@@ -55,25 +57,25 @@ int sendProbe(uint32_t localAddress, const struct sockaddr_in& group, const Disc
                                 reinterpret_cast<const struct sockaddr*>(&group), sizeof group));
     if (sent < row.length) {
         traceOsError(false, "Searching controller: sendto() failed", true);
-        closeSocket(s);
+        net::closeSocket(s);
         return -1;
     }
     return s;
 }
 
 int searchControllers(bool addp, int firstWaitMs, uint32_t* addresses, int* count) {
-    const DiscoveryProbe& row = discoveryProbe(addp);
+    const net::DiscoveryProbe& row = net::discoveryProbe(addp);
     const int capacity = *count;
     *count = 0;
-    uint32_t local[UC_MAX_LOCAL_ADDRESSES];
-    int localCount = UC_MAX_LOCAL_ADDRESSES;
+    uint32_t local[kMaxLocalAddresses];
+    int localCount = kMaxLocalAddresses;
     if (listLocalAddresses(local, &localCount) != 0) return -1;
     struct sockaddr_in group;
     if (!resolveGroup(row, &group)) {
         traceOsError(false, "Searching controller: gethostbyname() failed", true);
         return -1;
     }
-    struct pollfd probes[UC_MAX_LOCAL_ADDRESSES];
+    struct pollfd probes[kMaxLocalAddresses];
     int probeCount = 0;
     for (int i = 0; i < localCount; ++i) {
         int s = sendProbe(local[i], group, row);
@@ -92,7 +94,7 @@ int searchControllers(bool addp, int firstWaitMs, uint32_t* addresses, int* coun
             result = 0;
             break;
         }
-        int ready = uc::waitReadable(probes, probeCount, static_cast<int>(std::min<int64_t>(wait, left)));
+        int ready = net::waitReadable(probes, probeCount, static_cast<int>(std::min<int64_t>(wait, left)));
         if (ready < 0) {
             traceOsError(false, "Searching controller: select() failed", true);
             result = -1;
@@ -101,21 +103,23 @@ int searchControllers(bool addp, int firstWaitMs, uint32_t* addresses, int* coun
         }
         for (int i = 0; i < probeCount && result > 0; ++i) {
             if (!probes[i].revents) continue;
-            if (!takeProbeReply(probes[i].fd, &addresses[found])) continue;
+            if (!net::takeProbeReply(probes[i].fd, &addresses[found])) continue;
             if (++found >= capacity) result = 0;
         }
     }
-    for (int i = 0; i < probeCount; ++i) closeSocket(probes[i].fd);
+    for (int i = 0; i < probeCount; ++i) net::closeSocket(probes[i].fd);
     *count = found;
     return result;
 }
 
 int discoverTcpDevices(UcDeviceList& list, bool addp) {
-    startSockets();
-    std::vector<uint32_t> addresses(UC_MAX_DISCOVERED);
-    int count = UC_MAX_DISCOVERED;
+    net::startSockets();
+    std::vector<uint32_t> addresses(kMaxDiscovered);
+    int count = kMaxDiscovered;
     if (searchControllers(addp, uc::kFirstReplyWaitMs, addresses.data(), &count) != 0) return 0;
-    const UcRoute route = addp ? UC_ROUTE_ADDP : UC_ROUTE_VELORIX;
+    const Route route = addp ? Route::Addp : Route::Velorix;
     for (int i = 0; i < count; ++i) list.push_back(std::make_shared<UcTcpDevice>(addresses[i], route));
     return 0;
 }
+
+}  // namespace transport

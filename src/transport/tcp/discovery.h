@@ -8,8 +8,10 @@
 #include "net/sockets.h"
 #include "platform/socket_os.h"
 
-constexpr int UC_MAX_LOCAL_ADDRESSES = 16;
-constexpr int UC_MAX_DISCOVERED = 1024;
+namespace transport {
+
+constexpr int kMaxLocalAddresses = 16;
+constexpr int kMaxDiscovered = 1024;
 
 // Probes with the ADDP row (addp true) or the "Velorix discovery" row and
 // collects reply sources (network byte order). count: capacity in, number
@@ -23,6 +25,8 @@ int listLocalAddresses(uint32_t* addresses, int* count);
 
 // Sends the probe row to the group out of the interface that holds the
 // local address. Returns the UDP socket on which replies arrive, or -1.
-int sendProbe(uint32_t localAddress, const struct sockaddr_in& group, const DiscoveryProbe& row);
+int sendProbe(uint32_t localAddress, const struct sockaddr_in& group, const net::DiscoveryProbe& row);
+
+}  // namespace transport
 
 #endif

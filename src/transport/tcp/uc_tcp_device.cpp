@@ -5,8 +5,6 @@
 #include "uc_telegram.h"
 #include "wire/timing.h"
 
-namespace {}  // namespace
-
 // Marks one call that uses the socket. Entered before the connected test,
 // so a disconnect either sees the call and waits for it, or the call sees
 // the disconnect and leaves the socket alone.
@@ -21,9 +19,9 @@ private:
     UcTcpDevice& device_;
 };
 
-UcTcpDevice::UcTcpDevice(uint32_t address, UcRoute route)
-    : UcDeviceBase(UC_DEVICE_TCP, false), address_(address), route_(route),
-      addressText_(dottedAddress(address)) {}
+UcTcpDevice::UcTcpDevice(uint32_t address, transport::Route route)
+    : UcDeviceBase(transport::kTcpDevice, false), address_(address), route_(route),
+      addressText_(net::dottedAddress(address)) {}
 
 UcTcpDevice::~UcTcpDevice() { disconnect(); }
 
@@ -31,8 +29,8 @@ int UcTcpDevice::connect() {
     if (linkState_.connected) return RC_OK;
     // A controller named by the caller may not be there at all: its connect
     // is bounded. One that answered a probe is connected as it always was.
-    const int limitMs = route_ == UC_ROUTE_ADDRESS ? uc::kAddressConnectLimitMs : -1;
-    int s = connectToController(address_, UC_CONTROLLER_PORT, limitMs);
+    const int limitMs = route_ == transport::Route::Address ? uc::kAddressConnectLimitMs : -1;
+    int s = net::connectToController(address_, net::kControllerPort, limitMs);
     if (s < 0) return RC_NOT_CONNECTED;
     readAhead_.clear();  // bytes of an earlier connection
     socket_ = s;
@@ -46,10 +44,10 @@ int UcTcpDevice::disconnect() {
     int s = socket_.exchange(-1);
     // Wake a receiver (or sender) inside the socket, and let every such call
     // leave before the descriptor is released and its number reused.
-    shutdownSocket(s);
+    net::shutdownSocket(s);
     while (socketUsers_ > 0) IThread::sleep(1);
     IThread::sleep(uc::kShortPauseMs);
-    closeSocket(s);
+    net::closeSocket(s);
     IThread::sleep(uc::kShortPauseMs);
     return RC_OK;
 }
@@ -58,7 +56,7 @@ int UcTcpDevice::receive(void* buffer, int* length) {
     SocketUse use(*this);
     const int s = use.socket();
     if (s < 0) return RC_NOT_CONNECTED;
-    int n = receiveTelegram(s, uc::kReceiveWaitMs, buffer, &readAhead_);
+    int n = net::receiveTelegram(s, uc::kReceiveWaitMs, buffer, &readAhead_);
     if (n == 0) return RC_TIMEOUT;
     if (n > 0) {
         if (length) *length = n;
@@ -71,14 +69,14 @@ int UcTcpDevice::send(int length, const void* data) {
     SocketUse use(*this);
     const int s = use.socket();
     if (s < 0) return RC_NOT_CONNECTED;
-    return sendAll(s, length, data) == 0 ? RC_OK : RC_ERROR;
+    return net::sendAll(s, length, data) == 0 ? RC_OK : RC_ERROR;
 }
 
 int UcTcpDevice::resync() {
     SocketUse use(*this);
     const int s = use.socket();
     if (s < 0) return RC_NOT_CONNECTED;
-    switch (syncToStream(s, uc::kSyncQuietMs, uc::kSyncLimitMs, &readAhead_)) {
+    switch (net::syncToStream(s, uc::kSyncQuietMs, uc::kSyncLimitMs, &readAhead_)) {
         case 0: return RC_OK;
         case -2: return RC_OUT_OF_SYNC;
         default: return RC_ERROR;

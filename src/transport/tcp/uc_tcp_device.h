@@ -13,8 +13,8 @@
 class UcTcpDevice : public UcDeviceBase {
 public:
     // address: the controller's IPv4 address in network byte order; route:
-    // the probe that found it, or UC_ROUTE_ADDRESS when the caller named it.
-    UcTcpDevice(uint32_t address, UcRoute route);
+    // the probe that found it, or transport::Route::Address when the caller named it.
+    UcTcpDevice(uint32_t address, transport::Route route);
     ~UcTcpDevice() override;
 
     int connect() override;
@@ -23,7 +23,7 @@ public:
     int send(int length, const void* data) override;
     int resync() override;
     const char* name() override;
-    UcOrigin origin() override { return {UC_KIND_TCP, route_, addressText_}; }
+    transport::Origin origin() override { return {transport::CarrierKind::Tcp, route_, addressText_}; }
     bool isResyncableStream() const override { return true; }
 
     uint32_t address() const { return address_; }
@@ -32,7 +32,7 @@ private:
     class SocketUse;
 
     const uint32_t address_;
-    const UcRoute route_;
+    const transport::Route route_;
     // The stream socket while connected, -1 otherwise. Read by the
     // receiving and the sending thread while another may disconnect.
     std::atomic<int> socket_{-1};
@@ -41,7 +41,7 @@ private:
     std::atomic<int> socketUsers_{0};
     // Used by the receiving thread only (receive and resync); emptied when
     // a new socket is made.
-    StreamReadAhead readAhead_;
+    net::StreamReadAhead readAhead_;
     const std::string addressText_;
 };
 

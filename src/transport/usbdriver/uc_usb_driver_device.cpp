@@ -8,6 +8,7 @@
 #include "wire/timing.h"
 
 using namespace plat;
+using transport::UsbDriverIo;
 
 // What connect() has opened of the interface before the I/O state exists.
 struct UcUsbDriverDevice::OpenedInterface {
@@ -16,7 +17,7 @@ struct UcUsbDriverDevice::OpenedInterface {
 };
 
 UcUsbDriverDevice::UcUsbDriverDevice(uint8_t variantFlag, int32_t index)
-    : UcDeviceBase(UC_DEVICE_USB, variantFlag != 0), variant1_(variantFlag == 1), index_(index) {}
+    : UcDeviceBase(transport::kUsbDevice, variantFlag != 0), variant1_(variantFlag == 1), index_(index) {}
 
 UcUsbDriverDevice::~UcUsbDriverDevice() {
     if (linkState_.connected) disconnect();
@@ -77,8 +78,8 @@ int UcUsbDriverDevice::startIo(const OpenedInterface& opened) {
     return RC_OK;
 }
 
-UcOrigin UcUsbDriverDevice::origin() {
-    UcOrigin origin{UC_KIND_DRIVER, UC_ROUTE_USB, ""};
+transport::Origin UcUsbDriverDevice::origin() {
+    transport::Origin origin{transport::CarrierKind::Driver, transport::Route::Usb, ""};
     InterfaceInfo info;
     if (readInterface(interfaceGuid(variant1_), index_, &info) == RC_OK) origin.address = info.instanceId;
     return origin;

@@ -17,6 +17,8 @@
 #include "uc_telegram.h"
 #include "platform/usb_driver_ops.h"
 
+namespace transport {
+
 // I/O state of an open device; zero-filled when created by connect().
 struct UsbDriverIo {
     static constexpr size_t kBufferSize = plat::kDriverReadSize;
@@ -36,6 +38,8 @@ struct UsbDriverIo {
     bool writePending;  // a write whose wait ran out is still in flight
 };
 
+}  // namespace transport
+
 class UcUsbDriverDevice : public UcDeviceBase {
 public:
     // variant 1: interface of the variant-1 GUID, 0: of the variant-0 GUID;
@@ -52,7 +56,7 @@ public:
     void cancelReceive() override;
     // The instance id is looked up now (empty when the driver's list no
     // longer has the interface).
-    UcOrigin origin() override;
+    transport::Origin origin() override;
 
     int32_t index() const { return index_; }
 
@@ -68,7 +72,7 @@ private:
 
     const bool variant1_;  // an interface of the variant-1 GUID, else of the variant-0 one
     const int32_t index_;
-    std::unique_ptr<UsbDriverIo> io_;
+    std::unique_ptr<transport::UsbDriverIo> io_;
 };
 
 #endif

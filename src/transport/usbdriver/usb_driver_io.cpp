@@ -13,6 +13,7 @@
 #include "wire/timing.h"
 
 using namespace plat;
+using transport::UsbDriverIo;
 
 namespace {
 

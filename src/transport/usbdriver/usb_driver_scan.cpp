@@ -4,6 +4,8 @@
 
 #include "uc_telegram.h"
 
+namespace transport {
+
 int scanDriverDevices(UcDeviceList& list) {
     static const uint8_t kVariants[] = {1, 0};
     int results[2];
@@ -16,3 +18,5 @@ int scanDriverDevices(UcDeviceList& list) {
     }
     return (results[0] != RC_OK && results[1] != RC_OK) ? results[1] : RC_OK;
 }
+
+}  // namespace transport

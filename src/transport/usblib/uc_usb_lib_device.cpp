@@ -10,16 +10,17 @@
 #include "wire/timing.h"
 #include "threads/mutex_guard.h"
 
-using namespace usblib;
+using namespace transport;
+using namespace transport::usblib;
 
-UsbLibLink::UsbLibLink(UcUsbLibDevice* owner, int slotBytes, int slots)
+transport::UsbLibLink::UsbLibLink(UcUsbLibDevice* owner, int slotBytes, int slots)
     : slotSize(std::max(slotBytes, UC_MAX_TELEGRAM)), slotCount(std::max(slots, kMinSlotCount)), reader(owner) {
     this->slots.reserve(static_cast<size_t>(slotCount));
     for (int i = 0; i < slotCount; ++i) this->slots.emplace_back(slotSize);
 }
 
-UcUsbLibDevice::UcUsbLibDevice(uint8_t variant, int32_t position, const UsbRingConfig& ring)
-    : UcDeviceBase(UC_DEVICE_USB, variant != 0), index(position),
+UcUsbLibDevice::UcUsbLibDevice(uint8_t variant, int32_t position, const transport::UsbRingConfig& ring)
+    : UcDeviceBase(transport::kUsbDevice, variant != 0), index(position),
       link_(std::make_unique<UsbLibLink>(this, ring.bufferSize, ring.bufferCount)) {}
 
 UcUsbLibDevice::~UcUsbLibDevice() {

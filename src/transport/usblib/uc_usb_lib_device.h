@@ -19,6 +19,8 @@ struct usb_dev_handle;
 
 class UcUsbLibDevice;
 
+namespace transport {
+
 // One ring buffer. The slot belongs to the reader while filled is 0 and to
 // receive() while it is not; filled is the hand-over.
 struct UsbRingSlot {
@@ -65,9 +67,11 @@ struct UsbLibLink {
     IMutex sendLock;
 };
 
+}  // namespace transport
+
 class UcUsbLibDevice : public UcDeviceBase {
 public:
-    UcUsbLibDevice(uint8_t variant, int32_t index, const UsbRingConfig& ring);
+    UcUsbLibDevice(uint8_t variant, int32_t index, const transport::UsbRingConfig& ring);
     ~UcUsbLibDevice() override;
 
     int connect() override;
@@ -77,13 +81,15 @@ public:
     int resync() override { return 0; }
     const char* name() override { return "USB"; }
     void cancelReceive() override;
-    UcOrigin origin() override { return {UC_KIND_LIBUSB, UC_ROUTE_USB, location}; }
+    transport::Origin origin() override {
+        return {transport::CarrierKind::LibUsb, transport::Route::Usb, location};
+    }
 
     // One reader iteration: wait for a free slot, read one transfer into it.
     int readerStep();
 
     // The ring and the libusb handle of the device.
-    UsbLibLink& ring() { return *link_; }
+    transport::UsbLibLink& ring() { return *link_; }
 
     int32_t index;
     std::string location;  // "bus/device" as the scan found it
@@ -91,11 +97,11 @@ public:
 private:
     bool isConnected();
     void setConnected(bool value);
-    void waitForData(const UsbRingSlot& slot);
-    int takeTelegram(UsbRingSlot& slot, int requested, void* buffer, int* length);
-    void releaseSlot(UsbRingSlot& slot);
+    void waitForData(const transport::UsbRingSlot& slot);
+    int takeTelegram(transport::UsbRingSlot& slot, int requested, void* buffer, int* length);
+    void releaseSlot(transport::UsbRingSlot& slot);
 
-    std::unique_ptr<UsbLibLink> link_;
+    std::unique_ptr<transport::UsbLibLink> link_;
 };
 
 #endif

@@ -6,7 +6,7 @@
 #include "platform/libusb_api.h"
 #include "wire/offsets.h"
 
-namespace usblib {
+namespace transport::usblib {
 
 constexpr int kInterface = 0;
 constexpr int kBulkInEndpoint = 0x86;
@@ -22,6 +22,6 @@ constexpr int kMinSlotCount = 2;
 constexpr int kClaimInUse = plat::kLibUsbClaimInUse;
 constexpr int kTransferTimeout = plat::kLibUsbTransferTimeout;
 
-}  // namespace usblib
+}  // namespace transport::usblib
 
 #endif

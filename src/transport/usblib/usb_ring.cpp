@@ -13,9 +13,10 @@
 #include "wire/timing.h"
 #include "threads/mutex_guard.h"
 
-using namespace usblib;
+using namespace transport;
+using namespace transport::usblib;
 
-void UsbReaderThread::run() {
+void transport::UsbReaderThread::run() {
     while (!stop) owner->readerStep();
 }
 

@@ -8,6 +8,8 @@
 #include "platform/libusb_api.h"
 #include "uc_telegram.h"
 
+namespace transport {
+
 namespace {
 
 struct UsbIdRow {
@@ -63,3 +65,5 @@ int scanLibUsbDevices(UcDeviceList& list, const UsbRingConfig& ring) {
     }
     return RC_OK;
 }
+
+}  // namespace transport

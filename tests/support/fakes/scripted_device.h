@@ -23,7 +23,7 @@ public:
         std::vector<uint8_t> bytes;  // handed out on result 0
     };
 
-    explicit ScriptedDevice(int32_t type = UC_DEVICE_USB, uint8_t variantFlag = 0,
+    explicit ScriptedDevice(int32_t type = transport::kUsbDevice, uint8_t variantFlag = 0,
                             const char* label = "SCRIPTED")
         : UcDeviceBase(type, variantFlag != 0), label_(label) {}
     ~ScriptedDevice() override {
@@ -39,10 +39,11 @@ public:
     int send(int length, const void* data) override;
     int resync() override;
     const char* name() override { return label_; }
-    UcOrigin origin() override {
-        return {isResyncableStream() ? UC_KIND_TCP : UC_KIND_LIBUSB, UC_ROUTE_USB, name()};
+    transport::Origin origin() override {
+        return {isResyncableStream() ? transport::CarrierKind::Tcp : transport::CarrierKind::LibUsb,
+                transport::Route::Usb, name()};
     }
-    bool isResyncableStream() const override { return transport() == UC_DEVICE_TCP; }
+    bool isResyncableStream() const override { return transport() == transport::kTcpDevice; }
 
     void deliver(int result, std::vector<uint8_t> bytes = {});
     void deliverAll(std::deque<Delivery> script);
