@@ -109,8 +109,8 @@ const char* UC_getName(int device) {
 int UC_getTransport(int device) {
     std::shared_ptr<UcDevice> ref = UC_deviceRef(device);
     if (!ref) return 0;
-    const int32_t transport = ref->transport();
-    return (transport == transport::kUsbDevice || transport == transport::kTcpDevice) ? transport : 0;
+    const int32_t type = ref->transport();
+    return (type == transport::kUsbDevice || type == transport::kTcpDevice) ? type : 0;
 }
 
 int UC_getType(int device, int* value) {

@@ -67,8 +67,8 @@ public:
 // cancelReceive (a kind whose receive can be woken overrides it).
 class UcDeviceBase : public UcDevice {
 public:
-    UcDeviceBase(int32_t transport, bool identityFallback)
-        : transport_(transport), linkState_(identityFallback) {}
+    UcDeviceBase(int32_t deviceType, bool identityFallback)
+        : transport_(deviceType), linkState_(identityFallback) {}
 
     void cancelReceive() override {}
     int32_t transport() const override { return transport_; }
