@@ -24,10 +24,11 @@ clients read then crashed it, see tests/tango/test_stress.py.)
 
 Stop and StopAll go out at once (PositionerHalt, PositionerHaltAll: the
 approach ended, then the stop), whatever requests of the other devices of
-the controller are waiting for; a Stop waits only for a request of its
-own device. A move started through the device ends
-by the one rule of dravex._motion (move_tracker.py); a move that does not
-arrive is halted.
+the controller are waiting for. A request of the device's own runs
+first; none waits long for the controller: a read of a setting waits at
+most ReadWait seconds for its reply (queries.py). A move started through
+the device ends by the one rule of dravex._motion (move_tracker.py); a
+move that does not arrive is halted.
 """
 from __future__ import annotations
 
@@ -51,6 +52,7 @@ from .link import ControllerLink, ControllerTarget, LinkDown, LinkStatus
 from .links import LinkRegistry
 from .move_tracker import MoveTracker, Outcome
 from .pusher import Pusher
+from .queries import NoReply
 from .settings import INITIAL_VALUES, INT32_MAX, INT32_MIN, SETTINGS, SETTINGS_BY_NAME, Value, \
     tango_attribute
 from .soft_limits import SoftLimits
@@ -94,6 +96,9 @@ DEFAULTS = {d.name: d for d in (
                  "of Position and Speed, in controller units, where it is not configured"),
     ClassDefault("MoveTimeout", float, _dravex.DEFAULT_MOVE_TIMEOUT,
                  "Seconds an absolute or relative move may take before it is halted"),
+    ClassDefault("ReadWait", float, 0.5,
+                 "Seconds a read of a setting waits for the controller's reply; the "
+                 "device serves nothing else meanwhile, a Stop of the axis included"),
 )}
 
 # The controller links of this process; their threads hand reports to the devices.
@@ -129,6 +134,8 @@ def _reports_errors(method: Method) -> Method:
             return method(self, *args)
         except LinkDown as error:
             fail("PositionerDS_ControllerLost", f"{error}.", method.__name__)
+        except NoReply as error:
+            fail("PositionerDS_NoReply", f"Axis {self.Axis}: {error}.", method.__name__)
         except _dravex.DravexError as error:
             fail("PositionerDS_LibraryError", f"Axis {self.Axis}: "
                  f"{_dravex.describe_error(error)}.", method.__name__)
@@ -157,6 +164,7 @@ class PositionerAxis(Device):
     ChangeStep = DEFAULTS["ChangeStep"].device_property()
     ArchiveStep = DEFAULTS["ArchiveStep"].device_property()
     MoveTimeout = DEFAULTS["MoveTimeout"].device_property()
+    ReadWait = DEFAULTS["ReadWait"].device_property()
 
     # -- life cycle ---------------------------------------------------------
 
@@ -633,7 +641,9 @@ class PositionerAxis(Device):
 
     @_reports_errors
     def _query(self, getter: str) -> Any:
-        return self._call(getter, self.Axis)
+        if self._link is None:
+            raise LinkDown(self._status_text.rstrip("."))
+        return self._link.query(self.ReadWait, getter, self.Axis)
 
     # -- commands -----------------------------------------------------------------
 

@@ -16,9 +16,10 @@ unwatch() returns no delivery to that listener runs or will start. So a
 listener must only file what it gets and return at once (the Tango
 devices file it with their pusher); it must not call the link back.
 
-Requests from Tango threads (setters, stops, moves, querying getters) call
-the controller directly: dravex.Controller is safe from several threads,
-and a stop never waits for a querying getter.
+Requests from Tango threads (setters, stops, moves) call the controller
+directly: dravex.Controller is safe from several threads, and a stop never
+waits for a querying getter. Querying getters run on the link's workers
+(queries.py), so that their device waits for them only a short while.
 """
 import contextlib
 import logging
@@ -29,6 +30,7 @@ from typing import (Any, Callable, ContextManager, Dict, List, NamedTuple, Optio
                     Tuple)
 
 from . import _dravex
+from .queries import Queries
 
 log = logging.getLogger(__name__)
 _describe: Callable[[BaseException], str] = _dravex.describe_error
@@ -106,6 +108,7 @@ class ControllerLink:
         # (it looks at the rechecks before it waits again).
         self._wake_at = -math.inf
         self._thread = threading.Thread(target=self._run, name=f"link {target}", daemon=True)
+        self._queries = Queries(self.request, str(target))
 
     # -- life cycle ---------------------------------------------------------
 
@@ -118,6 +121,7 @@ class ControllerLink:
         with self._changed:
             self._stopping = True
             self._changed.notify_all()
+        self._queries.close()
         if self._thread.is_alive() and self._thread is not threading.current_thread():
             self._thread.join(wait)
 
@@ -193,6 +197,11 @@ class ControllerLink:
         except _dravex.NotConnected:
             raise LinkDown(f"the connection to {self.target} was lost; "
                            "the server reconnects on its own") from None
+
+    def query(self, wait: float, function: str, *args: Any) -> Any:
+        """A querying getter's value, waited for at most `wait` seconds
+        (queries.NoReply after that; the request goes on)."""
+        return self._queries.ask(wait, function, *args)
 
     # -- the link's thread --------------------------------------------------------
 
