@@ -33,7 +33,7 @@ def slow(request, server):
     simulator = request.getfixturevalue(f"{kind}_controller")
     silent = kind == "silent"
     if silent:
-        simulator.signal(signal.SIGUSR2)
+        silence(simulator, "on")
     reader = subprocess.Popen([sys.executable, "-c", READER,
                                server.get_device_access(f"test/{kind}/{read_axis}")],
                               stdout=subprocess.PIPE, text=True)
@@ -45,7 +45,14 @@ def slow(request, server):
         reader.kill()
         reader.wait()
         if silent:
-            simulator.signal(signal.SIGUSR2)
+            silence(simulator, "off")
+
+
+def silence(simulator, switch):
+    """Switches the silent fault and waits until it took effect (two
+    signals sent at once would be taken as one)."""
+    simulator.signal(signal.SIGUSR2)
+    assert simulator.wait_for_log(f"fault silent {switch}", 5), f"silence not switched {switch}"
 
 
 def test_stops_reach_the_wire_while_another_client_reads(slow):
