@@ -38,7 +38,8 @@ ConnectOutcome connectWithin(int s, const struct sockaddr_in& peer, int limitMs)
             if (ready > 0 && plat::connectResult(s) == 0) outcome = ConnectOutcome::Connected;
         }
     }
-    if (!plat::setNonBlocking(s, false) && outcome == ConnectOutcome::Connected) outcome = ConnectOutcome::Failed;
+    if (!plat::setNonBlocking(s, false) && outcome == ConnectOutcome::Connected)
+        outcome = ConnectOutcome::Failed;
     return outcome;
 }
 
