@@ -37,10 +37,20 @@ def test_stop_goes_out_while_another_thread_waits_for_a_reply(late_simulator):
 
 def test_move_stopped_by_another_thread_raises_move_stopped(controller):
     axis = controller.axis(5)
-    threading.Timer(0.15, axis.stop).start()
-    with pytest.raises(dravex.MoveStopped) as raised:
-        axis.move_to(400_000, timeout=5)          # 0.4 s at full speed
-    assert 0 < raised.value.position < 400_000
+    moving = threading.Event()
+    subscription = controller.monitor.subscribe(
+        lambda number, snapshot: number == 5 and snapshot.status.moving and moving.set())
+    # Stops once the move is under way, however slowly the machine runs.
+    stopper = threading.Thread(target=lambda: moving.wait(5) and axis.stop())
+    stopper.start()
+    try:
+        with pytest.raises(dravex.MoveStopped) as raised:
+            axis.move_to(1_000_000, timeout=10)       # 1 s at full speed
+    finally:
+        moving.set()
+        stopper.join()
+        subscription.cancel()
+    assert 0 < raised.value.position < 1_000_000
     assert "stopped before its target" in str(raised.value)
     assert axis.move_to(0, timeout=5) == 0
 
