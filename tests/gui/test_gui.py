@@ -191,15 +191,11 @@ def test_gui_thread_runs_while_a_getter_waits_for_a_silent_controller(window, qt
     view = open_address(window, qtbot, lone_simulator.address)
     waited, ticks, pause = longest_gui_pause_during_a_silent_read(window, qtbot, view, 0,
                                                                   lone_simulator)
-    if pause >= 0.1:
-        # Once more, on another axis (the late answer of the first read
-        # stays pending for axis 0): on a shared machine the scheduler may
-        # hold the whole process that long, while a GUI thread that waits
-        # on the library pauses for the getter's full 10 s every time.
-        waited, ticks, pause = longest_gui_pause_during_a_silent_read(window, qtbot, view, 1,
-                                                                      lone_simulator)
     assert waited > 9.5  # the getter's 10 s wait went by ...
-    assert ticks > 300 and pause < 0.1  # ... while the GUI thread kept running
+    # ... while the GUI thread kept running: a thread that waited on the
+    # library would pause the whole 10 s; a loaded machine may hold the
+    # process for a fraction of a second.
+    assert ticks > 300 and pause < 1.0
     assert view.is_open
 
 
