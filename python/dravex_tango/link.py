@@ -30,7 +30,7 @@ from typing import (Any, Callable, ContextManager, Dict, List, NamedTuple, Optio
                     Tuple)
 
 from . import _dravex
-from .queries import Queries
+from .queries import Closed, Queries
 
 log = logging.getLogger(__name__)
 _describe: Callable[[BaseException], str] = _dravex.describe_error
@@ -201,7 +201,10 @@ class ControllerLink:
     def query(self, wait: float, function: str, *args: Any) -> Any:
         """A querying getter's value, waited for at most `wait` seconds
         (queries.NoReply after that; the request goes on)."""
-        return self._queries.ask(wait, function, *args)
+        try:
+            return self._queries.ask(wait, function, *args)
+        except Closed:
+            raise LinkDown(f"the connection to {self.target} was closed") from None
 
     # -- the link's thread --------------------------------------------------------
 

@@ -22,6 +22,10 @@ class NoReply(Exception):
     """The controller did not answer within the device's wait."""
 
 
+class Closed(Exception):
+    """The link was closed: no more requests."""
+
+
 class Queries:
     """Runs call(function, *args) on workers of its own."""
 
@@ -29,6 +33,7 @@ class Queries:
         self._call = call
         self._lock = threading.Lock()
         self._running: Dict[Tuple[Any, ...], "concurrent.futures.Future[Any]"] = {}
+        self._closed = False
         self._workers = concurrent.futures.ThreadPoolExecutor(
             max_workers=WORKERS, thread_name_prefix=f"queries {name}")
 
@@ -37,6 +42,8 @@ class Queries:
         ended after `wait` seconds (it goes on)."""
         key = (function, *args)
         with self._lock:
+            if self._closed:
+                raise Closed()
             future = self._running.get(key)
             # A request that has ended answers no later read: ask again.
             started = future is None or future.done()
@@ -59,4 +66,6 @@ class Queries:
 
     def close(self) -> None:
         """No new requests; those running end with the controller's close."""
+        with self._lock:
+            self._closed = True
         self._workers.shutdown(wait=False)

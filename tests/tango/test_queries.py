@@ -5,7 +5,7 @@ import threading
 
 import pytest
 
-from dravex_tango.queries import NoReply, Queries
+from dravex_tango.queries import Closed, NoReply, Queries
 
 
 def test_a_late_request_is_joined_then_asked_again_once_it_ended():
@@ -38,7 +38,7 @@ def test_a_late_request_is_joined_then_asked_again_once_it_ended():
         queries.close()
 
 
-def test_a_failing_request_raises_its_own_error():
+def test_a_failing_request_raises_its_own_error_and_a_closed_one_takes_none():
     def call(function, axis):
         raise LookupError(f"{function} {axis}")
 
@@ -48,3 +48,5 @@ def test_a_failing_request_raises_its_own_error():
             queries.ask(5, "PositionerGetFrequency", 3)
     finally:
         queries.close()
+    with pytest.raises(Closed):
+        queries.ask(5, "PositionerGetFrequency", 3)
