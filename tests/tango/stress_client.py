@@ -4,7 +4,8 @@ subscribes to events and one moves, each a process of its own.
     stress_client.py run SECONDS DEVICE DEVICE    the whole run; exit 1 on a problem
     stress_client.py ROLE SECONDS DEVICE [...]    one client
 
-ROLE read: reads Position, State, Status and Speed in a loop;
+ROLE read: reads Position, State, Status, Speed and Amplitude (asked of the
+           controller) in a loop;
      events: subscribes to Position change events;
      move: moves the first device by +-50,000 and waits for each move to end
            at its target;
@@ -25,7 +26,7 @@ DISTANCE = 50_000
 
 
 def read(devices, end, counts):
-    names = ("Position", "State", "Status", "Speed")
+    names = ("Position", "State", "Status", "Speed", "Amplitude")
     while time.monotonic() < end:
         for device in devices:
             for name in names:
