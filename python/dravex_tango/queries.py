@@ -3,12 +3,12 @@
 A read of a setting asks the controller (a querying getter) and waits for
 its reply: up to 10 s when the controller does not answer. Tango serves one
 request of a device at a time, so a Stop of the same axis would wait behind
-that read, and fail once Tango gives up waiting for the device (3.2 s). So
-the device waits at most a short time for the reply; the request runs on a
-worker of the link and goes on to its end in the background. A read of the
-same value of the same axis while one runs joins it instead of asking the
-controller again (once it has ended, the next read asks anew): a controller that does not answer holds at most one
-request per value and axis.
+that read, and fail when the client's time-out (3 s) ran out. So the device
+waits at most a short time for the reply; the request runs on a worker of
+the link and goes on to its end in the background. A read of the same value
+of the same axis while one runs joins it instead of asking the controller
+again (once it has ended, the next read asks anew): a controller that does
+not answer holds at most one request per value and axis.
 """
 import concurrent.futures
 import threading
