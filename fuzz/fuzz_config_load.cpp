@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "config_keywords_oracle.h"
 #include "fuzz_input.h"
 #include "wire/telegram.h"
 #include "positioner.h"
@@ -25,37 +26,11 @@ constexpr size_t kLongestToken = 103;
 // The loader is alone with the handle: its receive thread may idle long.
 constexpr auto kLoaderIdleWait = std::chrono::milliseconds(5);
 
-const std::map<std::string, int32_t> kKeywords = {
-    {"poslooprange", 1364},
-    {"speedgain", 1355},
-    {"adaptsetpctrl", 1356},
-    {"actoroffset", 1357},
-    {"actorgain", 1358},
-    {"maxampl", 1359},
-    {"sensordir", 1361},
-    {"period", 1363},
-    {"amplctrlavg", 1348},
-    {"targetctrlavg", 1349},
-    {"amplctrlsensitivity", 1343},
-    {"targetctrlsensitivity", 1344},
-    {"slowspeed", 1341},
-    {"actordir", 1338},
-    {"transfertype", 1337},
-    {"positionmin", 1369},
-    {"positionmax", 1370},
-    {"transfergain", 1319},
-    {"singlecircle", 1305},
-    {"maxfrequ", 1301},
-    {"rotary", 1106},
-    {"humpenable", 1104},
-    {"frequ", 1025},
-    {"sensorunit", 1053},
-    {"sensoravg", 1368},
-    {"amplctrl", 1354},
-    {"targetrange", 1365},
-    {"targettime", 1099},
-    {"refoffset", 1339},
-};
+const std::map<std::string, int32_t> kKeywords = [] {
+    std::map<std::string, int32_t> keywords;
+    for (const auto& k : test_support::kConfigKeywords) keywords.emplace(k.name, k.address);
+    return keywords;
+}();
 
 struct Set {
     int32_t address;

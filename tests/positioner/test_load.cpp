@@ -3,6 +3,7 @@
 // files that are not configuration files at all.
 #include <gtest/gtest.h>
 
+#include "config_keywords_oracle.h"
 #include "positioner_test_util.h"
 #include "test_support.h"
 
@@ -34,41 +35,12 @@ TEST_F(LoadTest, KnownPairsAreSentInFileOrderUnknownOnesDropped) {
 }
 
 TEST_F(LoadTest, EveryKeywordNamesItsRegister) {
-    const std::pair<const char*, int32_t> keywords[] = {{"poslooprange", 1364},
-                                                        {"speedgain", 1355},
-                                                        {"adaptsetpctrl", 1356},
-                                                        {"actoroffset", 1357},
-                                                        {"actorgain", 1358},
-                                                        {"maxampl", 1359},
-                                                        {"sensordir", 1361},
-                                                        {"period", 1363},
-                                                        {"amplctrlavg", 1348},
-                                                        {"targetctrlavg", 1349},
-                                                        {"amplctrlsensitivity", 1343},
-                                                        {"targetctrlsensitivity", 1344},
-                                                        {"slowspeed", 1341},
-                                                        {"actordir", 1338},
-                                                        {"transfertype", 1337},
-                                                        {"positionmin", 1369},
-                                                        {"positionmax", 1370},
-                                                        {"transfergain", 1319},
-                                                        {"singlecircle", 1305},
-                                                        {"maxfrequ", 1301},
-                                                        {"rotary", 1106},
-                                                        {"humpenable", 1104},
-                                                        {"frequ", 1025},
-                                                        {"sensorunit", 1053},
-                                                        {"sensoravg", 1368},
-                                                        {"amplctrl", 1354},
-                                                        {"targetrange", 1365},
-                                                        {"targettime", 1099},
-                                                        {"refoffset", 1339}};
     std::string content;
     std::vector<Tel> expected;
     int32_t value = 1;
-    for (const auto& k : keywords) {
-        content += std::string(k.first) + " " + std::to_string(value) + "\n";
-        expected.push_back(set(k.second, 5, value++));
+    for (const auto& k : test_support::kConfigKeywords) {
+        content += std::string(k.name) + " " + std::to_string(value) + "\n";
+        expected.push_back(set(k.address, 5, value++));
     }
     // Case matters, and prefixes or extensions of keywords are not keywords.
     content += "FREQU 1\nfreq 2\nfrequency 3\n";
