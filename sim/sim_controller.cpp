@@ -147,6 +147,10 @@ struct Controller::Impl : RequestHandler {
     bool stopping = false;
     std::condition_variable tickerWake;
     std::thread ticker;
+    // Held by the ticker from building its TELLs until they are sent, and by
+    // sendTell/sendRaw: a report made from older register values never
+    // follows a TELL sent after a setRegister(). Taken before mutex.
+    std::mutex broadcastOrder;
 
     std::mutex logMutex;
 
@@ -229,6 +233,7 @@ RequestHandler::Disposition Controller::Impl::onTelegram(const std::shared_ptr<S
 
 void Controller::Impl::runTicker() {
     const auto interval = std::chrono::milliseconds(options.tellIntervalMs);
+    std::unique_lock<std::mutex> order(broadcastOrder);
     std::unique_lock<std::mutex> lock(mutex);
     auto nextReport = Clock::now() + interval;
     while (!stopping) {
@@ -282,7 +287,11 @@ void Controller::Impl::runTicker() {
         auto wake = Clock::now() + std::chrono::milliseconds(kTickMs);
         if (options.tellIntervalMs > 0) wake = std::min(wake, nextReport);
         if (!scheduled.empty()) wake = std::min(wake, scheduled.begin()->first);
+        order.unlock();
         tickerWake.wait_until(lock, wake, [this] { return stopping; });
+        lock.unlock();
+        order.lock();
+        lock.lock();
     }
 }
 
@@ -377,11 +386,13 @@ int Controller::malformedInputs() const {
 }
 
 void Controller::sendTell(int32_t address, int32_t index, int32_t value) {
+    std::lock_guard<std::mutex> order(impl_->broadcastOrder);
     deliver(impl_->everyHost(), {makeTell(address, index, value)}, Shaping{});
 }
 
 void Controller::sendRaw(const void* bytes, size_t n) {
     const uint8_t* p = static_cast<const uint8_t*>(bytes);
+    std::lock_guard<std::mutex> order(impl_->broadcastOrder);
     deliver(impl_->everyHost(), {Bytes(p, p + n)}, Shaping{});
 }
 

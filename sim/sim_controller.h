@@ -50,7 +50,8 @@
 //   host: every open TCP connection and the USB side (whose queue keeps
 //   at most kMaxUsbQueue transfers, so an unread USB side costs nothing). Periodic TELLs (correlation 0) of 1045, 1028,
 //   1031, 1346 for each axis 0..5 are sent every Options::tellIntervalMs,
-//   all 24 in one write.
+//   all 24 in one write. A report never follows a sendTell made after the
+//   setRegister() that changed its values.
 //
 // Network side (Options::network)
 //   TCP listener on <address>:2101 (SO_REUSEADDR). Every accepted

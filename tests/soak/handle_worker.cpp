@@ -194,7 +194,8 @@ void HandleWorker::checkLastPositions() {
     std::this_thread::sleep_for(std::chrono::milliseconds(kStableMs));
     if (!arrived || !positionsAre()) {
         std::ostringstream out;
-        out << "device " << device_ << ": last TELLed positions not returned (got";
+        out << "device " << device_ << ": last TELLed positions "
+            << (arrived ? "returned, then replaced" : "not returned") << " (got";
         for (int32_t axis = 0; axis < 6; ++axis) {
             int32_t p = 0;
             const int32_t rc = PositionerGetPosition(handle_, axis, &p);
