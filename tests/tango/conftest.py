@@ -137,7 +137,7 @@ class EventRecorder:
     def __init__(self, proxy, *attributes, kind=tango.EventType.CHANGE_EVENT):
         self.proxy = proxy
         self.events = []
-        self.arrivals = {}                  # (attribute, value) -> time.monotonic() of the first
+        self.stamps = {}                    # (attribute, value) -> the server's time of the first
         self._lock = threading.Lock()
         self._ids = [proxy.subscribe_event(name, kind, self._push) for name in attributes]
 
@@ -146,11 +146,15 @@ class EventRecorder:
         value = None if event.err else event.attr_value.value
         with self._lock:
             self.events.append((name.lower(), value))
-            self.arrivals.setdefault((name.lower(), value), time.monotonic())
+            if not event.err:
+                self.stamps.setdefault((name.lower(), value), event.attr_value.time.totime())
 
-    def arrival(self, event):
+    def stamp(self, event):
+        """The server's time stamp (time.time() scale) of the first event
+        with this (attribute, value): when the server pushed it, whatever
+        the delivery to this client took."""
         with self._lock:
-            return self.arrivals[event]
+            return self.stamps[event]
 
     def snapshot(self):
         with self._lock:
@@ -159,7 +163,7 @@ class EventRecorder:
     def clear(self):
         with self._lock:
             self.events.clear()
-            self.arrivals.clear()
+            self.stamps.clear()
 
     def wait_for(self, attribute, value, timeout=10):
         """Waits until an event of the attribute with the value arrived."""
