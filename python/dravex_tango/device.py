@@ -635,15 +635,17 @@ class PositionerAxis(Device):
         self._update_state()
 
     def _call(self, function: str, *args: Any) -> Any:
-        if self._link is None:
-            raise LinkDown(self._status_text.rstrip("."))
-        return self._link.request(function, *args)
+        return self._linked().request(function, *args)
 
     @_reports_errors
     def _query(self, getter: str) -> Any:
+        return self._linked().query(self.ReadWait, getter, self.Axis)
+
+    def _linked(self) -> ControllerLink:
+        """The controller link, or LinkDown with the reason there is none."""
         if self._link is None:
             raise LinkDown(self._status_text.rstrip("."))
-        return self._link.query(self.ReadWait, getter, self.Axis)
+        return self._link
 
     # -- commands -----------------------------------------------------------------
 
